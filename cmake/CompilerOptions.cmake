@@ -1,0 +1,11 @@
+# One interface target carries the warnings and sanitizer flags for every target.
+add_library(lanscout_options INTERFACE)
+target_compile_options(lanscout_options INTERFACE -Wall -Wextra -Wpedantic)
+if(LANSCOUT_WERROR)
+  target_compile_options(lanscout_options INTERFACE -Werror)
+endif()
+if(LANSCOUT_SANITIZE)
+  set(_san -fsanitize=address,undefined -fno-sanitize-recover=all -fno-omit-frame-pointer)
+  target_compile_options(lanscout_options INTERFACE ${_san})
+  target_link_options(lanscout_options INTERFACE ${_san})
+endif()

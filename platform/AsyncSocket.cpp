@@ -1,0 +1,255 @@
+#include "platform/AsyncSocket.h"
+
+#include <QMetaObject>
+#include <QObject>
+
+#include <arpa/inet.h>
+#include <cerrno>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/eventfd.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+namespace {
+
+constexpr std::size_t kLargestDatagram = 65536;
+
+bool FillAddress(sockaddr_in &sa, std::uint16_t port, const char *address)
+{
+    sa = {};
+    sa.sin_family = AF_INET;
+    sa.sin_port = htons(port);
+    if (!address) {
+        sa.sin_addr.s_addr = htonl(INADDR_ANY);
+        return true;
+    }
+    return inet_pton(AF_INET, address, &sa.sin_addr) == 1;
+}
+
+} // namespace
+
+// Empty datagrams still take room, so a flood of them is bounded too.
+std::size_t CAsyncSocket::QueuedCost(const Datagram &datagram)
+{
+    return datagram.bytes.size() + sizeof(Datagram);
+}
+
+CAsyncSocket::CAsyncSocket() = default;
+
+CAsyncSocket::~CAsyncSocket()
+{
+    Close();
+}
+
+bool CAsyncSocket::Create(std::uint16_t port, const char *address)
+{
+    Close();
+    sockaddr_in sa;
+    if (!FillAddress(sa, port, address)) {
+        m_nLastError = EINVAL;
+        return false;
+    }
+    m_hSocket = ::socket(AF_INET, SOCK_DGRAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+    if (m_hSocket < 0) {
+        m_nLastError = errno;
+        return false;
+    }
+    if (::bind(m_hSocket, reinterpret_cast<const sockaddr *>(&sa), sizeof sa) != 0) {
+        m_nLastError = errno;
+        ::close(m_hSocket);
+        m_hSocket = -1;
+        return false;
+    }
+    const int request = kReceiveBufferRequest;
+    ::setsockopt(m_hSocket, SOL_SOCKET, SO_RCVBUF, &request, sizeof request);
+    StartReader();
+    return true;
+}
+
+int CAsyncSocket::SendTo(const void *data, int length, std::uint16_t port, const char *host)
+{
+    sockaddr_in sa;
+    if (m_hSocket < 0 || length < 0 || !FillAddress(sa, port, host)) {
+        m_nLastError = m_hSocket < 0 ? EBADF : EINVAL;
+        return -1;
+    }
+    const ssize_t sent = ::sendto(m_hSocket, data, std::size_t(length), 0,
+                                  reinterpret_cast<const sockaddr *>(&sa), sizeof sa);
+    if (sent < 0)
+        m_nLastError = errno;
+    return int(sent);
+}
+
+int CAsyncSocket::ReceiveFrom(void *buffer, int length, std::string &address, unsigned &port)
+{
+    Datagram datagram;
+    {
+        std::lock_guard lock(m_queueLock);
+        m_bArmed = true;
+        if (m_queue.empty()) {
+            m_nLastError = m_hSocket < 0 ? EBADF : EWOULDBLOCK;
+            return -1;
+        }
+        datagram = std::move(m_queue.front());
+        m_queue.pop_front();
+        m_nQueuedBytes -= QueuedCost(datagram);
+        if (!m_queue.empty())
+            PostDelivery();
+    }
+    address = datagram.address;
+    port = datagram.port;
+    if (datagram.error != 0) {
+        m_nLastError = datagram.error;
+        return -1;
+    }
+    if (length < 0 || datagram.bytes.size() > std::size_t(length)) {
+        m_nLastError = EMSGSIZE;
+        return -1;
+    }
+    std::copy(datagram.bytes.begin(), datagram.bytes.end(), static_cast<char *>(buffer));
+    return int(datagram.bytes.size());
+}
+
+bool CAsyncSocket::SetSockOpt(int optionName, const void *value, int length, int level)
+{
+    if (m_hSocket < 0 || length < 0)
+        return false;
+    if (::setsockopt(m_hSocket, level, optionName, value, socklen_t(length)) != 0) {
+        m_nLastError = errno;
+        return false;
+    }
+    return true;
+}
+
+bool CAsyncSocket::GetSockOpt(int optionName, void *value, int *length, int level) const
+{
+    if (m_hSocket < 0 || !length || *length < 0)
+        return false;
+    socklen_t len = socklen_t(*length);
+    if (::getsockopt(m_hSocket, level, optionName, value, &len) != 0)
+        return false;
+    *length = int(len);
+    return true;
+}
+
+int CAsyncSocket::GetReceiveBufferSize() const
+{
+    int size = 0;
+    int length = sizeof size;
+    return GetSockOpt(SO_RCVBUF, &size, &length, SOL_SOCKET) ? size : 0;
+}
+
+void CAsyncSocket::Close()
+{
+    if (m_hSocket < 0)
+        return;
+    StopReader();
+    ::close(m_hSocket);
+    m_hSocket = -1;
+    std::lock_guard lock(m_queueLock);
+    m_queue.clear();
+    m_nQueuedBytes = 0;
+    m_bArmed = true;
+}
+
+void CAsyncSocket::OnReceive(int /*errorCode*/)
+{
+}
+
+void CAsyncSocket::StartReader()
+{
+    // The event target lives on the creating thread; deliveries posted to it run there.
+    m_pEventTarget = std::make_unique<QObject>();
+    m_hWake = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
+    m_bDeliveryPosted = false;
+    m_bArmed = true;
+    m_reader = std::thread([this] { ReaderLoop(); });
+}
+
+void CAsyncSocket::StopReader()
+{
+    if (m_reader.joinable()) {
+        const std::uint64_t one = 1;
+        [[maybe_unused]] const ssize_t n = ::write(m_hWake, &one, sizeof one);
+        m_reader.join();
+    }
+    if (m_hWake >= 0) {
+        ::close(m_hWake);
+        m_hWake = -1;
+    }
+    // Deliveries still posted to the target are discarded with it.
+    m_pEventTarget.reset();
+}
+
+void CAsyncSocket::ReaderLoop()
+{
+    pollfd fds[2] = {{m_hSocket, POLLIN, 0}, {m_hWake, POLLIN, 0}};
+    for (;;) {
+        if (::poll(fds, 2, -1) < 0) {
+            if (errno == EINTR)
+                continue;
+            return;
+        }
+        if (fds[1].revents != 0)
+            return;
+        if (fds[0].revents != 0)
+            DrainKernelSocket();
+    }
+}
+
+void CAsyncSocket::DrainKernelSocket()
+{
+    std::vector<char> buffer(kLargestDatagram);
+    for (;;) {
+        sockaddr_in from{};
+        socklen_t fromLength = sizeof from;
+        const ssize_t n = ::recvfrom(m_hSocket, buffer.data(), buffer.size(), MSG_TRUNC,
+                                     reinterpret_cast<sockaddr *>(&from), &fromLength);
+        if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK))
+            return;
+        if (n < 0 && errno == EINTR)
+            continue;
+        Datagram datagram;
+        if (n < 0) {
+            datagram.error = errno;
+        } else if (std::size_t(n) > buffer.size()) {
+            datagram.error = EMSGSIZE;
+        } else {
+            datagram.bytes.assign(buffer.begin(), buffer.begin() + n);
+            char text[INET_ADDRSTRLEN] = {};
+            inet_ntop(AF_INET, &from.sin_addr, text, sizeof text);
+            datagram.address = text;
+            datagram.port = ntohs(from.sin_port);
+        }
+        std::lock_guard lock(m_queueLock);
+        if (m_nQueuedBytes + QueuedCost(datagram) <= kMaxQueuedBytes) {
+            m_nQueuedBytes += QueuedCost(datagram);
+            m_queue.push_back(std::move(datagram));
+        }
+        PostDelivery();
+        if (n < 0)
+            return;
+    }
+}
+
+// Caller holds m_queueLock.
+void CAsyncSocket::PostDelivery()
+{
+    if (m_bDeliveryPosted || !m_bArmed)
+        return;
+    m_bDeliveryPosted = true;
+    QMetaObject::invokeMethod(m_pEventTarget.get(), [this] { Deliver(); }, Qt::QueuedConnection);
+}
+
+void CAsyncSocket::Deliver()
+{
+    {
+        std::lock_guard lock(m_queueLock);
+        m_bDeliveryPosted = false;
+        if (!m_bArmed || m_queue.empty() || m_hSocket < 0)
+            return;
+        m_bArmed = false;
+    }
+    OnReceive(0);
+}

@@ -1,0 +1,87 @@
+#pragma once
+// A non-blocking IPv4 datagram socket whose "datagram waiting" event is raised on the
+// thread that created it, once per waiting datagram: the next event comes only after
+// a ReceiveFrom, so a socket that never reads never spins. A reader thread drains the
+// kernel socket into a queue, so a burst is not lost while the creating thread is busy.
+
+#include <atomic>
+#include <cstddef>
+#include <cstdint>
+#include <deque>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+class QObject;
+
+class CAsyncSocket {
+public:
+    CAsyncSocket();
+    CAsyncSocket(const CAsyncSocket &) = delete;
+    CAsyncSocket &operator=(const CAsyncSocket &) = delete;
+    virtual ~CAsyncSocket();
+
+    // Creates the socket and binds it to the port on the given dotted-decimal address,
+    // or on every local address when address is null. On failure the socket is closed.
+    bool Create(std::uint16_t port, const char *address = nullptr);
+
+    // Sends one datagram; returns the bytes sent or -1.
+    int SendTo(const void *data, int length, std::uint16_t port, const char *host);
+
+    // Reads exactly one datagram. Returns its length (0 or more), or -1 on error:
+    // nothing waiting (EWOULDBLOCK), a datagram longer than the buffer (EMSGSIZE,
+    // the datagram is consumed), a socket error, or a closed socket.
+    int ReceiveFrom(void *buffer, int length, std::string &address, unsigned &port);
+
+    bool SetSockOpt(int optionName, const void *value, int length, int level);
+    bool GetSockOpt(int optionName, void *value, int *length, int level) const;
+
+    // Ends notifications and closes the platform socket; closing twice does nothing.
+    void Close();
+
+    bool IsOpen() const { return m_hSocket >= 0; }
+    int GetLastError() const { return m_nLastError; }
+    // The kernel receive buffer granted after Create asked for a large one.
+    int GetReceiveBufferSize() const;
+
+    // Receive buffer size asked for after bind; the kernel may grant less.
+    static constexpr int kReceiveBufferRequest = 8 * 1024 * 1024;
+    // Bytes held for the creating thread; beyond this datagrams are dropped as the
+    // kernel would drop them when its buffer is full.
+    static constexpr std::size_t kMaxQueuedBytes = 32 * 1024 * 1024;
+
+protected:
+    // A datagram is waiting; raised on the creating thread.
+    virtual void OnReceive(int errorCode);
+
+private:
+    struct Datagram {
+        std::vector<char> bytes;
+        std::string address;
+        unsigned port = 0;
+        int error = 0;
+    };
+
+    static std::size_t QueuedCost(const Datagram &datagram);
+    void StartReader();
+    void StopReader();
+    void ReaderLoop();
+    void DrainKernelSocket();
+    void PostDelivery();
+    void Deliver();
+
+    int m_hSocket = -1;
+    int m_hWake = -1;
+    int m_nLastError = 0;
+    std::thread m_reader;
+    std::unique_ptr<QObject> m_pEventTarget;
+
+    std::mutex m_queueLock;
+    std::deque<Datagram> m_queue;
+    std::size_t m_nQueuedBytes = 0;
+    bool m_bDeliveryPosted = false;
+    // Set when the creating thread may be told about the next datagram.
+    bool m_bArmed = true;
+};
