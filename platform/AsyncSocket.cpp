@@ -13,8 +13,6 @@
 
 namespace {
 
-constexpr std::size_t kLargestDatagram = 65536;
-
 bool FillAddress(sockaddr_in &sa, std::uint16_t port, const char *address)
 {
     sa = {};
@@ -97,8 +95,10 @@ int CAsyncSocket::ReceiveFrom(void *buffer, int length, std::string &address, un
         if (!m_queue.empty())
             PostDelivery();
     }
-    address = datagram.address;
-    port = datagram.port;
+    char text[INET_ADDRSTRLEN] = {};
+    inet_ntop(AF_INET, &datagram.from.sin_addr, text, sizeof text);
+    address = text;
+    port = ntohs(datagram.from.sin_port);
     if (datagram.error != 0) {
         m_nLastError = datagram.error;
         return -1;
@@ -198,39 +198,62 @@ void CAsyncSocket::ReaderLoop()
     }
 }
 
-void CAsyncSocket::DrainKernelSocket()
+int CAsyncSocket::DrainKernelSocket()
 {
-    std::vector<char> buffer(kLargestDatagram);
+    int total = 0;
+    // Batches of datagrams per system call keep the reader ahead of a burst that
+    // would otherwise overflow a small kernel buffer.
+    constexpr unsigned kBatch = 64;
+    constexpr std::size_t kSlot = 2048; // longer datagrams are reported, not kept
+    m_readerBuffer.resize(kBatch * kSlot);
     for (;;) {
-        sockaddr_in from{};
-        socklen_t fromLength = sizeof from;
-        const ssize_t n = ::recvfrom(m_hSocket, buffer.data(), buffer.size(), MSG_TRUNC,
-                                     reinterpret_cast<sockaddr *>(&from), &fromLength);
-        if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK))
-            return;
-        if (n < 0 && errno == EINTR)
+        mmsghdr messages[kBatch] = {};
+        iovec pieces[kBatch];
+        sockaddr_in senders[kBatch];
+        for (unsigned i = 0; i < kBatch; ++i) {
+            pieces[i] = {m_readerBuffer.data() + i * kSlot, kSlot};
+            messages[i].msg_hdr.msg_iov = &pieces[i];
+            messages[i].msg_hdr.msg_iovlen = 1;
+            messages[i].msg_hdr.msg_name = &senders[i];
+            messages[i].msg_hdr.msg_namelen = sizeof senders[i];
+        }
+        const int received = ::recvmmsg(m_hSocket, messages, kBatch, MSG_DONTWAIT | MSG_TRUNC, nullptr);
+        if (received < 0 && errno == EINTR)
             continue;
-        Datagram datagram;
-        if (n < 0) {
-            datagram.error = errno;
-        } else if (std::size_t(n) > buffer.size()) {
-            datagram.error = EMSGSIZE;
-        } else {
-            datagram.bytes.assign(buffer.begin(), buffer.begin() + n);
-            char text[INET_ADDRSTRLEN] = {};
-            inet_ntop(AF_INET, &from.sin_addr, text, sizeof text);
-            datagram.address = text;
-            datagram.port = ntohs(from.sin_port);
-        }
+        if (received < 0 && (errno == EAGAIN || errno == EWOULDBLOCK))
+            return total;
         std::lock_guard lock(m_queueLock);
-        if (m_nQueuedBytes + QueuedCost(datagram) <= kMaxQueuedBytes) {
-            m_nQueuedBytes += QueuedCost(datagram);
-            m_queue.push_back(std::move(datagram));
+        if (received < 0) {
+            Datagram failure;
+            failure.error = errno;
+            Enqueue(std::move(failure));
+            return total;
         }
-        PostDelivery();
-        if (n < 0)
-            return;
+        for (int i = 0; i < received; ++i) {
+            Datagram datagram;
+            datagram.from = senders[i];
+            const std::size_t length = messages[i].msg_len;
+            if (length > kSlot || (messages[i].msg_hdr.msg_flags & MSG_TRUNC))
+                datagram.error = EMSGSIZE;
+            else
+                datagram.bytes.assign(static_cast<const char *>(pieces[i].iov_base),
+                                      static_cast<const char *>(pieces[i].iov_base) + length);
+            Enqueue(std::move(datagram));
+        }
+        total += received;
+        if (unsigned(received) < kBatch)
+            return total;
     }
+}
+
+// Caller holds m_queueLock.
+void CAsyncSocket::Enqueue(Datagram &&datagram)
+{
+    if (m_nQueuedBytes + QueuedCost(datagram) <= kMaxQueuedBytes) {
+        m_nQueuedBytes += QueuedCost(datagram);
+        m_queue.push_back(std::move(datagram));
+    }
+    PostDelivery();
 }
 
 // Caller holds m_queueLock.

@@ -14,6 +14,8 @@
 #include <thread>
 #include <vector>
 
+#include <netinet/in.h>
+
 class QObject;
 
 class CAsyncSocket {
@@ -59,8 +61,7 @@ protected:
 private:
     struct Datagram {
         std::vector<char> bytes;
-        std::string address;
-        unsigned port = 0;
+        sockaddr_in from{};
         int error = 0;
     };
 
@@ -68,7 +69,9 @@ private:
     void StartReader();
     void StopReader();
     void ReaderLoop();
-    void DrainKernelSocket();
+    // Reads what the kernel holds; returns the number of datagrams taken.
+    int DrainKernelSocket();
+    void Enqueue(Datagram &&datagram);
     void PostDelivery();
     void Deliver();
 
@@ -76,6 +79,7 @@ private:
     int m_hWake = -1;
     int m_nLastError = 0;
     std::thread m_reader;
+    std::vector<char> m_readerBuffer; // the reader thread's own
     std::unique_ptr<QObject> m_pEventTarget;
 
     std::mutex m_queueLock;
