@@ -1,11 +1,23 @@
-#include <QApplication>
-#include <QDialog>
+#include "app/AppIcon.h"
+#include "app/LanscoutDlg.h"
 
-int main(int argc, char *argv[])
+#include <QApplication>
+
+// The application: runs the main window as a modal dialog and ends with it.
+class CLanscoutApp final {
+public:
+    int Start(int argc, char **argv)
+    {
+        QApplication app(argc, argv);
+        QApplication::setWindowIcon(LoadAppIcon());
+        CLanscoutDlg dialog;
+        dialog.DoModal();
+        return 0;
+    }
+};
+
+int main(int argc, char **argv)
 {
-    QApplication app(argc, argv);
-    QDialog window;
-    window.setWindowTitle("Lanscout");
-    window.show();
-    return app.exec();
+    static CLanscoutApp theApp;
+    return theApp.Start(argc, argv);
 }

@@ -1,0 +1,74 @@
+#include "app/Templates.h"
+
+#include "app/LanscoutDlg.h"
+
+namespace {
+
+using K = ControlKind;
+
+// Template order is also the tab order.
+const ControlTemplate kMain[] = {
+    {IDC_SEARCH, K::PushButton, "Search", 7, 27, 434, 20, StyleNone, nullptr},
+    {IDC_DEVICE_LIST, K::ListView, nullptr, 7, 56, 434, 340, StyleNone, "Devices"},
+    {IDC_STATIC, K::RadioButton, "STATIC", 483, 75, 47, 10, StyleGroupStart, nullptr},
+    {IDC_DHCP, K::RadioButton, "DHCP", 544, 75, 34, 10, StyleNone, nullptr},
+    {-1, K::Label, "Subnet Mask", 450, 126, 49, 8, StyleGroupStart, nullptr},
+    {-1, K::Label, "Gateway", 450, 142, 49, 8, StyleNone, nullptr},
+    {IDC_HTTP_PORT, K::Edit, nullptr, 515, 193, 92, 14, StyleNone, "HTTP Port"},
+    {-1, K::Label, "HTTP Port", 450, 196, 49, 8, StyleNone, nullptr},
+    {IDC_DATA_PORT, K::Edit, nullptr, 515, 210, 92, 14, StyleDisabled, "DATA Port"},
+    {-1, K::Label, "DATA Port", 450, 213, 49, 8, StyleDisabled, nullptr},
+    {IDC_RTSP_PORT, K::Edit, nullptr, 515, 227, 92, 14, StyleDisabled, "RTSP Port"},
+    {-1, K::Label, "RTSP Port", 450, 231, 49, 8, StyleDisabled, nullptr},
+    {IDC_AUDIO_TX_PORT, K::Edit, nullptr, 515, 245, 92, 14, StyleDisabled, "Audio Transmit Port"},
+    {IDC_AUDIO_TX_LABEL, K::Label, "Audio Transmit Port", 450, 250, 65, 8, StyleDisabled, nullptr},
+    {IDC_AUDIO_RX_PORT, K::Edit, nullptr, 515, 262, 92, 14, StyleDisabled, "Audio Receive Port"},
+    {IDC_AUDIO_RX_LABEL, K::Label, "Audio Receive Port", 450, 266, 58, 8, StyleDisabled, nullptr},
+    {-1, K::Label, "DNS", 450, 157, 49, 8, StyleNone, nullptr},
+    {IDC_SAVE, K::PushButton, "Save", 445, 351, 84, 20, StyleNone, nullptr},
+    {-1, K::Label, "IP", 450, 111, 49, 8, StyleNone, nullptr},
+    {-1, K::GroupBox, nullptr, 260, 350, 169, 42, StyleHidden, nullptr},
+    {IDC_SAVE_TO_VMS, K::PushButton, "Save to HALVEX", 445, 376, 170, 20, StyleNone, nullptr},
+    {-1, K::GroupBox, "IP Setting", 445, 93, 169, 80, StyleNone, nullptr},
+    {-1, K::GroupBox, "Port Setting", 445, 181, 169, 103, StyleNone, nullptr},
+    {-1, K::GroupBox, nullptr, 445, 65, 169, 24, StyleNone, nullptr},
+    {IDC_FILE_SAVE_LIST, K::PushButton, "File Save List", 336, 17, 78, 20, StyleHidden | StyleDisabled, nullptr},
+    {-1, K::CentredLabel, "All ActiveX of IP camera's webviewer will be deleted!", 269, 378, 160, 10, StyleHidden, nullptr},
+    {-1, K::GroupBox, "Authentication", 445, 291, 169, 54, StyleNone, nullptr},
+    {IDC_USER_ID, K::Edit, nullptr, 515, 302, 92, 14, StyleNone, "User ID"},
+    {-1, K::Label, "User ID", 450, 305, 49, 8, StyleNone, nullptr},
+    {IDC_PASSWORD, K::PasswordEdit, nullptr, 515, 322, 92, 14, StyleNone, "Password"},
+    {-1, K::Label, "Password", 450, 325, 49, 8, StyleNone, nullptr},
+    {IDC_IP, K::Edit, nullptr, 515, 106, 92, 14, StyleNone, "IP"},
+    {IDC_SUBNET_MASK, K::Edit, nullptr, 515, 122, 92, 14, StyleNone, "Subnet Mask"},
+    {IDC_GATEWAY, K::Edit, nullptr, 515, 138, 92, 14, StyleNone, "Gateway"},
+    {IDC_DNS, K::Edit, nullptr, 515, 154, 92, 14, StyleNone, "DNS"},
+    {-1, K::GroupBox, "Device Info", 445, 7, 169, 56, StyleNone, nullptr},
+    {-1, K::Label, "Model Name", 451, 28, 49, 8, StyleNone, nullptr},
+    {IDC_MODEL_NAME, K::ReadOnlyEdit, nullptr, 504, 24, 103, 14, StyleNone, "Model Name"},
+    {IDC_DEVICE_INFO, K::ReadOnlyEdit, nullptr, 450, 42, 157, 14, StyleNone, "Device Info"},
+    {IDC_ADAPTER, K::ComboBox, nullptr, 7, 11, 434, 103, StyleNone, "Adapter"},
+    {IDC_REBOOT, K::PushButton, "Reboot", 445, 375, 84, 20, StyleHidden, nullptr},
+    {IDC_FACTORY_RESET, K::PushButton, "Factory Reset (SW)", 530, 375, 84, 20, StyleHidden, nullptr},
+    {IDC_CHANGE_PASSWORD, K::PushButton, "Change Password", 531, 351, 84, 20, StyleNone, nullptr},
+};
+
+const ControlTemplate kAbout[] = {
+    {-1, K::Icon, nullptr, 11, 17, 20, 20, StyleNone, "Lanscout"},
+    {-1, K::Label, "Lanscout Version 1.0", 40, 10, 119, 8, StyleNone, nullptr},
+    {-1, K::Label, "Finds and sets up IP cameras", 40, 25, 119, 8, StyleNone, nullptr},
+    {1, K::DefaultButton, "OK", 178, 7, 50, 14, StyleNone, nullptr},
+};
+
+const ControlTemplate kWait[] = {
+    {-1, K::CentredLabel, "Please Wait...", 12, 18, 106, 13, StyleNone, nullptr},
+};
+
+} // namespace
+
+const DialogTemplate kMainTemplate = {"QUORVANE Camera Setup Utility (11.00.0104)", 621, 404, "MS Sans Serif", 8};
+const std::span<const ControlTemplate> kMainControls = kMain;
+const DialogTemplate kAboutTemplate = {"About Lanscout", 235, 55, "MS Sans Serif", 8};
+const std::span<const ControlTemplate> kAboutControls = kAbout;
+const DialogTemplate kWaitTemplate = {"", 131, 43, "MS Shell Dlg", 8};
+const std::span<const ControlTemplate> kWaitControls = kWait;
