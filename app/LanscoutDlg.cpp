@@ -97,6 +97,7 @@ int CLanscoutDlg::DoModal()
 void CLanscoutDlg::MakeMessageMap()
 {
     auto button = [this](int id) { return qobject_cast<QAbstractButton *>(Control(id)); };
+    connect(button(IDC_SEARCH), &QAbstractButton::clicked, this, &CLanscoutDlg::OnSearch);
     connect(m_listDevices, &QTableWidget::cellClicked, this, [this](int row, int) { OnDeviceClick(row); });
     connect(button(IDC_STATIC), &QAbstractButton::clicked, this, &CLanscoutDlg::OnStaticMode);
     connect(button(IDC_DHCP), &QAbstractButton::clicked, this, &CLanscoutDlg::OnDhcpMode);
@@ -118,6 +119,7 @@ bool CLanscoutDlg::OnInitWindow()
     if (m_bEnded)
         return false;
     m_pWaitDlg = std::make_unique<CModalDlg>(this);
+    OnSearch();
     return true;
 }
 
@@ -214,8 +216,21 @@ void CLanscoutDlg::OnAbout()
     about.exec();
 }
 
+bool CLanscoutDlg::event(QEvent *event)
+{
+    if (event->type() == WM_UDP_RECEIVE) {
+        OnUdpReceive();
+        return true;
+    }
+    return QDialog::event(event);
+}
+
 void CLanscoutDlg::OnDestroyWindow()
 {
+    // The receive socket first: nothing may arrive while the search worker winds down.
+    if (m_pRecvSocket)
+        m_pRecvSocket->Close();
+    StopSweep();
     if (m_pRecvSocket) {
         m_pRecvSocket->Close();
         m_pRecvSocket.reset();

@@ -8,7 +8,13 @@
 #include <QDialog>
 #include <QIcon>
 
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
 #include <cstdint>
+#include <functional>
+#include <mutex>
+#include <thread>
 #include <memory>
 #include <string>
 
@@ -83,6 +89,14 @@ public:
 
     // Discovery.
     void CreateSockets();
+    void OnSearch();
+    static int SearchThreadProc(CLanscoutDlg *window);
+    void RunSearchSweep();
+    void EnableSearchControls(bool enable);
+    int OnUdpReceive();
+    void SendDeviceCommand(std::int32_t type);
+    // True while a search worker has not yet finished.
+    bool IsSweepRunning() const { return m_bSweepRunning; }
 
     QWidget *Control(int id) const;
 
@@ -115,6 +129,7 @@ public:
     std::unique_ptr<CModalDlg> m_pWaitDlg;
 
 protected:
+    bool event(QEvent *event) override;
     void keyPressEvent(QKeyEvent *event) override;
     void contextMenuEvent(QContextMenuEvent *event) override;
 
@@ -129,8 +144,22 @@ private:
     void OnDestroyWindow();
     void EndDialog(int result);
 
+    // Runs fn on the window thread and waits for it, unless the window is closing.
+    void CallOnWindowThread(const std::function<void()> &fn);
+    // Sleeps, or returns early when the window is closing.
+    void SweepPause(std::chrono::milliseconds pause);
+    void StopSweep();
+    void FillCommandCredentials(DISCOVERY_DATA &record) const;
+    std::string ChosenRowsText(std::int32_t type) const;
+
     bool m_bCreated = false;
     bool m_bEnded = false;
+
+    std::thread m_searchThread;
+    std::atomic<bool> m_bSweepRunning{false};
+    std::atomic<bool> m_bStopSweep{false};
+    std::mutex m_sweepLock;
+    std::condition_variable m_sweepWake;
 };
 
 extern std::string g_strSelectedMAC;

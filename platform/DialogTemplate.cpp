@@ -85,6 +85,7 @@ QWidget *MakeControl(QDialog &dialog, const ControlTemplate &c, QButtonGroup *&r
         table->setEditTriggers(QAbstractItemView::NoEditTriggers);
         table->setShowGrid(true);
         table->verticalHeader()->hide();
+        table->verticalHeader()->setDefaultSectionSize(table->fontMetrics().height() + 6);
         table->horizontalHeader()->setSectionsClickable(true);
         table->horizontalHeader()->setHighlightSections(false);
         table->setWordWrap(false);
