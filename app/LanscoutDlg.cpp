@@ -183,6 +183,7 @@ void CLanscoutDlg::FillAdapterList()
 }
 
 // Enter confirms unless a push button has the focus, which it then presses.
+// Shift+F10 opens the window menu, as the menu key does.
 void CLanscoutDlg::keyPressEvent(QKeyEvent *event)
 {
     if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
@@ -190,6 +191,11 @@ void CLanscoutDlg::keyPressEvent(QKeyEvent *event)
             button->click();
         else
             OnOK();
+        return;
+    }
+    if (event->key() == Qt::Key_F10 && event->modifiers() == Qt::ShiftModifier) {
+        const QWidget *anchor = focusWidget() ? focusWidget() : this;
+        ShowWindowMenu(anchor->mapToGlobal(anchor->rect().center()));
         return;
     }
     QDialog::keyPressEvent(event);
@@ -202,12 +208,18 @@ void CLanscoutDlg::OnOK()
 }
 
 // Linux windows have no system menu to extend: the About entry is in the window's
-// context menu, opened by the mouse or the menu key.
+// context menu, opened by the mouse or the menu key on the window's free area.
 void CLanscoutDlg::contextMenuEvent(QContextMenuEvent *event)
 {
+    ShowWindowMenu(event->globalPos());
+}
+
+void CLanscoutDlg::ShowWindowMenu(const QPoint &globalPos)
+{
     QMenu menu(this);
+    menu.setAccessibleName(QStringLiteral("Window Menu"));
     menu.addAction(QString::fromLatin1(IDS_ABOUTBOX), this, &CLanscoutDlg::OnAbout);
-    menu.exec(event->globalPos());
+    menu.exec(globalPos);
 }
 
 void CLanscoutDlg::OnAbout()

@@ -140,6 +140,7 @@ private:
     void FillAdapterList();
     void SetAddressEditsEnabled(bool enabled);
     void OnOK();
+    void ShowWindowMenu(const QPoint &globalPos);
     void OnAbout();
     void OnDestroyWindow();
     void EndDialog(int result);

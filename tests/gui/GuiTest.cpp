@@ -1,0 +1,77 @@
+#include "tests/gui/GuiTest.h"
+
+#include <QApplication>
+#include <QTest>
+
+#include <cstdio>
+#include <cstdlib>
+
+MessageRecorder::MessageRecorder(int answer)
+{
+    m_previous = SetMessageBoxHandler([this, answer](const MessageRequest &request) {
+        boxes.push_back(request);
+        return answer;
+    });
+}
+
+MessageRecorder::~MessageRecorder()
+{
+    SetMessageBoxHandler(std::move(m_previous));
+}
+
+std::vector<std::string> MessageRecorder::Texts() const
+{
+    std::vector<std::string> texts;
+    for (const MessageRequest &box : boxes)
+        texts.push_back(box.text);
+    return texts;
+}
+
+void MainWindowTest::SetUp()
+{
+    window = std::make_unique<CLanscoutDlg>();
+    ASSERT_TRUE(window->Create());
+    window->show();
+}
+
+void MainWindowTest::TearDown()
+{
+    window.reset();
+    EXPECT_TRUE(QApplication::topLevelWidgets().isEmpty()) << "a window outlived its test";
+}
+
+void MainWindowTest::RunFirstSearchToEnd()
+{
+    QTRY_VERIFY_WITH_TIMEOUT(!window->IsSweepRunning(), 15000);
+}
+
+DISCOVERY_DATA CameraRecord(const std::string &mac, const std::string &ip, const std::string &product,
+                            const std::string &firmware)
+{
+    DISCOVERY_DATA record = ZeroRecord();
+    record.nType = DISCOVERY_REPLY;
+    WriteSlotText(record.szMAC, mac);
+    WriteSlotText(record.szIP, ip);
+    WriteSlotText(record.szProductName, product);
+    WriteSlotText(record.szFirmwareVersion, firmware);
+    WriteSlotText(record.szSubnetMask, "255.255.255.0");
+    WriteSlotText(record.szGateway, "10.77.0.1");
+    WriteSlotText(record.szDNS, "10.77.0.1");
+    record.wHttpPort = 80;
+    return record;
+}
+
+// The window binds the discovery ports and broadcasts its first search: that may only
+// happen inside a lab, never on the machine's own network.
+int main(int argc, char **argv)
+{
+    if (std::getenv("LANSCOUT_LAB") == nullptr) {
+        std::fprintf(stderr, "run GUI tests through tests/lab/lab.sh: they send broadcasts\n");
+        return 1;
+    }
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    ::testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}

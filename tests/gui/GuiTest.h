@@ -1,0 +1,53 @@
+#pragma once
+// Shared pieces of the GUI tests: the real main window, built offscreen inside the
+// lab, with the message boxes answered by the test.
+
+#include "app/LanscoutDlg.h"
+#include "platform/MessageBox.h"
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+// Records every message box while it lives and answers each with `answer`.
+class MessageRecorder final {
+public:
+    explicit MessageRecorder(int answer = IDOK);
+    ~MessageRecorder();
+    MessageRecorder(const MessageRecorder &) = delete;
+    MessageRecorder &operator=(const MessageRecorder &) = delete;
+
+    std::vector<MessageRequest> boxes;
+    std::vector<std::string> Texts() const;
+
+private:
+    MessageBoxHandler m_previous;
+};
+
+// A created and shown main window. The first search's worker waits for the window
+// thread, and these tests let it run only where they say so (RunFirstSearchToEnd):
+// until then the controls stay exactly as initialisation left them.
+class MainWindowTest : public ::testing::Test {
+protected:
+    void SetUp() override;
+    void TearDown() override;
+    // Lets the window thread serve the first search until it has ended.
+    void RunFirstSearchToEnd();
+
+    template <typename T>
+    T *Get(int id) const
+    {
+        T *control = qobject_cast<T *>(window->Control(id));
+        EXPECT_NE(control, nullptr) << "control " << id;
+        return control;
+    }
+
+    MessageRecorder messages;
+    std::unique_ptr<CLanscoutDlg> window;
+};
+
+// A camera's reply as the device list keeps it.
+DISCOVERY_DATA CameraRecord(const std::string &mac, const std::string &ip, const std::string &product = "IPCAM",
+                            const std::string &firmware = "1.0");

@@ -1,0 +1,252 @@
+// The main window as the user meets it: start, confirmation and cancellation, a second
+// copy, the window menu's About box, the wait box and the names screen readers see.
+#include "tests/gui/GuiTest.h"
+
+#include "app/Dialogs.h"
+#include "discovery/UDPSocket.h"
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QComboBox>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QRadioButton>
+#include <QTableWidget>
+#include <QTest>
+#include <QTimer>
+
+#include <map>
+
+namespace {
+
+constexpr int kPortEdits[] = {IDC_HTTP_PORT, IDC_DATA_PORT, IDC_RTSP_PORT, IDC_AUDIO_TX_PORT, IDC_AUDIO_RX_PORT};
+constexpr int kAddressEdits[] = {IDC_IP, IDC_SUBNET_MASK, IDC_GATEWAY, IDC_DNS};
+
+using WindowStart = MainWindowTest;
+using Confirmation = MainWindowTest;
+using WindowMenu = MainWindowTest;
+using WaitBox = MainWindowTest;
+using AccessibleNames = MainWindowTest;
+
+// Every control of a dialog that must carry a name, with the name it carries.
+std::map<const QWidget *, QString> NamedControls(const QWidget &dialog)
+{
+    std::map<const QWidget *, QString> names;
+    for (const QWidget *child : dialog.findChildren<QWidget *>(Qt::FindDirectChildrenOnly))
+        names[child] = child->accessibleName();
+    return names;
+}
+
+void ExpectEveryControlNamed(const QWidget &dialog)
+{
+    for (const auto &[control, name] : NamedControls(dialog))
+        EXPECT_FALSE(name.isEmpty()) << control->metaObject()->className() << " at " << control->x() << ","
+                                     << control->y() << " in " << dialog.windowTitle().toStdString();
+}
+
+} // namespace
+
+TEST_F(WindowStart, ShowsStaticModeZeroPortsDefaultUserAndVersionTitle)
+{
+    EXPECT_EQ(window->windowTitle(), QStringLiteral("Quorvane Camera Setup Utility (11.00.0104)"));
+    EXPECT_TRUE(Get<QRadioButton>(IDC_STATIC)->isChecked());
+    EXPECT_FALSE(Get<QRadioButton>(IDC_DHCP)->isChecked());
+    EXPECT_EQ(window->m_nIpMode, 0);
+    for (int id : kPortEdits)
+        EXPECT_EQ(Get<QLineEdit>(id)->text(), QStringLiteral("0")) << id;
+    for (int id : {IDC_DATA_PORT, IDC_RTSP_PORT, IDC_AUDIO_TX_PORT, IDC_AUDIO_RX_PORT})
+        EXPECT_FALSE(Get<QLineEdit>(id)->isEnabled()) << id;
+    for (int id : kAddressEdits)
+        EXPECT_TRUE(Get<QLineEdit>(id)->isEnabled()) << id;
+    EXPECT_EQ(Get<QLineEdit>(IDC_USER_ID)->text(), QStringLiteral("admin"));
+    EXPECT_EQ(Get<QLineEdit>(IDC_PASSWORD)->echoMode(), QLineEdit::Password);
+    EXPECT_TRUE(Get<QLineEdit>(IDC_MODEL_NAME)->isReadOnly());
+    EXPECT_TRUE(Get<QLineEdit>(IDC_DEVICE_INFO)->isReadOnly());
+    for (int id : {IDC_REBOOT, IDC_FACTORY_RESET, IDC_FILE_SAVE_LIST})
+        EXPECT_TRUE(Get<QAbstractButton>(id)->isHidden()) << id;
+    EXPECT_TRUE(window->IsSweepRunning()) << "the first search starts with the window";
+    EXPECT_EQ(window->m_nSelectedIndex, -1);
+    EXPECT_TRUE(messages.boxes.empty());
+}
+
+TEST_F(WindowStart, SelectsTheFirstAdapterWithLoopbackLast)
+{
+    const auto *adapters = Get<QComboBox>(IDC_ADAPTER);
+    ASSERT_GE(adapters->count(), 2) << "the lab has lo and veth-t";
+    EXPECT_EQ(adapters->currentIndex(), 0);
+    EXPECT_EQ(adapters->itemText(0), QStringLiteral("veth-t : 10.77.0.1"));
+    EXPECT_EQ(adapters->itemText(adapters->count() - 1), QStringLiteral("lo : 127.0.0.1"));
+}
+
+TEST_F(Confirmation, EnterWithoutANumberKeepsTheWindowOpen)
+{
+    auto *httpPort = Get<QLineEdit>(IDC_HTTP_PORT);
+    for (const QString &text : {QStringLiteral("abc"), QString(), QStringLiteral("  x80")}) {
+        messages.boxes.clear();
+        httpPort->setText(text);
+        window->m_editUserID->setFocus();
+        QTest::keyClick(window->m_editUserID, Qt::Key_Return);
+        ASSERT_EQ(messages.Texts(), std::vector<std::string>{"Enter an integer."}) << text.toStdString();
+        EXPECT_EQ(messages.boxes[0].buttons, MessageButtons::Ok);
+        EXPECT_EQ(messages.boxes[0].icon, MessageIcon::Warning);
+        EXPECT_EQ(messages.boxes[0].owner, window.get());
+        EXPECT_TRUE(window->isVisible());
+        EXPECT_EQ(window->focusWidget(), httpPort);
+        EXPECT_EQ(httpPort->selectedText(), text);
+    }
+}
+
+TEST_F(Confirmation, EnterTakesTheLeadingNumberAndCloses)
+{
+    Get<QLineEdit>(IDC_HTTP_PORT)->setText(QStringLiteral(" 8080abc"));
+    QTest::keyClick(Get<QLineEdit>(IDC_HTTP_PORT), Qt::Key_Enter);
+    EXPECT_TRUE(messages.boxes.empty());
+    EXPECT_EQ(window->m_nHttpPort, 8080);
+    EXPECT_FALSE(window->isVisible());
+    EXPECT_EQ(window->result(), QDialog::Accepted);
+}
+
+TEST_F(Confirmation, FailedReadKeepsTheValuesReadBeforeTheBadEdit)
+{
+    Get<QLineEdit>(IDC_HTTP_PORT)->setText(QStringLiteral("81"));
+    Get<QLineEdit>(IDC_DATA_PORT)->setText(QStringLiteral("9000"));
+    Get<QLineEdit>(IDC_RTSP_PORT)->setText(QStringLiteral("rtsp"));
+    Get<QLineEdit>(IDC_AUDIO_TX_PORT)->setText(QStringLiteral("7"));
+    EXPECT_FALSE(window->BindControls(true));
+    EXPECT_EQ(messages.Texts(), std::vector<std::string>{"Enter an integer."});
+    EXPECT_EQ(window->m_nHttpPort, 81);
+    EXPECT_EQ(window->m_nDataPort, 9000);
+    EXPECT_EQ(window->m_nAudioTxPort, 0) << "the read stops at the bad edit";
+}
+
+TEST_F(Confirmation, EscapeAndTheCloseBoxEndWithoutAnyCheck)
+{
+    Get<QLineEdit>(IDC_HTTP_PORT)->setText(QStringLiteral("letters"));
+    QTest::keyClick(window.get(), Qt::Key_Escape);
+    EXPECT_FALSE(window->isVisible());
+    EXPECT_EQ(window->result(), QDialog::Rejected);
+
+    window->show();
+    EXPECT_TRUE(window->close());
+    EXPECT_FALSE(window->isVisible());
+    EXPECT_EQ(window->result(), QDialog::Rejected);
+    EXPECT_TRUE(messages.boxes.empty());
+}
+
+TEST(SecondCopy, ReportsTheTakenPortAndEnds)
+{
+    CUDPSocket runningCopy; // the receive port of a copy that already runs
+    ASSERT_TRUE(runningCopy.Create(DISCOVERY_RECV_PORT));
+    MessageRecorder messages;
+    CLanscoutDlg window;
+    EXPECT_EQ(window.DoModal(), IDCANCEL);
+    EXPECT_EQ(messages.Texts(),
+              std::vector<std::string>{"Failed to create socket, please check if the utility already running."});
+    EXPECT_FALSE(window.isVisible());
+    EXPECT_EQ(window.m_pRecvSocket, nullptr);
+    EXPECT_EQ(window.m_pWaitDlg, nullptr) << "no wait box and no search after a failed start";
+    EXPECT_FALSE(window.IsSweepRunning());
+}
+
+TEST_F(WindowMenu, ShiftF10OpensAboutWhichClosesWithEscape)
+{
+    RunFirstSearchToEnd(); // the wait box showing up would close the menu
+    QStringList menuItems;
+    QString aboutTitle;
+    std::map<const QWidget *, QString> aboutNames;
+    // The menu and the About box run their own loops; these steps act inside them.
+    QTimer::singleShot(0, [&] {
+        auto *menu = qobject_cast<QMenu *>(QApplication::activePopupWidget());
+        ASSERT_NE(menu, nullptr);
+        for (const QAction *action : menu->actions())
+            menuItems << action->text();
+        QTimer::singleShot(0, [&] {
+            QWidget *about = QApplication::activeModalWidget();
+            ASSERT_NE(qobject_cast<CAboutDlg *>(about), nullptr);
+            aboutTitle = about->windowTitle();
+            aboutNames = NamedControls(*about);
+            QTest::keyClick(about, Qt::Key_Escape);
+        });
+        menu->actions().first()->trigger();
+        menu->close();
+    });
+    QTest::keyClick(window.get(), Qt::Key_F10, Qt::ShiftModifier);
+
+    EXPECT_EQ(menuItems, QStringList{QStringLiteral("&About Lanscout...")});
+    EXPECT_EQ(aboutTitle, QStringLiteral("About Lanscout"));
+    QStringList names;
+    for (const auto &[control, name] : aboutNames)
+        names << name;
+    names.sort();
+    EXPECT_EQ(names, (QStringList{"Finds and sets up IP cameras", "Lanscout", "Lanscout Version 1.0", "OK"}));
+    EXPECT_TRUE(window->isVisible());
+    EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
+}
+
+TEST_F(WaitBox, IgnoresEnterAndEscapeAndReturnsForTheNextSearch)
+{
+    CModalDlg &wait = *window->m_pWaitDlg;
+    EXPECT_FALSE(wait.isVisible()) << "made hidden";
+    EXPECT_EQ(wait.parentWidget(), window.get());
+    wait.CentreAndShow();
+    QTest::keyClick(&wait, Qt::Key_Return);
+    QTest::keyClick(&wait, Qt::Key_Escape);
+    EXPECT_TRUE(wait.isVisible());
+    EXPECT_EQ(wait.findChild<QLabel *>()->text(), QStringLiteral("Please Wait..."));
+    wait.close();
+    EXPECT_FALSE(wait.isVisible());
+    wait.CentreAndShow();
+    EXPECT_TRUE(wait.isVisible());
+    // Centred over the window, give or take the frames' borders.
+    EXPECT_LE((wait.geometry().center() - window->geometry().center()).manhattanLength(), 8);
+}
+
+TEST_F(WaitBox, ShowsDuringTheFirstSearchOnly)
+{
+    QTRY_VERIFY_WITH_TIMEOUT(window->m_pWaitDlg->isVisible(), 5000);
+    QTRY_VERIFY(!Get<QAbstractButton>(IDC_SEARCH)->isEnabled());
+    RunFirstSearchToEnd();
+    QTRY_VERIFY(!window->m_pWaitDlg->isVisible());
+    EXPECT_TRUE(Get<QAbstractButton>(IDC_SEARCH)->isEnabled());
+}
+
+TEST_F(AccessibleNames, EveryControlCarriesItsCaptionOrLabel)
+{
+    ExpectEveryControlNamed(*window);
+    ExpectEveryControlNamed(*window->m_pWaitDlg);
+    const std::map<int, const char *> expected = {
+        {IDC_IP, "IP"},
+        {IDC_SUBNET_MASK, "Subnet Mask"},
+        {IDC_GATEWAY, "Gateway"},
+        {IDC_DNS, "DNS"},
+        {IDC_HTTP_PORT, "HTTP Port"},
+        {IDC_DATA_PORT, "DATA Port"},
+        {IDC_RTSP_PORT, "RTSP Port"},
+        {IDC_AUDIO_TX_PORT, "Audio Transmit Port"},
+        {IDC_AUDIO_RX_PORT, "Audio Receive Port"},
+        {IDC_USER_ID, "User ID"},
+        {IDC_PASSWORD, "Password"},
+        {IDC_MODEL_NAME, "Model Name"},
+        {IDC_DEVICE_INFO, "Device Info"},
+        {IDC_DEVICE_LIST, "Devices"},
+        {IDC_ADAPTER, "Adapter"},
+        {IDC_SEARCH, "Search"},
+        {IDC_SAVE_TO_VMS, "Save to HALVEX"},
+        {IDC_FACTORY_RESET, "Factory Reset (SW)"},
+        {IDC_STATIC, "STATIC"},
+        {IDC_DHCP, "DHCP"},
+    };
+    for (const auto &[id, name] : expected)
+        EXPECT_EQ(window->Control(id)->accessibleName(), QString::fromLatin1(name)) << id;
+    // A label names its edit only if a reader can pair them: each edit's name is also
+    // the text of a label of the window.
+    QStringList labels;
+    for (const QLabel *label : window->findChildren<QLabel *>())
+        labels << label->text();
+    for (const QLineEdit *edit : window->findChildren<QLineEdit *>())
+        if (edit != window->m_editDeviceInfo) {
+            EXPECT_TRUE(labels.contains(edit->accessibleName())) << edit->accessibleName().toStdString();
+        }
+}
