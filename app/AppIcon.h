@@ -2,5 +2,5 @@
 
 #include <QIcon>
 
-// The application icon: a camera lens over a network, drawn at the usual sizes.
+// The application icon (resource 128): a camera on its network, at 16, 32 and 64 pixels.
 QIcon LoadAppIcon();

@@ -68,6 +68,7 @@ TEST_F(WindowStart, ShowsStaticModeZeroPortsDefaultUserAndVersionTitle)
         EXPECT_TRUE(Get<QAbstractButton>(id)->isHidden()) << id;
     EXPECT_TRUE(window->IsSweepRunning()) << "the first search starts with the window";
     EXPECT_EQ(window->m_nSelectedIndex, -1);
+    EXPECT_FALSE(window->windowIcon().pixmap(32, 32).isNull());
     EXPECT_TRUE(messages.boxes.empty());
 }
 
@@ -155,6 +156,7 @@ TEST_F(WindowMenu, ShiftF10OpensAboutWhichClosesWithEscape)
     RunFirstSearchToEnd(); // the wait box showing up would close the menu
     QStringList menuItems;
     QString aboutTitle;
+    bool aboutShowsIcon = false;
     std::map<const QWidget *, QString> aboutNames;
     // The menu and the About box run their own loops; these steps act inside them.
     QTimer::singleShot(0, [&] {
@@ -167,6 +169,8 @@ TEST_F(WindowMenu, ShiftF10OpensAboutWhichClosesWithEscape)
             ASSERT_NE(qobject_cast<CAboutDlg *>(about), nullptr);
             aboutTitle = about->windowTitle();
             aboutNames = NamedControls(*about);
+            for (const QLabel *label : about->findChildren<QLabel *>())
+                aboutShowsIcon = aboutShowsIcon || !label->pixmap().isNull();
             QTest::keyClick(about, Qt::Key_Escape);
         });
         menu->actions().first()->trigger();
@@ -176,6 +180,7 @@ TEST_F(WindowMenu, ShiftF10OpensAboutWhichClosesWithEscape)
 
     EXPECT_EQ(menuItems, QStringList{QStringLiteral("&About Lanscout...")});
     EXPECT_EQ(aboutTitle, QStringLiteral("About Lanscout"));
+    EXPECT_TRUE(aboutShowsIcon);
     QStringList names;
     for (const auto &[control, name] : aboutNames)
         names << name;
