@@ -109,6 +109,15 @@ TEST_F(Confirmation, EnterTakesTheLeadingNumberAndCloses)
     EXPECT_EQ(window->result(), QDialog::Accepted);
 }
 
+TEST_F(Confirmation, NumbersBeyondTheMembersRangeAreHeldAtItsEnds)
+{
+    Get<QLineEdit>(IDC_HTTP_PORT)->setText(QStringLiteral("99999999999999999999"));
+    Get<QLineEdit>(IDC_DATA_PORT)->setText(QStringLiteral("-99999999999999999999"));
+    ASSERT_TRUE(window->BindControls(true));
+    EXPECT_EQ(window->m_nHttpPort, 2147483647);
+    EXPECT_EQ(window->m_nDataPort, -2147483647 - 1);
+}
+
 TEST_F(Confirmation, FailedReadKeepsTheValuesReadBeforeTheBadEdit)
 {
     Get<QLineEdit>(IDC_HTTP_PORT)->setText(QStringLiteral("81"));
