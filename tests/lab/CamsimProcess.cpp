@@ -1,6 +1,7 @@
 #include "tests/lab/CamsimProcess.h"
 
 #include <signal.h>
+#include <sys/prctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -12,6 +13,9 @@
 
 namespace {
 
+constexpr int kReadyTimeoutMs = 10000;
+constexpr auto kPollInterval = std::chrono::milliseconds(10);
+
 std::string LabVariable(const char *name)
 {
     const char *value = std::getenv(name);
@@ -20,39 +24,82 @@ std::string LabVariable(const char *name)
     return value;
 }
 
+std::string MakeLogFile()
+{
+    char path[] = "/tmp/lanscout-camsim-XXXXXX";
+    const int fd = ::mkstemp(path);
+    if (fd < 0)
+        throw std::runtime_error("cannot make camsim's log file");
+    ::close(fd);
+    return path;
+}
+
+std::string ExitText(int status)
+{
+    if (WIFEXITED(status))
+        return "camsim exited with status " + std::to_string(WEXITSTATUS(status));
+    return "camsim ended by signal " + std::to_string(WTERMSIG(status));
+}
+
 } // namespace
 
 CamsimProcess::CamsimProcess(std::vector<std::string> args)
 {
-    char logTemplate[] = "/tmp/camsim-test-XXXXXX";
-    const int fd = ::mkstemp(logTemplate);
-    if (fd < 0)
-        throw std::runtime_error("cannot make camsim's log file");
-    ::close(fd);
-    m_logPath = logTemplate;
-
-    std::vector<std::string> argv = {"nsenter", "--net=" + LabVariable("LANSCOUT_LAB_CAMERA_NETNS"), "--",
-                                     CAMSIM_PATH, "--interface", LabVariable("LANSCOUT_LAB_CAMERA_IF"),
-                                     "--log", m_logPath};
+    const std::string cameraNamespace = LabVariable("LANSCOUT_LAB_CAMERA_NETNS");
+    const std::string cameraInterface = LabVariable("LANSCOUT_LAB_CAMERA_IF");
+    m_logPath = MakeLogFile();
+    std::vector<std::string> argv = {"nsenter",       "--net=" + cameraNamespace, "--",    CAMSIM_PATH,
+                                     "--interface", cameraInterface,            "--log", m_logPath};
     argv.insert(argv.end(), args.begin(), args.end());
-    std::vector<char *> cargv;
-    for (std::string &a : argv)
-        cargv.push_back(a.data());
-    cargv.push_back(nullptr);
-
-    m_pid = ::fork();
-    if (m_pid == 0) {
-        ::execvp(cargv[0], cargv.data());
-        ::_exit(127);
-    }
-    if (m_pid < 0 || !WaitForLog(" ready ", 20000)) {
-        const std::vector<std::string> lines = LogLines();
-        this->~CamsimProcess();
-        throw std::runtime_error("camsim did not start" + (lines.empty() ? std::string() : ": " + lines.back()));
+    Start(std::move(argv));
+    const std::string problem = m_pid < 0 ? "cannot fork" : AwaitReady();
+    if (!problem.empty()) {
+        Stop();
+        throw std::runtime_error("camsim did not start: " + problem);
     }
 }
 
 CamsimProcess::~CamsimProcess()
+{
+    Stop();
+}
+
+// camsim dies with the test process, so a crashed test leaves no camera namespace behind.
+void CamsimProcess::Start(std::vector<std::string> argv)
+{
+    std::vector<char *> cargv;
+    for (std::string &a : argv)
+        cargv.push_back(a.data());
+    cargv.push_back(nullptr);
+    const pid_t parent = ::getpid();
+    m_pid = ::fork();
+    if (m_pid == 0) {
+        ::prctl(PR_SET_PDEATHSIG, SIGTERM);
+        if (::getppid() != parent)
+            ::_exit(127);
+        ::execvp(cargv[0], cargv.data());
+        ::_exit(127);
+    }
+}
+
+std::string CamsimProcess::AwaitReady()
+{
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(kReadyTimeoutMs);
+    while (CountLog(" ready ") == 0) {
+        int status = 0;
+        if (::waitpid(m_pid, &status, WNOHANG) == m_pid) {
+            m_pid = -1;
+            const std::vector<std::string> lines = LogLines();
+            return ExitText(status) + (lines.empty() ? "" : ": " + lines.back());
+        }
+        if (std::chrono::steady_clock::now() >= deadline)
+            return "no \"ready\" line within " + std::to_string(kReadyTimeoutMs) + " ms";
+        std::this_thread::sleep_for(kPollInterval);
+    }
+    return {};
+}
+
+void CamsimProcess::Stop()
 {
     if (m_pid > 0) {
         ::kill(m_pid, SIGTERM);
@@ -86,13 +133,12 @@ int CamsimProcess::CountLog(const std::string &needle) const
 bool CamsimProcess::WaitForLog(const std::string &needle, int timeoutMs, int count) const
 {
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
-    for (;;) {
-        if (CountLog(needle) >= count)
-            return true;
+    while (CountLog(needle) < count) {
         if (std::chrono::steady_clock::now() >= deadline)
             return false;
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        std::this_thread::sleep_for(kPollInterval);
     }
+    return true;
 }
 
 std::string CamsimProcess::ToolAddress()

@@ -3,18 +3,23 @@
 # for the cameras, joined by a veth pair. Nothing reaches the machine's real network,
 # and nothing is left behind when the command ends.
 #
-#   tests/lab/lab.sh [--camsim "CAMSIM ARGS"] -- COMMAND [ARGS...]
+#   tests/lab/lab.sh [--camsim "CAMSIM ARGS"] [--camsim-path PATH] -- COMMAND [ARGS...]
+#   tests/lab/lab.sh -- bash          # a shell inside the lab
 #
-# The command sees:
+# The command runs in the tool namespace and sees:
 #   LANSCOUT_LAB=1
-#   LANSCOUT_LAB_TOOL_IP           the tool side's address (10.77.0.1/22, interface veth-t)
-#   LANSCOUT_LAB_FIRST_CAMERA_IP   where generated cameras may start (10.77.0.10)
-#   LANSCOUT_LAB_CAMERA_NETNS      the camera namespace, for nsenter --net=
-#   LANSCOUT_LAB_CAMERA_IF         the camera side's interface (veth-c)
-# With --camsim, camsim (path in $CAMSIM) runs in the camera namespace for the whole
-# command, logging to $LANSCOUT_LAB_CAMSIM_LOG.
-# Works as root, and as a normal user where user namespaces are allowed. Fails, never
-# skips, when the lab cannot be made.
+#   LANSCOUT_LAB_TOOL_IP           the tool side's address, 10.77.0.1/22 on veth-t
+#   LANSCOUT_LAB_FIRST_CAMERA_IP   where cameras may start, 10.77.0.10 (room up to 10.77.3.254)
+#   LANSCOUT_LAB_CAMERA_NETNS      the camera namespace, for `nsenter --net=`
+#   LANSCOUT_LAB_CAMERA_IF         the camera side's interface, veth-c (10.77.0.2/22)
+# With --camsim, camsim (PATH, or $CAMSIM) runs in the camera namespace with
+# `--interface veth-c --prefix 22 --log $LANSCOUT_LAB_CAMSIM_LOG` and the given
+# arguments, from before the command starts until it ends.
+#
+# Runs as root, or as any user where unprivileged user namespaces are allowed. Fails
+# (exit 97, with the reason) rather than skips when the lab cannot be made; otherwise
+# exits with the command's status. The kernel's neighbour table is shared by all
+# namespaces and holds 1024 entries by default, which caps a lab at about 1000 cameras.
 set -euo pipefail
 
 fail() { echo "lab: $*" >&2; exit 97; }
@@ -27,72 +32,85 @@ if [[ ${LANSCOUT_LAB_INSIDE:-} != 1 ]]; then
   else
     ns=(unshare --user --map-root-user --net)
   fi
-  LANSCOUT_LAB_INSIDE=1 "${ns[@]}" -- "$0" "$@" && exit 0 || rc=$?
-  [[ $rc -eq 97 ]] && fail "the lab could not be made"
-  exit "$rc"
+  why=$("${ns[@]}" -- true 2>&1) || fail "cannot make a network namespace with '${ns[*]}': $why"
+  LANSCOUT_LAB_INSIDE=1 exec "${ns[@]}" -- "$0" "$@"
 fi
+unset LANSCOUT_LAB_INSIDE
 
+usage="usage: lab.sh [--camsim ARGS] [--camsim-path PATH] -- COMMAND [ARGS...]"
 camsim_args=""
+camsim=${CAMSIM:-}
 while [[ $# -gt 0 ]]; do
   case $1 in
-    --camsim) camsim_args=$2; shift 2 ;;
+    --camsim) [[ $# -ge 2 ]] || fail "$usage"; camsim_args=$2; shift 2 ;;
+    --camsim-path) [[ $# -ge 2 ]] || fail "$usage"; camsim=$2; shift 2 ;;
     --) shift; break ;;
-    *) fail "unknown option $1 (usage: lab.sh [--camsim ARGS] -- COMMAND)" ;;
+    *) fail "unknown option $1 ($usage)" ;;
   esac
 done
-[[ $# -gt 0 ]] || fail "no command given"
+[[ $# -gt 0 ]] || fail "no command given ($usage)"
 
+tool_if=veth-t
+camera_if=veth-c
 tool_ip=10.77.0.1
 camera_side_ip=10.77.0.2
+first_camera_ip=10.77.0.10
 prefix=22
 
 holder=""
 camsim_pid=""
+camsim_log=""
+# Runs on every exit; its own failures must not change the exit status.
 cleanup() {
+  set +e
   [[ -n $camsim_pid ]] && kill "$camsim_pid" 2>/dev/null && wait "$camsim_pid" 2>/dev/null
-  [[ -n $holder ]] && kill "$holder" 2>/dev/null
-  [[ -n ${camsim_log:-} ]] && rm -f "$camsim_log"
-  true
+  [[ -n $holder ]] && kill "$holder" 2>/dev/null && wait "$holder" 2>/dev/null
+  [[ -n $camsim_log ]] && rm -f "$camsim_log"
 }
 trap cleanup EXIT
 
+# The helpers die with this script even when it is killed outright, so no process
+# (and with it no namespace) outlives the lab.
+in_camera_ns() { nsenter --net="/proc/$holder/ns/net" -- "$@"; }
+
 ip link set lo up || fail "cannot bring lo up in the tool namespace"
-unshare --net -- sleep infinity &
+setpriv --pdeathsig KILL -- unshare --net -- sleep infinity &
 holder=$!
 own_ns=$(readlink /proc/self/ns/net)
 for _ in $(seq 200); do
-  ns=$(readlink "/proc/$holder/ns/net" 2>/dev/null || true)
-  [[ -n $ns && $ns != "$own_ns" ]] && break
+  holder_ns=$(readlink "/proc/$holder/ns/net" 2>/dev/null || true)
+  [[ -n $holder_ns && $holder_ns != "$own_ns" ]] && break
   sleep 0.01
 done
-[[ $(readlink "/proc/$holder/ns/net") != "$own_ns" ]] || fail "the camera namespace did not come up"
-camera_ns=/proc/$holder/ns/net
+[[ -n $holder_ns && $holder_ns != "$own_ns" ]] || fail "the camera namespace did not come up"
 
-ip link add veth-t type veth peer name veth-c netns "$holder" || fail "cannot make the veth pair"
-ip address add "$tool_ip/$prefix" dev veth-t
-ip link set veth-t up
-nsenter --net="$camera_ns" -- sh -c "ip link set lo up && ip address add $camera_side_ip/$prefix dev veth-c && ip link set veth-c up" \
-  || fail "cannot set up the camera side"
+ip link add "$tool_if" type veth peer name "$camera_if" netns "$holder" || fail "cannot make the veth pair"
+ip address add "$tool_ip/$prefix" dev "$tool_if" || fail "cannot address $tool_if"
+ip link set "$tool_if" up || fail "cannot bring $tool_if up"
+in_camera_ns ip link set lo up || fail "cannot bring lo up in the camera namespace"
+in_camera_ns ip address add "$camera_side_ip/$prefix" dev "$camera_if" || fail "cannot address $camera_if"
+in_camera_ns ip link set "$camera_if" up || fail "cannot bring $camera_if up"
 
 export LANSCOUT_LAB=1
 export LANSCOUT_LAB_TOOL_IP=$tool_ip
-export LANSCOUT_LAB_FIRST_CAMERA_IP=10.77.0.10
-export LANSCOUT_LAB_CAMERA_NETNS=$camera_ns
-export LANSCOUT_LAB_CAMERA_IF=veth-c
+export LANSCOUT_LAB_FIRST_CAMERA_IP=$first_camera_ip
+export LANSCOUT_LAB_CAMERA_NETNS=/proc/$holder/ns/net
+export LANSCOUT_LAB_CAMERA_IF=$camera_if
 
 if [[ -n $camsim_args ]]; then
-  [[ -x ${CAMSIM:-} ]] || fail "set CAMSIM to the camsim program to use --camsim"
-  camsim_log=$(mktemp /tmp/camsim-log.XXXXXX)
+  [[ -x $camsim ]] || fail "--camsim needs the camsim program: give --camsim-path or set CAMSIM"
+  camsim_log=$(mktemp /tmp/lanscout-lab-camsim.XXXXXX)
   export LANSCOUT_LAB_CAMSIM_LOG=$camsim_log
   # shellcheck disable=SC2086 # the arguments are meant to split
-  nsenter --net="$camera_ns" -- "$CAMSIM" --interface veth-c --prefix "$prefix" --log "$camsim_log" $camsim_args &
+  setpriv --pdeathsig TERM -- nsenter --net="$LANSCOUT_LAB_CAMERA_NETNS" -- \
+    "$camsim" --interface "$camera_if" --prefix "$prefix" --log "$camsim_log" $camsim_args &
   camsim_pid=$!
-  for _ in $(seq 300); do
-    grep -q ' ready ' "$camsim_log" 2>/dev/null && break
-    kill -0 "$camsim_pid" 2>/dev/null || fail "camsim ended: $(cat "$camsim_log")"
+  for _ in $(seq 500); do
+    grep -q ' ready ' "$camsim_log" && break
+    kill -0 "$camsim_pid" 2>/dev/null || fail "camsim ended before it was ready: $(cat "$camsim_log")"
     sleep 0.02
   done
-  grep -q ' ready ' "$camsim_log" || fail "camsim did not get ready"
+  grep -q ' ready ' "$camsim_log" || fail "camsim was not ready within 10 s"
 fi
 
 "$@"

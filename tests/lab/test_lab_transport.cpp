@@ -134,7 +134,7 @@ TEST(LabTransport, SearchBroadcastIsAnsweredOneEventPerReply)
     EXPECT_EQ(Macs(collector.records).size(), 3u);
     // Each reply comes from its camera's own address.
     for (std::size_t i = 0; i < collector.records.size(); ++i) {
-        EXPECT_EQ(collector.records[i].nType, DISCOVERY_REPLY);
+        EXPECT_EQ(+collector.records[i].nType, DISCOVERY_REPLY); // + copies the packed field
         EXPECT_EQ(collector.senders[i], SlotText(collector.records[i].szIP));
     }
 }
@@ -206,7 +206,7 @@ TEST(LabTransport, SetConfigurationResultFollowsTheLogin)
     EXPECT_EQ(resultFor("wrong"), RESULT_LOGIN_FAILED);
     EXPECT_EQ(resultFor("vqxnt"), 0);
     EXPECT_EQ(SlotText(collector.records.front().szMAC), SlotText(camera.szMAC));
-    EXPECT_EQ(collector.records.front().nType, DISCOVERY_SET_CONFIG);
+    EXPECT_EQ(+collector.records.front().nType, DISCOVERY_SET_CONFIG);
 }
 
 class LabBurst : public ::testing::TestWithParam<int> {

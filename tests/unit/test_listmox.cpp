@@ -106,7 +106,7 @@ TEST(DeviceListThreads, WriterAndReaderAtOnce)
         DISCOVERY_DATA record = ZeroRecord();
         record.nResult = -1;
         if (list.GetAt(std::uint32_t(-1), record) == 1) {
-            EXPECT_GE(record.nResult, lastSeen);
+            EXPECT_GE(+record.nResult, lastSeen); // + copies the packed field
             lastSeen = record.nResult;
         }
     }
@@ -114,6 +114,6 @@ TEST(DeviceListThreads, WriterAndReaderAtOnce)
     for (int i = 0; i < kRecords; i += 97) {
         DISCOVERY_DATA record = ZeroRecord();
         ASSERT_EQ(list.GetAt(std::uint32_t(i), record), 1);
-        EXPECT_EQ(record.nResult, i);
+        EXPECT_EQ(+record.nResult, i);
     }
 }
