@@ -1,0 +1,81 @@
+// How many cameras one search lists, and what the replies cost the window thread, for
+// 100, 500 and 1000 cameras answering every search at once. Runs in the lab:
+//   tests/lab/lab.sh -- build/bench/discovery_scale
+#include "app/LanscoutDlg.h"
+#include "discovery/UDPSocket.h"
+#include "platform/MessageBox.h"
+#include "tests/lab/CamsimProcess.h"
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QTimer>
+
+#include <chrono>
+#include <cstdio>
+
+namespace {
+
+// Times every receive event the window handles.
+class TimedApplication final : public QApplication {
+public:
+    using QApplication::QApplication;
+    bool notify(QObject *receiver, QEvent *event) override
+    {
+        if (event->type() != WM_UDP_RECEIVE)
+            return QApplication::notify(receiver, event);
+        const auto start = std::chrono::steady_clock::now();
+        const bool handled = QApplication::notify(receiver, event);
+        receiveTime += std::chrono::steady_clock::now() - start;
+        ++receiveEvents;
+        return handled;
+    }
+    std::chrono::steady_clock::duration receiveTime{};
+    long receiveEvents = 0;
+};
+
+void Measure(TimedApplication &app, int cameras)
+{
+    CamsimProcess camsim({"--cameras", std::to_string(cameras), "--first-ip", CamsimProcess::FirstCameraAddress()});
+    app.receiveTime = {};
+    app.receiveEvents = 0;
+
+    // The window's answer to input: how late a 10 ms timer fires while the sweep runs.
+    QElapsedTimer clock;
+    qint64 last = 0;
+    qint64 worstGap = 0;
+    QTimer probe;
+    QObject::connect(&probe, &QTimer::timeout, [&] {
+        const qint64 now = clock.elapsed();
+        worstGap = std::max(worstGap, now - last);
+        last = now;
+    });
+
+    CLanscoutDlg window;
+    clock.start();
+    probe.start(10);
+    window.Create();
+    while (window.IsSweepRunning())
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
+    probe.stop();
+    const double ms = std::chrono::duration<double, std::milli>(app.receiveTime).count();
+    std::printf("%5d cameras: %5d listed, %6ld replies handled in %8.1f ms on the window thread, "
+                "longest wait for input %lld ms\n",
+                cameras, window.RowCount(), app.receiveEvents, ms, static_cast<long long>(worstGap));
+    std::fflush(stdout);
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    TimedApplication app(argc, argv);
+    SetMessageBoxHandler([](const MessageRequest &request) {
+        std::fprintf(stderr, "message: %s\n", request.text.c_str());
+        return int(IDOK);
+    });
+    for (int cameras : {100, 500, 1000})
+        Measure(app, cameras);
+    return 0;
+}
