@@ -3,6 +3,7 @@
 // credentials; owner of the discovery sockets, the device list and the wait dialog.
 
 #include "discovery/DiscoveryData.h"
+#include "inventory/DeviceIndex.h"
 #include "inventory/ListMox.h"
 
 #include <QDialog>
@@ -116,6 +117,7 @@ public:
     std::unique_ptr<CUDPSendSocket> m_pSendSocket;
     std::unique_ptr<CUDPSocket> m_pRecvSocket;
     CListMox<DISCOVERY_DATA> m_devices;
+    CDeviceIndex m_listedDevices; // beside m_devices, for the duplicate test
     QTableWidget *m_listDevices = nullptr;
     QLineEdit *m_editIP = nullptr;
     QLineEdit *m_editSubnetMask = nullptr;

@@ -85,7 +85,12 @@ void CLanscoutDlg::SendDeviceCommand(std::int32_t type)
         record.wAudioSendPort = std::uint16_t(m_nAudioTxPort);
         record.bHttps = m_bHttps;
         g_strPendingMAC = g_strSelectedMAC;
-        m_devices.SetAt(std::uint32_t(m_nSelectedIndex), record);
+        DISCOVERY_DATA stored;
+        m_devices.GetAt(std::uint32_t(m_nSelectedIndex), stored);
+        if (m_devices.SetAt(std::uint32_t(m_nSelectedIndex), record)) {
+            m_listedDevices.Remove(stored);
+            m_listedDevices.Add(record);
+        }
         m_pSendSocket->EnableBroadcast();
         m_pSendSocket->SendRecord(record);
         return;

@@ -64,6 +64,7 @@ void CLanscoutDlg::OnSearch()
     ClearDetails();
     m_nSelectedIndex = -1;
     m_devices.RemoveAll();
+    m_listedDevices.Clear();
     m_listDevices->setRowCount(0);
     if (m_searchThread.joinable())
         m_searchThread.join(); // the last sweep has already cleared the flag: it is ending

@@ -60,23 +60,13 @@ int CLanscoutDlg::RowCount() const
 
 bool CLanscoutDlg::IsDeviceListed(const DISCOVERY_DATA &record) const
 {
-    const std::string mac = SlotText(record.szMAC);
-    const std::string ip = SlotText(record.szIP);
-    if (mac.empty() || ip.empty())
-        return false;
-    const int rows = RowCount();
-    for (int i = 0; i < rows; ++i) {
-        DISCOVERY_DATA listed;
-        m_devices.GetAt(std::uint32_t(i), listed);
-        if (SlotText(listed.szMAC) == mac && SlotText(listed.szIP) == ip)
-            return true;
-    }
-    return false;
+    return m_listedDevices.Contains(record);
 }
 
 void CLanscoutDlg::AddDeviceRow(const DISCOVERY_DATA &record)
 {
     const int n = RowCount();
+    m_listedDevices.Add(record);
     m_listDevices->insertRow(n);
     for (int k = 0; k < m_nColumnCount; ++k) {
         auto *cell = new QTableWidgetItem(QString::fromLatin1(CellText(record, k, n + 1).c_str()));

@@ -4,12 +4,15 @@
 #include "app/Dialogs.h"
 #include "discovery/Discovery.h"
 #include "platform/Adapters.h"
-#include "tests/gui/GuiTestSupport.h"
+#include "tests/gui/GuiTest.h"
 #include "tests/lab/CamsimProcess.h"
 
 #include <QComboBox>
+#include <QCoreApplication>
+#include <QElapsedTimer>
 #include <QLineEdit>
 #include <QTableWidget>
+#include <QTimer>
 
 #include <gtest/gtest.h>
 
@@ -19,10 +22,32 @@
 #include <unistd.h>
 
 #include <cstdlib>
+#include <functional>
 #include <memory>
 #include <set>
 
 namespace {
+
+void ProcessEventsUntil(const std::function<bool()> &done, int timeoutMs)
+{
+    QElapsedTimer timer;
+    timer.start();
+    QTimer tick; // wakes the wait now and then, so the loop itself never spins
+    tick.start(10);
+    while (!done() && timer.elapsed() < timeoutMs)
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+}
+
+void ProcessEventsFor(int ms)
+{
+    ProcessEventsUntil([] { return false; }, ms);
+}
+
+void WaitForSweepEnd(const CLanscoutDlg &window)
+{
+    ProcessEventsUntil([&] { return !window.IsSweepRunning(); }, 15000);
+    ProcessEventsFor(50);
+}
 
 void SetEditText(const CLanscoutDlg &w, int id, const std::string &text)
 {
@@ -53,7 +78,7 @@ void SendToWindow(const DISCOVERY_DATA &record)
 
 DISCOVERY_DATA Result(const char *mac, int result)
 {
-    DISCOVERY_DATA r = CameraReply(mac, "");
+    DISCOVERY_DATA r = CameraRecord(mac, "");
     r.nType = DISCOVERY_SET_CONFIG;
     r.nResult = result;
     return r;
@@ -84,7 +109,7 @@ protected:
         WaitForSweepEnd(*window);
     }
 
-    MessageRecorder boxes;
+    MessageRecorder boxes{IDNO}; // Yes/No boxes are refused unless a test says otherwise
     std::unique_ptr<CLanscoutDlg> window;
 };
 
@@ -153,12 +178,12 @@ TEST_F(DiscoveryWindow, RepliesAreDispatchedByTypeAndDeduplicated)
 {
     OpenWindow();
     for (int i = 0; i < 5; ++i)
-        SendToWindow(CameraReply("M1", "10.0.0.1"));
-    SendToWindow(CameraReply("M1", "10.0.0.2")); // same camera, other address: listed again
-    SendToWindow(CameraReply("", "10.0.0.3"));   // no MAC: never a duplicate
-    SendToWindow(CameraReply("", "10.0.0.3"));
+        SendToWindow(CameraRecord("M1", "10.0.0.1"));
+    SendToWindow(CameraRecord("M1", "10.0.0.2")); // same camera, other address: listed again
+    SendToWindow(CameraRecord("", "10.0.0.3"));   // no MAC: never a duplicate
+    SendToWindow(CameraRecord("", "10.0.0.3"));
     for (std::int32_t type : {std::int32_t(DISCOVERY_SEARCH), std::int32_t(DISCOVERY_REBOOT), std::int32_t(DISCOVERY_FACTORY_RESET), std::int32_t(99)}) {
-        DISCOVERY_DATA other = CameraReply("M9", "10.0.0.9");
+        DISCOVERY_DATA other = CameraRecord("M9", "10.0.0.9");
         other.nType = type;
         SendToWindow(other);
     }
@@ -167,15 +192,15 @@ TEST_F(DiscoveryWindow, RepliesAreDispatchedByTypeAndDeduplicated)
     SendToWindow(oversized.data(), 0);
     SendToWindow(oversized.data(), 100);
     SendToWindow(oversized.data(), oversized.size());
-    SendToWindow(CameraReply("M5", "10.0.0.5"));
+    SendToWindow(CameraRecord("M5", "10.0.0.5"));
     ProcessEventsUntil([&] { return window->RowCount() >= 5; }, 2000);
     ProcessEventsFor(200);
     EXPECT_EQ(window->RowCount(), 5);
     EXPECT_EQ(Cell(*window, 4, 1), "M5");
-    EXPECT_TRUE(boxes.messages.empty());
+    EXPECT_TRUE(boxes.boxes.empty());
 
     WaitForSweepEnd(*window);
-    SendToWindow(CameraReply("M6", "10.0.0.6")); // outside a sweep
+    SendToWindow(CameraRecord("M6", "10.0.0.6")); // outside a sweep
     ProcessEventsFor(300);
     EXPECT_EQ(window->RowCount(), 5);
 }
@@ -186,8 +211,8 @@ TEST_F(DiscoveryWindow, SetConfigurationResultsAreShownForTheAwaitedCamera)
     WaitForSweepEnd(*window);
     g_strPendingMAC = "M1";
     SendToWindow(Result("M1", RESULT_INVALID_PORT));
-    ProcessEventsUntil([&] { return !boxes.messages.empty(); }, 2000);
-    EXPECT_EQ(boxes.messages, std::vector<std::string>{"Failed. Invalid port"});
+    ProcessEventsUntil([&] { return !boxes.boxes.empty(); }, 2000);
+    EXPECT_EQ(boxes.Texts(), std::vector<std::string>{"Failed. Invalid port"});
     EXPECT_TRUE(g_strPendingMAC.empty());
 
     g_strPendingMAC = "M1";
@@ -195,12 +220,12 @@ TEST_F(DiscoveryWindow, SetConfigurationResultsAreShownForTheAwaitedCamera)
     SendToWindow(Result("M1", RESULT_LOGIN_FAILED));
     g_strPendingMAC = "M3";
     ProcessEventsFor(300);
-    EXPECT_EQ(boxes.messages.size(), 1u);
+    EXPECT_EQ(boxes.boxes.size(), 1u);
     g_strPendingMAC = "M3";
     SendToWindow(Result("M3", 0));
     SendToWindow(Result("M3", 6));
     ProcessEventsFor(300);
-    EXPECT_EQ(boxes.messages.size(), 1u);
+    EXPECT_EQ(boxes.boxes.size(), 1u);
 }
 
 TEST_F(DiscoveryWindow, SavedSettingsReachTheCamera)
@@ -211,7 +236,7 @@ TEST_F(DiscoveryWindow, SavedSettingsReachTheCamera)
     ASSERT_EQ(window->RowCount(), 2);
 
     window->SendDeviceCommand(DISCOVERY_SET_CONFIG);
-    EXPECT_EQ(boxes.messages.back(), "Not Selected");
+    EXPECT_EQ(boxes.Texts().back(), "Not Selected");
 
     window->OnDeviceClick(1);
     const std::string mac = Cell(*window, 1, 1);
@@ -219,7 +244,7 @@ TEST_F(DiscoveryWindow, SavedSettingsReachTheCamera)
     SetEditText(*window, IDC_USER_ID, "   ");
     SetEditText(*window, IDC_PASSWORD, "vqxnt");
     window->SendDeviceCommand(DISCOVERY_SET_CONFIG);
-    EXPECT_EQ(boxes.messages.back(), "Check the \"User ID\" and \"Password\"");
+    EXPECT_EQ(boxes.Texts().back(), "Check the \"User ID\" and \"Password\"");
 
     SetEditText(*window, IDC_USER_ID, "admin");
     SetEditText(*window, IDC_HTTP_PORT, "70000"); // goes out cut to 16 bits
@@ -233,7 +258,7 @@ TEST_F(DiscoveryWindow, SavedSettingsReachTheCamera)
     EXPECT_EQ(SlotText(stored.szIP), "10.77.1.77");
     ProcessEventsFor(300);
     EXPECT_TRUE(g_strPendingMAC.empty());
-    EXPECT_EQ(boxes.messages.size(), 2u); // result 0 shows nothing
+    EXPECT_EQ(boxes.boxes.size(), 2u); // result 0 shows nothing
 
     SearchAndWait();
     bool moved = false;
@@ -246,13 +271,13 @@ TEST_F(DiscoveryWindow, SavedSettingsReachTheCamera)
     SetEditText(*window, IDC_PASSWORD, "vqxnt");
     SetEditText(*window, IDC_HTTP_PORT, "0");
     window->SendDeviceCommand(DISCOVERY_SET_CONFIG);
-    ProcessEventsUntil([&] { return boxes.messages.size() >= 3; }, 2000);
-    EXPECT_EQ(boxes.messages.back(), "Failed. Invalid port");
+    ProcessEventsUntil([&] { return boxes.boxes.size() >= 3; }, 2000);
+    EXPECT_EQ(boxes.Texts().back(), "Failed. Invalid port");
     SetEditText(*window, IDC_USER_ID, " admin");
     SetEditText(*window, IDC_HTTP_PORT, "80");
     window->SendDeviceCommand(DISCOVERY_SET_CONFIG);
-    ProcessEventsUntil([&] { return boxes.messages.size() >= 4; }, 2000);
-    EXPECT_EQ(boxes.messages.back(), "Failed. login failed");
+    ProcessEventsUntil([&] { return boxes.boxes.size() >= 4; }, 2000);
+    EXPECT_EQ(boxes.Texts().back(), "Failed. login failed");
     EXPECT_EQ(camsim.CountLog("user=\\x20admin mode="), 1); // camsim escapes the space
 }
 
@@ -264,26 +289,27 @@ TEST_F(DiscoveryWindow, RebootGoesToTheChosenRowsAfterConfirmation)
     ASSERT_EQ(window->RowCount(), 3);
     SetEditText(*window, IDC_PASSWORD, "vqxnt");
 
-    boxes.answerYes = false;
     window->SendDeviceCommand(DISCOVERY_REBOOT);
     std::string expected = "Check the IP and MAC on \"Reboot\"\n\n";
     for (int row = 0; row < 3; ++row)
         expected += "IP : " + Cell(*window, row, 2) + " / MAC : " + Cell(*window, row, 1) + "\n";
-    ASSERT_EQ(boxes.messages.size(), 1u);
-    EXPECT_EQ(boxes.messages.back(), expected);
-    EXPECT_EQ(boxes.icons.back(), MessageIcon::Question);
+    ASSERT_EQ(boxes.boxes.size(), 1u);
+    EXPECT_EQ(boxes.Texts().back(), expected);
+    EXPECT_EQ(boxes.boxes.back().icon, MessageIcon::Question);
     ProcessEventsFor(200);
     EXPECT_EQ(camsim.CountLog("reboot mac="), 0);
 
-    boxes.answerYes = true;
-    window->SendDeviceCommand(DISCOVERY_FACTORY_RESET);
-    for (int row = 0; row < 3; ++row)
-        EXPECT_TRUE(camsim.WaitForLog("factory-reset mac=" + Cell(*window, row, 1) + " ip=", 2000)) << row;
+    {
+        MessageRecorder yes(IDYES);
+        window->SendDeviceCommand(DISCOVERY_FACTORY_RESET);
+        for (int row = 0; row < 3; ++row)
+            EXPECT_TRUE(camsim.WaitForLog("factory-reset mac=" + Cell(*window, row, 1) + " ip=", 2000)) << row;
+    }
 
     window->OnColumnClick(0);
     window->OnColumnClick(0); // every row unchecked
     window->SendDeviceCommand(DISCOVERY_REBOOT);
-    EXPECT_EQ(boxes.messages.back(), "Not Checked");
+    EXPECT_EQ(boxes.Texts().back(), "Not Checked");
 }
 
 TEST_F(DiscoveryWindow, CommandWithoutASendSocketIsRefused)
@@ -296,12 +322,12 @@ TEST_F(DiscoveryWindow, CommandWithoutASendSocketIsRefused)
     window->OnSearch();
     EXPECT_FALSE(window->IsSweepRunning());
     EXPECT_FALSE(g_bSearching);
-    window->m_devices.AddTail(CameraReply("M1", "10.0.0.1"));
-    window->AddDeviceRow(CameraReply("M1", "10.0.0.1"));
+    window->m_devices.AddTail(CameraRecord("M1", "10.0.0.1"));
+    window->AddDeviceRow(CameraRecord("M1", "10.0.0.1"));
     window->OnDeviceClick(0);
     SetEditText(*window, IDC_PASSWORD, "vqxnt");
     window->SendDeviceCommand(DISCOVERY_SET_CONFIG);
-    EXPECT_EQ(boxes.messages.back(), "Failed to create send socket.");
+    EXPECT_EQ(boxes.Texts().back(), "Failed to create send socket.");
     EXPECT_TRUE(g_strPendingMAC.empty());
 }
 
