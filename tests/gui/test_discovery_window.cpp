@@ -6,13 +6,11 @@
 #include "platform/Adapters.h"
 #include "tests/gui/GuiTest.h"
 #include "tests/lab/CamsimProcess.h"
+#include "tests/lab/EventPump.h"
 
 #include <QComboBox>
-#include <QCoreApplication>
-#include <QElapsedTimer>
 #include <QLineEdit>
 #include <QTableWidget>
-#include <QTimer>
 
 #include <gtest/gtest.h>
 
@@ -22,26 +20,10 @@
 #include <unistd.h>
 
 #include <cstdlib>
-#include <functional>
 #include <memory>
 #include <set>
 
 namespace {
-
-void ProcessEventsUntil(const std::function<bool()> &done, int timeoutMs)
-{
-    QElapsedTimer timer;
-    timer.start();
-    QTimer tick; // wakes the wait now and then, so the loop itself never spins
-    tick.start(10);
-    while (!done() && timer.elapsed() < timeoutMs)
-        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
-}
-
-void ProcessEventsFor(int ms)
-{
-    ProcessEventsUntil([] { return false; }, ms);
-}
 
 void WaitForSweepEnd(const CLanscoutDlg &window)
 {

@@ -3,11 +3,10 @@
 #include "discovery/DiscoveryData.h"
 #include "discovery/UDPSocket.h"
 #include "tests/lab/CamsimProcess.h"
+#include "tests/lab/EventPump.h"
 
 #include <QCoreApplication>
-#include <QElapsedTimer>
 #include <QObject>
-#include <QTimer>
 
 #include <gtest/gtest.h>
 
@@ -18,7 +17,6 @@
 
 #include <chrono>
 #include <ctime>
-#include <functional>
 #include <memory>
 #include <set>
 #include <string>
@@ -72,21 +70,6 @@ public:
     }
     int events = 0;
 };
-
-void ProcessEventsUntil(const std::function<bool()> &done, int timeoutMs)
-{
-    QElapsedTimer timer;
-    timer.start();
-    QTimer tick; // wakes the wait now and then, so the loop itself never spins
-    tick.start(10);
-    while (!done() && timer.elapsed() < timeoutMs)
-        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
-}
-
-void ProcessEventsFor(int ms)
-{
-    ProcessEventsUntil([] { return false; }, ms);
-}
 
 std::unique_ptr<CUDPSendSocket> LabSendSocket()
 {
