@@ -63,8 +63,8 @@ void CLanscoutDlg::SendDeviceCommand(std::int32_t type)
         ShowMessage("Check the \"User ID\" and \"Password\"");
         return;
     }
-    // The last search could not bind its socket: say so rather than pretend to send.
-    if (!m_pSendSocket) {
+    // The last search had no adapter or could not bind: say so rather than pretend to send.
+    if (!m_pSendSocket || !m_pSendSocket->IsOpen()) {
         ShowMessage("Failed to create send socket.");
         return;
     }
