@@ -1,8 +1,13 @@
-// camsim as the cameras' stand-in: what it answers must be what real cameras answer,
-// or every lab test built on it proves nothing. Records are built and read here by
-// byte offset, independently of the product's record type.
-#include "discovery/MD5.h"
+// camsim stands in for the cameras: what it answers must be what cameras answer, or
+// every lab test built on it proves nothing. Records are built and read here by byte
+// offset (RecordBuilder.h), independently of the product's record type.
+//
+// No test waits for silence: each request is followed by a fence, a set-configuration
+// command with a wrong login for a camera that is not under test. camsim handles
+// requests in order and answers from one socket, so every answer to the request has
+// arrived once the fence's answer has.
 #include "tests/lab/CamsimProcess.h"
+#include "tests/lab/RecordBuilder.h"
 
 #include <gtest/gtest.h>
 
@@ -12,140 +17,135 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
-#include <cstring>
+#include <cstdio>
+#include <fstream>
 #include <map>
+#include <optional>
 #include <string>
 #include <vector>
 
 namespace {
 
-using Bytes = std::vector<unsigned char>;
+using lab::Command;
+using lab::NetworkFields;
+using lab::Record;
+namespace at = lab::at;
 
-void PutText(Bytes &r, std::size_t offset, const std::string &text)
-{
-    std::memcpy(&r[offset], text.c_str(), text.size() + 1);
-}
+constexpr std::uint16_t kRequestPort = 40013;
+constexpr std::uint16_t kReplyPort = 40014;
+constexpr int kAnswerTimeoutMs = 10000;
 
-void PutU16(Bytes &r, std::size_t offset, unsigned value)
-{
-    r[offset] = value & 0xFF;
-    r[offset + 1] = (value >> 8) & 0xFF;
-}
+struct Datagram {
+    Record bytes;
+    std::string sender;
+};
 
-std::string GetText(const Bytes &r, std::size_t offset, std::size_t width)
+// camsim's generated cameras, numbered from 1.
+std::string GeneratedMac(int n)
 {
-    std::string text;
-    for (std::size_t i = offset; i < offset + width && r[i] != 0; ++i)
-        text += char(r[i]);
+    char text[24];
+    std::snprintf(text, sizeof text, "02:4C:53:00:00:%02X", n);
     return text;
 }
 
-int GetI32(const Bytes &r, std::size_t offset)
+std::string CameraAddress(int offset)
 {
-    return int(r[offset] | r[offset + 1] << 8 | r[offset + 2] << 16 | unsigned(r[offset + 3]) << 24);
+    in_addr address{};
+    inet_pton(AF_INET, CamsimProcess::FirstCameraAddress().c_str(), &address);
+    address.s_addr = htonl(ntohl(address.s_addr) + std::uint32_t(offset));
+    return inet_ntoa(address);
 }
 
-struct Settings {
-    std::string ip = "10.77.1.50", mask = "255.255.252.0", gateway = "10.77.0.1", dns = "10.77.0.1";
-    int mode = 0;
-    unsigned http = 8080;
-};
-
-Bytes Command(int type, const std::string &mac, const std::string &user, const std::string &password,
-              const Settings &s = {})
+bool IsRecordOfType(const Datagram &d, std::int32_t type)
 {
-    Bytes r(371, 0);
-    r[0] = std::uint8_t(type);
-    PutText(r, 8, user);
-    CMD5 md5;
-    md5.Update(password.c_str(), password.size() + 1);
-    md5.Final(&r[40]);
-    PutText(r, 72, mac);
-    r[228] = std::uint8_t(s.mode);
-    PutText(r, 232, s.ip);
-    PutText(r, 264, s.mask);
-    PutText(r, 296, s.gateway);
-    PutText(r, 328, s.dns);
-    PutU16(r, 360, s.http);
-    PutU16(r, 362, 4520);
-    PutU16(r, 364, 554);
-    PutU16(r, 366, 4522);
-    PutU16(r, 368, 4521);
-    return r;
+    return d.bytes.size() == lab::kRecordSize && lab::GetI32(d.bytes, at::kType) == type;
 }
 
-// The tool's two ports, bound to the lab address, as the program binds them.
-class Tool {
+// The tool's two sockets, bound as the program binds them.
+class Tool final {
 public:
-    Tool()
+    Tool() : m_send(Bind(kRequestPort, CamsimProcess::ToolAddress())), m_receive(Bind(kReplyPort, "0.0.0.0"))
     {
-        m_send = Bind(DISCOVERY_PORT_REQUESTS, CamsimProcess::ToolAddress());
-        m_recv = Bind(DISCOVERY_PORT_REPLIES, "0.0.0.0");
         const int on = 1;
-        setsockopt(m_send, SOL_SOCKET, SO_BROADCAST, &on, sizeof on);
+        ::setsockopt(m_send, SOL_SOCKET, SO_BROADCAST, &on, sizeof on);
     }
     ~Tool()
     {
         ::close(m_send);
-        ::close(m_recv);
+        ::close(m_receive);
     }
+    Tool(const Tool &) = delete;
+    Tool &operator=(const Tool &) = delete;
 
-    void Broadcast(const Bytes &record)
+    void Broadcast(const Record &bytes)
     {
         sockaddr_in to{};
         to.sin_family = AF_INET;
-        to.sin_port = htons(DISCOVERY_PORT_REQUESTS);
+        to.sin_port = htons(kRequestPort);
         to.sin_addr.s_addr = htonl(INADDR_BROADCAST);
-        ::sendto(m_send, record.data(), record.size(), 0, reinterpret_cast<sockaddr *>(&to), sizeof to);
+        ASSERT_EQ(::sendto(m_send, bytes.data(), bytes.size(), 0, reinterpret_cast<sockaddr *>(&to), sizeof to),
+                  ssize_t(bytes.size()));
     }
 
-    // Everything that arrives within the time, with its sender.
-    std::vector<std::pair<Bytes, std::string>> Collect(int ms)
+    // Sends the request and returns everything that answered it (see the top of the file).
+    std::vector<Datagram> Exchange(const Record &request, const std::string &fenceMac)
     {
-        std::vector<std::pair<Bytes, std::string>> got;
-        pollfd pfd{m_recv, POLLIN, 0};
-        while (::poll(&pfd, 1, ms) > 0) {
-            Bytes buffer(2048);
-            sockaddr_in from{};
-            socklen_t len = sizeof from;
-            const ssize_t n = ::recvfrom(m_recv, buffer.data(), buffer.size(), 0, reinterpret_cast<sockaddr *>(&from), &len);
-            buffer.resize(std::size_t(std::max<ssize_t>(n, 0)));
-            got.emplace_back(buffer, inet_ntoa(from.sin_addr));
+        Broadcast(request);
+        Broadcast(Command(lab::kSetConfig, fenceMac, "fence", ""));
+        std::vector<Datagram> answers;
+        while (const auto d = Receive()) {
+            if (IsRecordOfType(*d, lab::kSetConfig) && lab::MacOf(d->bytes) == fenceMac)
+                return answers;
+            answers.push_back(*d);
         }
-        return got;
+        ADD_FAILURE() << "the fence camera " << fenceMac << " did not answer";
+        return answers;
     }
 
-    // MAC -> IP of every camera answering a search.
-    std::map<std::string, std::string> Search()
+    // MAC -> address of each camera that replies to a search, checking that each reply
+    // comes from the address it names.
+    std::map<std::string, std::string> Search(const std::string &fenceMac)
     {
-        Bytes search(371, 0);
-        search[0] = 3;
-        Broadcast(search);
         std::map<std::string, std::string> found;
-        for (const auto &[reply, sender] : Collect(300)) {
-            EXPECT_EQ(reply.size(), 371u);
-            if (reply.size() != 371 || GetI32(reply, 0) != 4)
-                continue;
-            EXPECT_EQ(sender, GetText(reply, 232, 32)); // answered from its own address
-            found[GetText(reply, 72, 24)] = GetText(reply, 232, 32);
+        for (const Datagram &d : Exchange(lab::SearchRequest(), fenceMac)) {
+            EXPECT_TRUE(IsRecordOfType(d, lab::kReply)) << d.bytes.size() << " bytes from " << d.sender;
+            EXPECT_EQ(d.sender, lab::IpOf(d.bytes)) << "a camera must answer from its own address";
+            EXPECT_TRUE(found.emplace(lab::MacOf(d.bytes), lab::IpOf(d.bytes)).second) << "a second reply";
         }
         return found;
     }
 
-    // The result code of a set-configuration command, or -1 without an answer.
-    int SetConfig(const Bytes &command)
+    // The result code of a set-configuration command, or nothing when none came; a
+    // result must come from the camera's address before the change.
+    std::optional<std::int32_t> SetConfig(const Record &command, const std::string &answeringIp,
+                                          const std::string &fenceMac)
     {
-        Broadcast(command);
-        for (const auto &[answer, sender] : Collect(300))
-            if (answer.size() == 371 && GetI32(answer, 0) == 5)
-                return GetI32(answer, 4);
-        return -1;
+        const std::vector<Datagram> answers = Exchange(command, fenceMac);
+        if (answers.empty())
+            return std::nullopt;
+        EXPECT_EQ(answers.size(), 1u);
+        const Datagram &answer = answers.front();
+        EXPECT_TRUE(IsRecordOfType(answer, lab::kSetConfig));
+        EXPECT_EQ(lab::MacOf(answer.bytes), lab::MacOf(command));
+        EXPECT_EQ(answer.sender, answeringIp);
+        return lab::GetI32(answer.bytes, at::kResult);
+    }
+
+    std::optional<Datagram> Receive(int timeoutMs = kAnswerTimeoutMs)
+    {
+        pollfd pfd{m_receive, POLLIN, 0};
+        if (::poll(&pfd, 1, timeoutMs) <= 0)
+            return std::nullopt;
+        Record buffer(2048);
+        sockaddr_in from{};
+        socklen_t length = sizeof from;
+        const ssize_t n =
+            ::recvfrom(m_receive, buffer.data(), buffer.size(), 0, reinterpret_cast<sockaddr *>(&from), &length);
+        buffer.resize(std::size_t(std::max<ssize_t>(n, 0)));
+        return Datagram{buffer, inet_ntoa(from.sin_addr)};
     }
 
 private:
-    static constexpr std::uint16_t DISCOVERY_PORT_REQUESTS = 40013;
-    static constexpr std::uint16_t DISCOVERY_PORT_REPLIES = 40014;
-
     static int Bind(std::uint16_t port, const std::string &address)
     {
         const int fd = ::socket(AF_INET, SOCK_DGRAM, 0);
@@ -153,106 +153,237 @@ private:
         sa.sin_family = AF_INET;
         sa.sin_port = htons(port);
         inet_pton(AF_INET, address.c_str(), &sa.sin_addr);
-        EXPECT_EQ(::bind(fd, reinterpret_cast<sockaddr *>(&sa), sizeof sa), 0);
+        if (fd < 0 || ::bind(fd, reinterpret_cast<sockaddr *>(&sa), sizeof sa) != 0)
+            throw std::runtime_error("cannot bind " + address + ":" + std::to_string(port));
         return fd;
     }
 
-    int m_send = -1;
-    int m_recv = -1;
+    int m_send;
+    int m_receive;
 };
 
-class Camsim : public ::testing::Test {
+// Three generated cameras; the third one serves as the fence.
+class ThreeCameras : public ::testing::Test {
 protected:
-    CamsimProcess camsim{{"--cameras", "3", "--first-ip", CamsimProcess::FirstCameraAddress(), "--reboot-ms", "0"}};
+    CamsimProcess camsim{{"--cameras", "3", "--first-ip", CamsimProcess::FirstCameraAddress()}};
     Tool tool;
+    const std::string first = GeneratedMac(1);
+    const std::string second = GeneratedMac(2);
+    const std::string fence = GeneratedMac(3);
 };
 
 } // namespace
 
-TEST_F(Camsim, EveryCameraAnswersASearchFromItsOwnAddress)
+TEST_F(ThreeCameras, EachCameraRepliesOnceFromItsOwnAddressWithItsDescription)
 {
-    const auto found = tool.Search();
-    ASSERT_EQ(found.size(), 3u);
-    EXPECT_EQ(found.begin()->second, CamsimProcess::FirstCameraAddress());
-    EXPECT_TRUE(camsim.WaitForLog("recv search", 1000));
+    const std::vector<Datagram> replies = tool.Exchange(lab::SearchRequest(), fence);
+    ASSERT_EQ(replies.size(), 3u);
+    for (int i = 0; i < 3; ++i) {
+        const Record &r = replies[std::size_t(i)].bytes;
+        ASSERT_TRUE(IsRecordOfType(replies[std::size_t(i)], lab::kReply));
+        EXPECT_EQ(replies[std::size_t(i)].sender, CameraAddress(i));
+        EXPECT_EQ(lab::MacOf(r), GeneratedMac(i + 1));
+        EXPECT_EQ(lab::IpOf(r), CameraAddress(i));
+        EXPECT_EQ(lab::GetText(r, at::kMask, at::kAddressWidth), "255.255.252.0");
+        EXPECT_EQ(lab::GetText(r, at::kGateway, at::kAddressWidth), "10.77.0.1");
+        EXPECT_FALSE(lab::GetText(r, at::kProduct, at::kProductWidth).empty());
+        EXPECT_FALSE(lab::GetText(r, at::kFirmware, at::kFirmwareWidth).empty());
+        EXPECT_EQ(lab::GetU16(r, at::kHttpPort), 80);
+        EXPECT_NE(lab::GetU16(r, at::kRtspPort), 0);
+    }
+    EXPECT_TRUE(camsim.WaitForLog("recv search from " + CamsimProcess::ToolAddress() + ":40013 len=371", 0));
+    EXPECT_TRUE(camsim.WaitForLog(
+        "reply mac=" + first + " ip=" + CameraAddress(0) + " to " + CamsimProcess::ToolAddress() + ":40014", 0));
 }
 
-TEST_F(Camsim, SetConfigurationResultCodes)
+TEST_F(ThreeCameras, RefusedSettingsAreAnsweredWithTheirCodeAndChangeNothing)
 {
-    const std::string mac = tool.Search().begin()->first;
-    Settings badPort;
-    badPort.http = 0;
-    Settings badAddress;
-    badAddress.ip = "10.77.1";
-    Settings badMode;
-    badMode.mode = 7;
+    const std::string ip = CameraAddress(0);
+    const auto setConfig = [&](const std::string &user, const std::string &password, const NetworkFields &f) {
+        return tool.SetConfig(Command(lab::kSetConfig, first, user, password, f), ip, fence);
+    };
+    const auto with = [](auto change) {
+        NetworkFields f;
+        change(f);
+        return f;
+    };
+    EXPECT_EQ(setConfig("admin", "vqxnX", {}), 5);
+    EXPECT_EQ(setConfig("Admin", "vqxnt", {}), 5);
+    EXPECT_EQ(setConfig("admin", "vqxn", {}), 5);
+    EXPECT_EQ(setConfig("admin", "vqxnt", with([](NetworkFields &f) { f.ipMode = 7; })), 4);
+    EXPECT_EQ(setConfig("admin", "vqxnt", with([](NetworkFields &f) { f.ip = "10.77.1"; })), 2);
+    EXPECT_EQ(setConfig("admin", "vqxnt", with([](NetworkFields &f) { f.ip = "10.77.1.300"; })), 2);
+    EXPECT_EQ(setConfig("admin", "vqxnt", with([](NetworkFields &f) { f.ip = "10.77.3.255"; })), 2); // broadcast
+    EXPECT_EQ(setConfig("admin", "vqxnt", with([&](NetworkFields &f) { f.ip = CameraAddress(1); })), 2); // taken
+    EXPECT_EQ(setConfig("admin", "vqxnt", with([](NetworkFields &f) { f.mask = "255.0.255.0"; })), 2);
+    EXPECT_EQ(setConfig("admin", "vqxnt", with([](NetworkFields &f) { f.gateway = ""; })), 2);
+    EXPECT_EQ(setConfig("admin", "vqxnt", with([](NetworkFields &f) { f.gateway = "10.78.0.1"; })), 2);
+    EXPECT_EQ(setConfig("admin", "vqxnt", with([](NetworkFields &f) { f.dns = "dns.example"; })), 2);
+    EXPECT_EQ(setConfig("admin", "vqxnt", with([](NetworkFields &f) { f.httpPort = 0; })), 3);
+    EXPECT_EQ(setConfig("admin", "vqxnt", with([](NetworkFields &f) { f.audioSendPort = 0; })), 3);
+    EXPECT_EQ(setConfig("admin", "vqxnt", with([](NetworkFields &f) { f.httpPort = 554; })), 3); // RTSP's port
 
-    EXPECT_EQ(tool.SetConfig(Command(5, mac, "admin", "wrong")), 5);
-    EXPECT_EQ(tool.SetConfig(Command(5, mac, "admi", "vqxnt")), 5);
-    EXPECT_EQ(tool.SetConfig(Command(5, mac, "admin", "vqxnt", badPort)), 3);
-    EXPECT_EQ(tool.SetConfig(Command(5, mac, "admin", "vqxnt", badAddress)), 2);
-    EXPECT_EQ(tool.SetConfig(Command(5, mac, "admin", "vqxnt", badMode)), 4);
-    EXPECT_EQ(tool.SetConfig(Command(5, "00:00:00:00:00:00", "admin", "vqxnt")), -1); // not one of ours
-
-    EXPECT_EQ(tool.SetConfig(Command(5, mac, "admin", "vqxnt")), 0);
-    const auto found = tool.Search();
-    ASSERT_EQ(found.count(mac), 1u);
-    EXPECT_EQ(found.at(mac), "10.77.1.50"); // and the answer came from there
+    const std::vector<Datagram> replies = tool.Exchange(lab::SearchRequest(), fence);
+    ASSERT_EQ(replies.size(), 3u);
+    EXPECT_EQ(lab::IpOf(replies[0].bytes), ip);
+    EXPECT_EQ(lab::GetU16(replies[0].bytes, at::kHttpPort), 80);
 }
 
-TEST_F(Camsim, MalformedDatagramsAreSurvived)
+TEST_F(ThreeCameras, CommandsForAnotherMacGetNoAnswer)
 {
-    for (std::size_t length : {0u, 1u, 100u, 370u, 372u, 600u}) {
-        Bytes junk(length, 0x03);
+    EXPECT_EQ(tool.SetConfig(Command(lab::kSetConfig, "02:4C:53:00:00:99", "admin", "vqxnt"), "", fence),
+              std::nullopt);
+    EXPECT_EQ(tool.SetConfig(Command(lab::kSetConfig, first + " ", "admin", "vqxnt"), "", fence), std::nullopt);
+    EXPECT_TRUE(camsim.WaitForLog("reason=not-ours", 0, 2));
+    EXPECT_EQ(tool.Search(fence).at(first), CameraAddress(0));
+}
+
+TEST_F(ThreeCameras, AcceptedSettingsShowInTheNextSearchAndTheCameraAnswersFromItsNewAddress)
+{
+    NetworkFields moved;
+    moved.ip = "10.77.1.50";
+    moved.httpPort = 8080;
+    moved.https = 1;
+    ASSERT_EQ(tool.SetConfig(Command(lab::kSetConfig, first, "admin", "vqxnt", moved), CameraAddress(0), fence), 0);
+    const std::vector<Datagram> replies = tool.Exchange(lab::SearchRequest(), fence);
+    ASSERT_EQ(replies.size(), 3u);
+    EXPECT_EQ(replies[0].sender, "10.77.1.50");
+    EXPECT_EQ(lab::IpOf(replies[0].bytes), "10.77.1.50");
+    EXPECT_EQ(lab::GetU16(replies[0].bytes, at::kHttpPort), 8080);
+    EXPECT_EQ(replies[0].bytes[at::kHttps], 1);
+
+    // Under DHCP the address texts do not count and the camera keeps its address.
+    NetworkFields dhcp;
+    dhcp.ipMode = 1;
+    dhcp.ip = dhcp.mask = dhcp.gateway = dhcp.dns = "";
+    ASSERT_EQ(tool.SetConfig(Command(lab::kSetConfig, first, "admin", "vqxnt", dhcp), "10.77.1.50", fence), 0);
+    const std::vector<Datagram> again = tool.Exchange(lab::SearchRequest(), fence);
+    ASSERT_EQ(again.size(), 3u);
+    EXPECT_EQ(lab::GetI32(again[0].bytes, at::kIpMode), 1);
+    EXPECT_EQ(lab::IpOf(again[0].bytes), "10.77.1.50");
+}
+
+TEST_F(ThreeCameras, DatagramsThatAreNoCommandAreDroppedAndCamsimGoesOn)
+{
+    for (const std::size_t length : {0u, 1u, 4u, 100u, 370u, 372u, 600u, 2048u, 9000u}) {
+        Record junk(length, 0x03);
         tool.Broadcast(junk);
     }
-    Bytes unknown(371, 0);
-    unknown[0] = 99;
-    tool.Broadcast(unknown);
-    EXPECT_EQ(tool.Search().size(), 3u);
-    EXPECT_GE(camsim.CountLog("drop"), 7);
+    for (const std::int32_t type : {0, 4, 8, 99, -1}) {
+        Record unknown = Command(lab::kSetConfig, first, "admin", "vqxnt");
+        lab::PutI32(unknown, at::kType, type);
+        tool.Broadcast(unknown);
+    }
+    Record noNul(lab::kRecordSize, 0xFF); // every text slot full, no NUL anywhere
+    lab::PutI32(noNul, at::kType, lab::kSetConfig);
+    tool.Broadcast(noNul);
+
+    EXPECT_EQ(tool.Search(fence).size(), 3u);
+    EXPECT_EQ(camsim.CountLog("reason=not-a-record"), 9);
+    EXPECT_EQ(camsim.CountLog("reason=unknown-type"), 5);
+    EXPECT_EQ(camsim.CountLog("reason=not-ours"), 1);
 }
 
-TEST(CamsimMisbehaving, MalformedRepeatedAndLateAnswers)
+TEST(CamsimMisbehaviour, RepeatedAndMalformedAnswers)
 {
     CamsimProcess camsim({"--cameras", "2", "--first-ip", CamsimProcess::FirstCameraAddress(), "--repeat", "3",
                           "--malformed"});
     Tool tool;
-    Bytes search(371, 0);
-    search[0] = 3;
-    tool.Broadcast(search);
     std::map<std::size_t, int> lengths;
-    for (const auto &[datagram, sender] : tool.Collect(300))
-        ++lengths[datagram.size()];
-    EXPECT_EQ(lengths[371], 2 * 3 + 1); // three replies per camera, and one of type 99
-    EXPECT_EQ(lengths[0], 1);
-    EXPECT_EQ(lengths[100], 1);
-    EXPECT_EQ(lengths[600], 1);
+    std::map<std::int32_t, int> types;
+    for (const Datagram &d : tool.Exchange(lab::SearchRequest(), GeneratedMac(2))) {
+        ++lengths[d.bytes.size()];
+        if (d.bytes.size() == lab::kRecordSize)
+            ++types[lab::GetI32(d.bytes, at::kType)];
+    }
+    EXPECT_EQ(types[lab::kReply], 2 * 3);
+    EXPECT_EQ(types[99], 1);
+    EXPECT_EQ(lengths, (std::map<std::size_t, int>{{0, 1}, {100, 1}, {lab::kRecordSize, 7}, {600, 1}}));
 }
 
-TEST(CamsimMisbehaving, LateAnswersComeAfterTheirDelay)
+TEST(CamsimMisbehaviour, DroppedRepliesFollowTheShareAndAreLogged)
 {
-    CamsimProcess camsim({"--cameras", "1", "--first-ip", CamsimProcess::FirstCameraAddress(), "--late-ms", "600"});
+    CamsimProcess camsim({"--cameras", "20", "--first-ip", CamsimProcess::FirstCameraAddress(), "--drop-percent",
+                          "50", "--seed", "7"});
     Tool tool;
-    Bytes search(371, 0);
-    search[0] = 3;
-    tool.Broadcast(search);
-    EXPECT_TRUE(tool.Collect(300).empty());
-    EXPECT_EQ(tool.Collect(1000).size(), 1u);
+    std::size_t replies = 0;
+    for (const Datagram &d : tool.Exchange(lab::SearchRequest(), GeneratedMac(1)))
+        replies += IsRecordOfType(d, lab::kReply);
+    const int dropped = camsim.CountLog("reason=drop-percent");
+    EXPECT_EQ(replies + std::size_t(dropped), 20u);
+    EXPECT_GT(dropped, 0);
+    EXPECT_GT(replies, 0u);
 }
 
-TEST(CamsimMisbehaving, FactoryResetRestoresTheLogin)
+TEST(CamsimMisbehaviour, LateRepliesLeaveNoEarlierThanAsked)
 {
-    CamsimProcess camsim({"--cameras", "1", "--first-ip", CamsimProcess::FirstCameraAddress(), "--reboot-ms", "0"});
+    CamsimProcess camsim({"--cameras", "1", "--first-ip", CamsimProcess::FirstCameraAddress(), "--late-ms", "300"});
     Tool tool;
-    const std::string mac = tool.Search().begin()->first;
-    Settings moved;
+    tool.Broadcast(lab::SearchRequest());
+    const auto reply = tool.Receive();
+    ASSERT_TRUE(reply);
+    EXPECT_TRUE(IsRecordOfType(*reply, lab::kReply));
+    ASSERT_TRUE(camsim.WaitForLog("reply mac=", kAnswerTimeoutMs)); // written just after the send
+    const auto stamp = [&](const std::string &needle) {
+        for (const std::string &line : camsim.LogLines())
+            if (line.find(needle) != std::string::npos)
+                return std::stoll(line);
+        ADD_FAILURE() << "no log line with " << needle;
+        return 0LL;
+    };
+    EXPECT_GE(stamp("reply mac=") - stamp("recv search"), 300);
+}
+
+TEST(CamsimReboot, ARebootingCameraIsSilentAndTheWrongLoginDoesNotReboot)
+{
+    CamsimProcess camsim({"--cameras", "2", "--first-ip", CamsimProcess::FirstCameraAddress(), "--reboot-ms",
+                          "600000"});
+    Tool tool;
+    const std::string rebooted = GeneratedMac(1);
+    const std::string fence = GeneratedMac(2);
+    tool.Broadcast(Command(lab::kReboot, rebooted, "admin", "wrong"));
+    EXPECT_EQ(tool.Search(fence).size(), 2u);
+    EXPECT_EQ(camsim.CountLog("reboot mac=" + rebooted + " result=login-failed"), 1);
+
+    tool.Broadcast(Command(lab::kReboot, rebooted, "admin", "vqxnt"));
+    EXPECT_EQ(tool.Search(fence).count(rebooted), 0u);
+    EXPECT_EQ(tool.SetConfig(Command(lab::kSetConfig, rebooted, "admin", "vqxnt"), "", fence), std::nullopt);
+}
+
+TEST(CamsimReboot, ARebootedCameraComesBack)
+{
+    CamsimProcess camsim({"--cameras", "2", "--first-ip", CamsimProcess::FirstCameraAddress(), "--reboot-ms", "200"});
+    Tool tool;
+    tool.Broadcast(Command(lab::kReboot, GeneratedMac(1), "admin", "vqxnt"));
+    ASSERT_TRUE(camsim.WaitForLog("back mac=" + GeneratedMac(1), kAnswerTimeoutMs));
+    EXPECT_EQ(tool.Search(GeneratedMac(2)).size(), 2u);
+}
+
+TEST(CamsimFactoryReset, RestoresTheDeliveredSettingsAndTheFactoryLogin)
+{
+    char path[] = "/tmp/lanscout-camsim-config-XXXXXX";
+    ::close(::mkstemp(path));
+    std::ofstream(path) << "[camera]\nmac = 02:00:00:00:00:0A\nip = 10.77.0.40\nuser = operator\n"
+                           "password = secret\nhttp_port = 8000\n\n"
+                           "[camera]\nmac = 02:00:00:00:00:0B\nip = 10.77.0.41\n";
+    CamsimProcess camsim({"--config", path, "--reboot-ms", "0"});
+    ::unlink(path);
+    Tool tool;
+    const std::string mac = "02:00:00:00:00:0A";
+    const std::string fence = "02:00:00:00:00:0B";
+    NetworkFields moved;
     moved.ip = "10.77.2.20";
-    ASSERT_EQ(tool.SetConfig(Command(5, mac, "admin", "vqxnt", moved)), 0);
-    tool.Broadcast(Command(7, mac, "admin", "wrong"));
-    ASSERT_TRUE(camsim.WaitForLog("factory-reset mac=" + mac + " result=login-failed", 1000));
-    EXPECT_EQ(tool.Search().at(mac), "10.77.2.20");
-    tool.Broadcast(Command(7, mac, "admin", "vqxnt"));
-    ASSERT_TRUE(camsim.WaitForLog("factory-reset mac=" + mac + " ip=", 1000));
-    EXPECT_EQ(tool.Search().at(mac), CamsimProcess::FirstCameraAddress());
+    ASSERT_EQ(tool.SetConfig(Command(lab::kSetConfig, mac, "operator", "secret", moved), "10.77.0.40", fence), 0);
+
+    tool.Broadcast(Command(lab::kFactoryReset, mac, "admin", "vqxnt")); // not its login yet
+    EXPECT_EQ(tool.Search(fence).at(mac), "10.77.2.20");
+    tool.Broadcast(Command(lab::kFactoryReset, mac, "operator", "secret"));
+    ASSERT_TRUE(camsim.WaitForLog("back mac=" + mac, kAnswerTimeoutMs));
+
+    const std::vector<Datagram> replies = tool.Exchange(lab::SearchRequest(), fence);
+    ASSERT_EQ(replies.size(), 2u);
+    EXPECT_EQ(lab::IpOf(replies[0].bytes), "10.77.0.40");
+    EXPECT_EQ(lab::GetU16(replies[0].bytes, at::kHttpPort), 8000);
+    EXPECT_EQ(tool.SetConfig(Command(lab::kSetConfig, mac, "operator", "secret"), "10.77.0.40", fence), 5);
+    EXPECT_EQ(tool.SetConfig(Command(lab::kSetConfig, mac, "admin", "vqxnt"), "10.77.0.40", fence), 0);
 }

@@ -13,6 +13,14 @@
 
 namespace {
 
+// Large enough to learn the true length of any datagram (MSG_TRUNC reports it).
+constexpr std::size_t kReceiveBuffer = 2048;
+// A flood of requests must not hold back the answers already queued.
+constexpr int kMaxReadsPerWake = 64;
+// Room for a burst of a thousand cameras' replies.
+constexpr int kSendBuffer = 4 * 1024 * 1024;
+constexpr std::int32_t kUnknownType = 99;
+
 std::string AddressText(const sockaddr_in &address)
 {
     char text[INET_ADDRSTRLEN] = {};
@@ -28,31 +36,16 @@ sockaddr_in ReplyAddress(const sockaddr_in &from)
     return to;
 }
 
-bool IsContiguousMask(const std::string &text)
+bool IsSilent(const Camera &camera, std::int64_t nowMs)
 {
-    in_addr addr{};
-    if (inet_pton(AF_INET, text.c_str(), &addr) != 1)
-        return false;
-    const std::uint32_t mask = ntohl(addr.s_addr);
-    return mask != 0 && (~mask & (~mask + 1)) == 0;
+    return camera.silentUntilMs > nowMs;
 }
-
-bool IsUsableHostAddress(const std::string &text)
-{
-    in_addr addr{};
-    if (inet_pton(AF_INET, text.c_str(), &addr) != 1)
-        return false;
-    const std::uint32_t host = ntohl(addr.s_addr);
-    return host != 0 && host != 0xFFFFFFFFu && (host >> 28) != 0xE; // not multicast
-}
-
-} // namespace
 
 DISCOVERY_DATA ReplyRecord(const Camera &camera)
 {
     DISCOVERY_DATA r = ZeroRecord();
     r.nType = DISCOVERY_REPLY;
-    const CameraSettings &s = camera.settings;
+    const NetworkSettings &s = camera.network;
     WriteSlotText(r.szMAC, camera.mac);
     WriteSlotText(r.szProductName, camera.model);
     WriteSlotText(r.szFirmwareVersion, camera.firmware);
@@ -70,21 +63,41 @@ DISCOVERY_DATA ReplyRecord(const Camera &camera)
     return r;
 }
 
-std::int32_t ValidateSettings(const DISCOVERY_DATA &command)
+NetworkSettings SettingsOfCommand(const DISCOVERY_DATA &command)
 {
-    if (command.nIPMode != IP_MODE_STATIC && command.nIPMode != IP_MODE_DHCP)
-        return RESULT_INVALID_CONFIG;
-    if (command.nIPMode == IP_MODE_STATIC) {
-        if (!IsUsableHostAddress(SlotText(command.szIP)) || !IsContiguousMask(SlotText(command.szSubnetMask)) ||
-            !IsIpv4Text(SlotText(command.szGateway)) || !IsIpv4Text(SlotText(command.szDNS)))
-            return RESULT_INVALID_ADDRESS;
-    }
-    for (std::uint16_t port : {command.wHttpPort, command.wDataPort, command.wRtspPort, command.wAudioRecvPort,
-                               command.wAudioSendPort})
-        if (port == 0)
-            return RESULT_INVALID_PORT;
-    return 0;
+    NetworkSettings s;
+    s.ipMode = command.nIPMode;
+    s.ip = SlotText(command.szIP);
+    s.mask = SlotText(command.szSubnetMask);
+    s.gateway = SlotText(command.szGateway);
+    s.dns = SlotText(command.szDNS);
+    s.httpPort = command.wHttpPort;
+    s.dataPort = command.wDataPort;
+    s.rtspPort = command.wRtspPort;
+    s.audioRecvPort = command.wAudioRecvPort;
+    s.audioSendPort = command.wAudioSendPort;
+    s.https = command.bHttps != 0;
+    return s;
 }
+
+bool LoginMatches(const Camera &camera, const DISCOVERY_DATA &command)
+{
+    std::uint8_t expected[16];
+    PasswordDigest(camera.login.password, expected);
+    return SlotText(command.szUserID) == camera.login.user &&
+           std::memcmp(command.abPasswordDigest, expected, sizeof expected) == 0;
+}
+
+const char *CommandName(std::int32_t type)
+{
+    switch (type) {
+    case DISCOVERY_SET_CONFIG: return "set-config";
+    case DISCOVERY_REBOOT: return "reboot";
+    default: return "factory-reset";
+    }
+}
+
+} // namespace
 
 DiscoveryResponder::DiscoveryResponder(std::vector<Camera> &cameras, const Options &options, Log &log)
     : m_cameras(cameras), m_options(options), m_log(log), m_random(options.seed)
@@ -100,62 +113,82 @@ DiscoveryResponder::~DiscoveryResponder()
 bool DiscoveryResponder::Open()
 {
     m_socket = ::socket(AF_INET, SOCK_DGRAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+    // No SO_REUSEADDR: a second camsim in the same namespace must fail here rather
+    // than double every camera's answers.
     const int on = 1;
-    ::setsockopt(m_socket, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
     ::setsockopt(m_socket, SOL_SOCKET, SO_BROADCAST, &on, sizeof on);
-    const int buffer = 4 * 1024 * 1024;
-    ::setsockopt(m_socket, SOL_SOCKET, SO_SNDBUF, &buffer, sizeof buffer);
+    ::setsockopt(m_socket, SOL_SOCKET, SO_SNDBUF, &kSendBuffer, sizeof kSendBuffer);
     sockaddr_in any{};
     any.sin_family = AF_INET;
     any.sin_port = htons(DISCOVERY_SEND_PORT);
     any.sin_addr.s_addr = htonl(INADDR_ANY);
     if (m_socket < 0 || ::bind(m_socket, reinterpret_cast<sockaddr *>(&any), sizeof any) != 0) {
-        m_log.Line(0, "error bind 0.0.0.0:%u: %s", DISCOVERY_SEND_PORT, std::strerror(errno));
+        m_log.Line("error bind 0.0.0.0:%u: %s", DISCOVERY_SEND_PORT, std::strerror(errno));
         return false;
     }
     return true;
 }
 
-void DiscoveryResponder::OnReadable(std::int64_t nowMs)
+void DiscoveryResponder::OnReadable()
 {
-    char buffer[2048];
-    for (;;) {
+    WakeCameras(MonotonicMs());
+    char buffer[kReceiveBuffer];
+    for (int reads = 0; reads < kMaxReadsPerWake; ++reads) {
         sockaddr_in from{};
         socklen_t fromLength = sizeof from;
-        const ssize_t n = ::recvfrom(m_socket, buffer, sizeof buffer, MSG_TRUNC,
-                                     reinterpret_cast<sockaddr *>(&from), &fromLength);
-        if (n < 0)
+        const ssize_t n =
+            ::recvfrom(m_socket, buffer, sizeof buffer, MSG_TRUNC, reinterpret_cast<sockaddr *>(&from), &fromLength);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0) {
+            if (errno != EAGAIN && errno != EWOULDBLOCK)
+                m_log.Line("error receive: %s", std::strerror(errno));
             return;
+        }
+        const std::int64_t nowMs = MonotonicMs();
         if (std::size_t(n) != DISCOVERY_DATA_SIZE) {
-            m_log.Line(nowMs, "drop len=%zd from %s reason=not-a-record", n, AddressText(from).c_str());
+            m_log.At(nowMs, "drop len=%zd from %s reason=not-a-record", n, AddressText(from).c_str());
             continue;
         }
-        HandleDatagram(buffer, std::size_t(n), from, nowMs);
+        DISCOVERY_DATA record;
+        std::memcpy(&record, buffer, sizeof record);
+        HandleRecord(record, from, nowMs);
     }
 }
 
-void DiscoveryResponder::HandleDatagram(const char *data, std::size_t length, const sockaddr_in &from,
-                                        std::int64_t nowMs)
+int DiscoveryResponder::Tick(std::int64_t nowMs)
 {
-    DISCOVERY_DATA record;
-    std::memcpy(&record, data, std::min(length, sizeof record));
+    WakeCameras(nowMs);
+    SendDue(nowMs);
+    std::int64_t next = -1;
+    const auto consider = [&](std::int64_t due) { next = next < 0 ? due : std::min(next, due); };
+    for (const Outgoing &datagram : m_outgoing)
+        consider(datagram.dueMs);
+    for (const Camera &camera : m_cameras)
+        if (camera.silentUntilMs >= 0)
+            consider(camera.silentUntilMs);
+    return next < 0 ? -1 : int(std::max<std::int64_t>(next - nowMs, 0));
+}
+
+void DiscoveryResponder::HandleRecord(const DISCOVERY_DATA &record, const sockaddr_in &from, std::int64_t nowMs)
+{
+    const std::string sender = AddressText(from);
     if (record.nType == DISCOVERY_SEARCH) {
-        m_log.Line(nowMs, "recv search from %s len=%zu", AddressText(from).c_str(), length);
+        m_log.At(nowMs, "recv search from %s len=%zu", sender.c_str(), sizeof record);
         AnswerSearch(from, nowMs);
         return;
     }
-    if (record.nType < DISCOVERY_SET_CONFIG || record.nType > DISCOVERY_FACTORY_RESET) {
-        m_log.Line(nowMs, "drop type=%d from %s reason=unknown-type", record.nType, AddressText(from).c_str());
+    if (record.nType != DISCOVERY_SET_CONFIG && record.nType != DISCOVERY_REBOOT &&
+        record.nType != DISCOVERY_FACTORY_RESET) {
+        m_log.At(nowMs, "drop type=%d from %s reason=unknown-type", record.nType, sender.c_str());
         return;
     }
     const std::string mac = SlotText(record.szMAC);
-    Camera *camera = FindCamera(mac);
-    if (!camera) {
-        m_log.Line(nowMs, "ignore type=%d mac=%s reason=not-ours", record.nType, mac.c_str());
-        return;
-    }
-    if (camera->silentUntilMs > nowMs) {
-        m_log.Line(nowMs, "ignore type=%d mac=%s reason=rebooting", record.nType, mac.c_str());
+    Camera *camera = FindCamera(m_cameras, mac);
+    const char *whyNot = !camera ? "not-ours" : IsSilent(*camera, nowMs) ? "rebooting" : nullptr;
+    if (whyNot) {
+        m_log.At(nowMs, "ignore %s mac=%s from %s reason=%s", CommandName(record.nType), Printable(mac).c_str(),
+                   sender.c_str(), whyNot);
         return;
     }
     switch (record.nType) {
@@ -171,135 +204,123 @@ void DiscoveryResponder::AnswerSearch(const sockaddr_in &from, std::int64_t nowM
     const std::int64_t due = nowMs + m_options.lateMs;
     std::uniform_int_distribution<int> percent(0, 99);
     for (const Camera &camera : m_cameras) {
-        if (camera.silentUntilMs > nowMs)
+        if (IsSilent(camera, nowMs)) {
+            m_log.At(nowMs, "skip reply mac=%s reason=rebooting", camera.mac.c_str());
             continue;
+        }
         for (int i = 0; i < m_options.repeat; ++i) {
             if (percent(m_random) < m_options.dropPercent) {
-                m_log.Line(nowMs, "skip reply mac=%s reason=drop-percent", camera.mac.c_str());
+                m_log.At(nowMs, "skip reply mac=%s reason=drop-percent", camera.mac.c_str());
                 continue;
             }
             const DISCOVERY_DATA reply = ReplyRecord(camera);
-            Queue(&reply, sizeof reply, camera.settings.ip, to, due);
+            Queue(&reply, sizeof reply, camera.network.ip, to, due,
+                  "reply mac=" + camera.mac + " ip=" + camera.network.ip);
         }
     }
     if (m_options.malformed)
         QueueMalformed(to, due);
-    SendDue(nowMs);
 }
 
+// An empty, a short, an oversized and an unknown-type datagram, from the first camera.
 void DiscoveryResponder::QueueMalformed(const sockaddr_in &to, std::int64_t dueMs)
 {
     if (m_cameras.empty())
         return;
-    const std::string &source = m_cameras.front().settings.ip;
-    std::vector<char> bytes(600, 0x41);
-    Queue(bytes.data(), 0, source, to, dueMs);
-    Queue(bytes.data(), 100, source, to, dueMs);
-    Queue(bytes.data(), bytes.size(), source, to, dueMs);
+    const std::string &source = m_cameras.front().network.ip;
+    const std::vector<char> filler(600, 'A');
+    for (const std::size_t length : {std::size_t(0), std::size_t(100), filler.size()})
+        Queue(filler.data(), length, source, to, dueMs, "malformed len=" + std::to_string(length));
     DISCOVERY_DATA unknown = ReplyRecord(m_cameras.front());
-    unknown.nType = 99;
-    Queue(&unknown, sizeof unknown, source, to, dueMs);
-}
-
-bool DiscoveryResponder::LoginMatches(const Camera &camera, const DISCOVERY_DATA &command) const
-{
-    std::uint8_t expected[16];
-    PasswordDigest(camera.settings.password, expected);
-    return SlotText(command.szUserID) == camera.settings.user &&
-           std::memcmp(command.abPasswordDigest, expected, sizeof expected) == 0;
+    unknown.nType = kUnknownType;
+    Queue(&unknown, sizeof unknown, source, to, dueMs, "malformed type=" + std::to_string(kUnknownType));
 }
 
 void DiscoveryResponder::HandleSetConfig(Camera &camera, const DISCOVERY_DATA &command, const sockaddr_in &from,
                                          std::int64_t nowMs)
 {
-    std::int32_t result = LoginMatches(camera, command) ? ValidateSettings(command) : RESULT_LOGIN_FAILED;
-    const std::string answeringIp = camera.settings.ip;
-    if (result == 0) {
-        CameraSettings &s = camera.settings;
-        s.ipMode = command.nIPMode;
-        // Under DHCP the simulated server leases the camera its current address.
-        if (command.nIPMode == IP_MODE_STATIC) {
-            s.ip = SlotText(command.szIP);
-            s.mask = SlotText(command.szSubnetMask);
-            s.gateway = SlotText(command.szGateway);
-            s.dns = SlotText(command.szDNS);
-        }
-        s.httpPort = command.wHttpPort;
-        s.dataPort = command.wDataPort;
-        s.rtspPort = command.wRtspPort;
-        s.audioRecvPort = command.wAudioRecvPort;
-        s.audioSendPort = command.wAudioSendPort;
-        s.https = command.bHttps != 0;
-        if (!AddAddresses(m_options.interfaceName, {s.ip}, m_options.prefixLength))
-            m_log.Line(nowMs, "error cannot add address %s", s.ip.c_str());
-    }
-    m_log.Line(nowMs, "set-config mac=%s ip=%s mode=%d http=%u user=%s result=%d", camera.mac.c_str(),
-               SlotText(command.szIP).c_str(), command.nIPMode, command.wHttpPort, SlotText(command.szUserID).c_str(),
-               result);
+    const std::string answeringIp = camera.network.ip; // the result leaves from the address it was reached at
+    const std::int32_t result = ApplySetConfig(camera, command);
+    m_log.At(nowMs, "set-config mac=%s user=%s mode=%d ip=%s http=%u from %s result=%d", camera.mac.c_str(),
+               Printable(SlotText(command.szUserID)).c_str(), command.nIPMode,
+               Printable(SlotText(command.szIP)).c_str(), command.wHttpPort, AddressText(from).c_str(), result);
     DISCOVERY_DATA answer = ZeroRecord();
     answer.nType = DISCOVERY_SET_CONFIG;
     answer.nResult = result;
     WriteSlotText(answer.szMAC, camera.mac);
-    Queue(&answer, sizeof answer, answeringIp, ReplyAddress(from), nowMs);
-    SendDue(nowMs);
+    Queue(&answer, sizeof answer, answeringIp, ReplyAddress(from), nowMs,
+          "result mac=" + camera.mac + " result=" + std::to_string(result));
+}
+
+// The result code; the settings change only with result 0.
+std::int32_t DiscoveryResponder::ApplySetConfig(Camera &camera, const DISCOVERY_DATA &command)
+{
+    if (!LoginMatches(camera, command))
+        return RESULT_LOGIN_FAILED;
+    const NetworkSettings proposed = SettingsOfCommand(command);
+    const std::int32_t verdict = CheckNetworkSettings(proposed, camera, m_cameras);
+    if (verdict != 0)
+        return verdict;
+    std::string problem;
+    if (proposed.ipMode == IP_MODE_STATIC && !m_options.interfaceName.empty() &&
+        !EnsureAddresses(m_options.interfaceName, {proposed.ip}, m_options.prefixLength, problem)) {
+        m_log.Line("error cannot take address %s: %s", proposed.ip.c_str(), problem.c_str());
+        return RESULT_FAILED;
+    }
+    ApplyNetworkSettings(camera, proposed);
+    return 0;
 }
 
 void DiscoveryResponder::HandleReboot(Camera &camera, const DISCOVERY_DATA &command, std::int64_t nowMs)
 {
     if (!LoginMatches(camera, command)) {
-        m_log.Line(nowMs, "reboot mac=%s result=login-failed", camera.mac.c_str());
+        m_log.At(nowMs, "reboot mac=%s result=login-failed", camera.mac.c_str());
         return;
     }
     camera.silentUntilMs = nowMs + m_options.rebootMs;
-    m_log.Line(nowMs, "reboot mac=%s silent-ms=%d", camera.mac.c_str(), m_options.rebootMs);
+    m_log.At(nowMs, "reboot mac=%s silent-ms=%d", camera.mac.c_str(), m_options.rebootMs);
 }
 
 void DiscoveryResponder::HandleFactoryReset(Camera &camera, const DISCOVERY_DATA &command, std::int64_t nowMs)
 {
     if (!LoginMatches(camera, command)) {
-        m_log.Line(nowMs, "factory-reset mac=%s result=login-failed", camera.mac.c_str());
+        m_log.At(nowMs, "factory-reset mac=%s result=login-failed", camera.mac.c_str());
         return;
     }
-    camera.settings = camera.factory;
+    RestoreFactorySettings(camera);
     camera.silentUntilMs = nowMs + m_options.rebootMs;
-    m_log.Line(nowMs, "factory-reset mac=%s ip=%s", camera.mac.c_str(), camera.settings.ip.c_str());
+    m_log.At(nowMs, "factory-reset mac=%s ip=%s silent-ms=%d", camera.mac.c_str(), camera.network.ip.c_str(),
+               m_options.rebootMs);
 }
 
-Camera *DiscoveryResponder::FindCamera(const std::string &mac)
+void DiscoveryResponder::WakeCameras(std::int64_t nowMs)
 {
-    for (Camera &camera : m_cameras)
-        if (camera.mac == mac)
-            return &camera;
-    return nullptr;
+    for (Camera &camera : m_cameras) {
+        if (camera.silentUntilMs < 0 || IsSilent(camera, nowMs))
+            continue;
+        camera.silentUntilMs = -1;
+        m_log.At(nowMs, "back mac=%s", camera.mac.c_str());
+    }
 }
 
 void DiscoveryResponder::Queue(const void *data, std::size_t length, const std::string &sourceIp,
-                               const sockaddr_in &to, std::int64_t dueMs)
+                               const sockaddr_in &to, std::int64_t dueMs, std::string what)
 {
     const char *bytes = static_cast<const char *>(data);
-    m_pending.push_back({dueMs, std::vector<char>(bytes, bytes + length), sourceIp, to});
+    m_outgoing.push_back({dueMs, std::vector<char>(bytes, bytes + length), sourceIp, to, std::move(what)});
 }
 
-int DiscoveryResponder::SendDue(std::int64_t nowMs)
+void DiscoveryResponder::SendDue(std::int64_t nowMs)
 {
-    std::int64_t next = -1;
-    std::vector<Pending> later;
-    for (Pending &datagram : m_pending) {
-        if (datagram.dueMs <= nowMs) {
+    const auto isDue = [nowMs](const Outgoing &datagram) { return datagram.dueMs <= nowMs; };
+    for (const Outgoing &datagram : m_outgoing)
+        if (isDue(datagram))
             SendFrom(datagram);
-            m_log.Line(nowMs, "sent len=%zu from %s to %s", datagram.bytes.size(), datagram.sourceIp.c_str(),
-                       AddressText(datagram.to).c_str());
-        } else {
-            next = next < 0 ? datagram.dueMs : std::min(next, datagram.dueMs);
-            later.push_back(std::move(datagram));
-        }
-    }
-    m_pending = std::move(later);
-    return next < 0 ? -1 : int(next - nowMs);
+    std::erase_if(m_outgoing, isDue);
 }
 
-// Sends from the camera's own address, so each camera answers as itself.
-void DiscoveryResponder::SendFrom(const Pending &datagram)
+// Sends from the camera's own address, so that each camera answers as itself.
+void DiscoveryResponder::SendFrom(const Outgoing &datagram)
 {
     iovec iov{const_cast<char *>(datagram.bytes.data()), datagram.bytes.size()};
     alignas(cmsghdr) char control[CMSG_SPACE(sizeof(in_pktinfo))] = {};
@@ -317,9 +338,16 @@ void DiscoveryResponder::SendFrom(const Pending &datagram)
     in_pktinfo info{};
     inet_pton(AF_INET, datagram.sourceIp.c_str(), &info.ipi_spec_dst);
     std::memcpy(CMSG_DATA(cmsg), &info, sizeof info);
+    const std::string to = AddressText(datagram.to);
     // A full send buffer during a large burst: wait for room rather than lose answers.
-    while (::sendmsg(m_socket, &msg, 0) < 0 && (errno == EAGAIN || errno == ENOBUFS || errno == EINTR)) {
+    while (::sendmsg(m_socket, &msg, 0) < 0) {
+        if (errno != EAGAIN && errno != ENOBUFS && errno != EINTR) {
+            m_log.Line("error send %s from %s to %s: %s", datagram.what.c_str(), datagram.sourceIp.c_str(),
+                       to.c_str(), std::strerror(errno));
+            return;
+        }
         pollfd pfd{m_socket, POLLOUT, 0};
         ::poll(&pfd, 1, 100);
     }
+    m_log.Line("%s to %s", datagram.what.c_str(), to.c_str());
 }

@@ -1,6 +1,7 @@
 #pragma once
-// The cameras' side of the discovery protocol: answers searches, applies network
-// settings, reboots and resets, all on UDP port 40013.
+// The cameras' side of the discovery protocol on UDP port 40013: answers searches,
+// applies network settings, reboots and resets. One socket serves every camera; each
+// answer leaves from its camera's own address.
 
 #include "discovery/DiscoveryData.h"
 #include "tools/camsim/Camera.h"
@@ -24,40 +25,38 @@ public:
     // Binds 0.0.0.0:40013; false with a logged reason on failure.
     bool Open();
     int Handle() const { return m_socket; }
-    // Reads and handles every datagram waiting.
-    void OnReadable(std::int64_t nowMs);
-    // Sends the answers whose time has come; returns ms until the next one, or -1.
-    int SendDue(std::int64_t nowMs);
+    // Reads and handles the datagrams waiting (a bounded batch; poll again for more).
+    void OnReadable();
+    // Brings rebooted cameras back and sends the answers whose time has come; returns
+    // the milliseconds until the next such event, or -1 when none is pending.
+    int Tick(std::int64_t nowMs);
 
 private:
-    struct Pending {
+    struct Outgoing {
         std::int64_t dueMs;
         std::vector<char> bytes;
         std::string sourceIp;
         sockaddr_in to;
+        std::string what; // the log line's start
     };
 
-    void HandleDatagram(const char *data, std::size_t length, const sockaddr_in &from, std::int64_t nowMs);
+    void HandleRecord(const DISCOVERY_DATA &record, const sockaddr_in &from, std::int64_t nowMs);
     void AnswerSearch(const sockaddr_in &from, std::int64_t nowMs);
+    void QueueMalformed(const sockaddr_in &to, std::int64_t dueMs);
     void HandleSetConfig(Camera &camera, const DISCOVERY_DATA &command, const sockaddr_in &from, std::int64_t nowMs);
+    std::int32_t ApplySetConfig(Camera &camera, const DISCOVERY_DATA &command);
     void HandleReboot(Camera &camera, const DISCOVERY_DATA &command, std::int64_t nowMs);
     void HandleFactoryReset(Camera &camera, const DISCOVERY_DATA &command, std::int64_t nowMs);
-    void QueueMalformed(const sockaddr_in &to, std::int64_t dueMs);
-    void Queue(const void *data, std::size_t length, const std::string &sourceIp, const sockaddr_in &to, std::int64_t dueMs);
-    void SendFrom(const Pending &datagram);
-    Camera *FindCamera(const std::string &mac);
-    bool LoginMatches(const Camera &camera, const DISCOVERY_DATA &command) const;
+    void WakeCameras(std::int64_t nowMs);
+    void SendDue(std::int64_t nowMs);
+    void SendFrom(const Outgoing &datagram);
+    void Queue(const void *data, std::size_t length, const std::string &sourceIp, const sockaddr_in &to,
+               std::int64_t dueMs, std::string what);
 
     std::vector<Camera> &m_cameras;
     const Options &m_options;
     Log &m_log;
     int m_socket = -1;
-    std::vector<Pending> m_pending;
+    std::vector<Outgoing> m_outgoing; // in the order they were queued
     std::mt19937 m_random;
 };
-
-// The reply a camera gives to a search.
-DISCOVERY_DATA ReplyRecord(const Camera &camera);
-
-// The result code a camera gives to a set-configuration command with a right login.
-std::int32_t ValidateSettings(const DISCOVERY_DATA &command);

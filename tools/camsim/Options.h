@@ -1,4 +1,5 @@
 #pragma once
+// camsim's command line, as README.md describes it.
 
 #include <string>
 
@@ -6,13 +7,13 @@ struct Options {
     int cameras = 0;
     std::string firstIp;
     std::string configPath;
-    std::string interfaceName; // addresses are added here; empty: none are added
+    std::string interfaceName; // the cameras' addresses are put here; empty: left as they are
     int prefixLength = 22;
-    std::string logPath; // empty: stdout
-    int lateMs = 0;      // delay before each search is answered
+    std::string logPath; // empty: standard output
+    int lateMs = 0;      // delay of every search's answers
     int repeat = 1;      // replies per camera per search
-    int dropPercent = 0; // share of replies left out
+    int dropPercent = 0; // share of replies left out, drawn from a generator seeded with `seed`
     unsigned seed = 1;
-    bool malformed = false; // add bad datagrams to each answer
-    int rebootMs = 3000;    // silence after a reboot command
+    bool malformed = false; // bad datagrams after each search's replies
+    int rebootMs = 3000;    // silence after a reboot or factory reset
 };

@@ -1,4 +1,4 @@
-// camsim: plays any number of IP cameras on one interface for tests and the demo.
+// camsim: plays any number of IP cameras on one interface, for the lab tests and the demo.
 #include "tools/camsim/Camera.h"
 #include "tools/camsim/DiscoveryResponder.h"
 #include "tools/camsim/Interface.h"
@@ -8,7 +8,7 @@
 #include <poll.h>
 #include <signal.h>
 
-#include <chrono>
+#include <cerrno>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
@@ -27,13 +27,14 @@ void OnStopSignal(int)
 
 const char *const kUsage =
     "usage: camsim (--cameras N --first-ip A | --config FILE) [options]\n"
-    "  --interface IF     put the cameras' addresses on IF (and new ones when set)\n"
-    "  --prefix N         prefix length of those addresses (22)\n"
+    "  --interface IF     put the cameras' addresses on IF, and each new one a camera is given\n"
+    "  --prefix N         prefix length of those addresses and of generated masks (22)\n"
     "  --log FILE         event log (default: standard output)\n"
-    "  --late-ms MS       answer each search MS later\n"
+    "  --late-ms MS       send each search's answers MS later\n"
     "  --repeat K         answer each search K times per camera\n"
-    "  --drop-percent P   leave out P%% of the answers (--seed S)\n"
-    "  --malformed        add empty, short, oversized and unknown-type datagrams to each answer\n"
+    "  --drop-percent P   leave out P% of the replies, chosen by a generator seeded with --seed S (1)\n"
+    "  --malformed        after each search's replies send an empty, a short, an oversized\n"
+    "                     and an unknown-type datagram\n"
     "  --reboot-ms MS     silence after a reboot or factory reset (3000)\n";
 
 [[noreturn]] void Usage(const std::string &problem)
@@ -42,12 +43,13 @@ const char *const kUsage =
     std::exit(2);
 }
 
-int IntArgument(const char *name, const char *value, int min, int max)
+int IntArgument(const std::string &name, const char *value, int min, int max)
 {
     char *end = nullptr;
+    errno = 0;
     const long n = std::strtol(value, &end, 10);
-    if (*value == '\0' || *end != '\0' || n < min || n > max)
-        Usage(std::string(name) + " needs a number from " + std::to_string(min) + " to " + std::to_string(max));
+    if (*value == '\0' || *end != '\0' || errno != 0 || n < min || n > max)
+        Usage(name + " needs a number from " + std::to_string(min) + " to " + std::to_string(max));
     return int(n);
 }
 
@@ -63,27 +65,81 @@ Options ParseOptions(int argc, char **argv)
         if (i + 1 >= argc)
             Usage("missing value after " + arg);
         const char *value = argv[++i];
-        if (arg == "--cameras") o.cameras = IntArgument("--cameras", value, 0, 100000);
+        if (arg == "--cameras") o.cameras = IntArgument(arg, value, 0, 100000);
         else if (arg == "--first-ip") o.firstIp = value;
         else if (arg == "--config") o.configPath = value;
         else if (arg == "--interface") o.interfaceName = value;
-        else if (arg == "--prefix") o.prefixLength = IntArgument("--prefix", value, 1, 32);
+        else if (arg == "--prefix") o.prefixLength = IntArgument(arg, value, 1, 32);
         else if (arg == "--log") o.logPath = value;
-        else if (arg == "--late-ms") o.lateMs = IntArgument("--late-ms", value, 0, 600000);
-        else if (arg == "--repeat") o.repeat = IntArgument("--repeat", value, 1, 1000);
-        else if (arg == "--drop-percent") o.dropPercent = IntArgument("--drop-percent", value, 0, 100);
-        else if (arg == "--seed") o.seed = unsigned(IntArgument("--seed", value, 0, 1 << 30));
-        else if (arg == "--reboot-ms") o.rebootMs = IntArgument("--reboot-ms", value, 0, 600000);
+        else if (arg == "--late-ms") o.lateMs = IntArgument(arg, value, 0, 600000);
+        else if (arg == "--repeat") o.repeat = IntArgument(arg, value, 1, 1000);
+        else if (arg == "--drop-percent") o.dropPercent = IntArgument(arg, value, 0, 100);
+        else if (arg == "--seed") o.seed = unsigned(IntArgument(arg, value, 0, 1 << 30));
+        else if (arg == "--reboot-ms") o.rebootMs = IntArgument(arg, value, 0, 600000);
         else Usage("unknown option " + arg);
     }
-    if (o.configPath.empty() && o.firstIp.empty())
-        Usage("give --config, or --cameras with --first-ip");
+    if (o.configPath.empty() == o.firstIp.empty())
+        Usage("give either --config, or --cameras with --first-ip");
     return o;
 }
 
-std::int64_t NowMs(std::chrono::steady_clock::time_point start)
+std::vector<Camera> MakeCameras(const Options &options)
 {
-    return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start).count();
+    try {
+        return options.configPath.empty() ? GenerateCameras(options.cameras, options.firstIp, options.prefixLength)
+                                          : LoadCameras(options.configPath, options.prefixLength);
+    } catch (const std::exception &e) {
+        Usage(e.what());
+    }
+}
+
+bool PutAddressesOnInterface(const Options &options, const std::vector<Camera> &cameras)
+{
+    if (options.interfaceName.empty())
+        return true;
+    std::vector<std::string> addresses;
+    for (const Camera &camera : cameras)
+        addresses.push_back(camera.network.ip);
+    std::string problem;
+    if (EnsureAddresses(options.interfaceName, addresses, options.prefixLength, problem))
+        return true;
+    std::fprintf(stderr, "camsim: cannot put the cameras' addresses on %s: %s\n", options.interfaceName.c_str(),
+                 problem.c_str());
+    return false;
+}
+
+// SIGTERM and SIGINT stay blocked except while waiting, so a stop request can never
+// fall between the check of g_stop and the wait. Returns the mask to wait with.
+sigset_t CatchStopSignals()
+{
+    struct sigaction stop {};
+    stop.sa_handler = OnStopSignal;
+    sigaction(SIGTERM, &stop, nullptr);
+    sigaction(SIGINT, &stop, nullptr);
+    std::signal(SIGPIPE, SIG_IGN);
+    sigset_t stopSignals;
+    sigemptyset(&stopSignals);
+    sigaddset(&stopSignals, SIGTERM);
+    sigaddset(&stopSignals, SIGINT);
+    sigset_t waitMask;
+    sigprocmask(SIG_BLOCK, &stopSignals, &waitMask);
+    return waitMask;
+}
+
+void Serve(DiscoveryResponder &discovery, const sigset_t &waitMask, Log &log)
+{
+    while (!g_stop) {
+        const int timeoutMs = discovery.Tick(MonotonicMs());
+        const timespec timeout{timeoutMs / 1000, (timeoutMs % 1000) * 1000000L};
+        pollfd pfd{discovery.Handle(), POLLIN, 0};
+        const int ready = ::ppoll(&pfd, 1, timeoutMs < 0 ? nullptr : &timeout, &waitMask);
+        if (ready < 0 && errno != EINTR) {
+            log.Line("error poll: %s", std::strerror(errno));
+            return;
+        }
+        if (ready > 0)
+            discovery.OnReadable();
+    }
 }
 
 } // namespace
@@ -97,44 +153,15 @@ int main(int argc, char **argv)
         return 1;
     }
     Log log(logFile);
-
-    std::vector<Camera> cameras;
-    try {
-        cameras = options.configPath.empty() ? GenerateCameras(options.cameras, options.firstIp)
-                                             : LoadCameras(options.configPath);
-    } catch (const std::exception &e) {
-        std::fprintf(stderr, "camsim: %s\n", e.what());
-        return 2;
-    }
-    std::vector<std::string> addresses;
-    for (const Camera &c : cameras)
-        addresses.push_back(c.settings.ip);
-    if (!AddAddresses(options.interfaceName, addresses, options.prefixLength)) {
-        std::fprintf(stderr, "camsim: cannot add the cameras' addresses to %s\n", options.interfaceName.c_str());
+    std::vector<Camera> cameras = MakeCameras(options);
+    if (!PutAddressesOnInterface(options, cameras))
         return 1;
-    }
-
-    struct sigaction stop {};
-    stop.sa_handler = OnStopSignal;
-    sigaction(SIGTERM, &stop, nullptr);
-    sigaction(SIGINT, &stop, nullptr);
-
-    const auto start = std::chrono::steady_clock::now();
+    const sigset_t waitMask = CatchStopSignals();
     DiscoveryResponder discovery(cameras, options, log);
     if (!discovery.Open())
         return 1;
-    log.Line(NowMs(start), "ready cameras=%zu", cameras.size());
-
-    int timeoutMs = -1;
-    while (!g_stop) {
-        pollfd pfd{discovery.Handle(), POLLIN, 0};
-        const int ready = ::poll(&pfd, 1, timeoutMs);
-        if (ready < 0 && errno != EINTR)
-            break;
-        if (ready > 0)
-            discovery.OnReadable(NowMs(start));
-        timeoutMs = discovery.SendDue(NowMs(start));
-    }
-    log.Line(NowMs(start), "stopped");
+    log.Line("ready cameras=%zu port=%u", cameras.size(), DISCOVERY_SEND_PORT);
+    Serve(discovery, waitMask, log);
+    log.Line("stopped");
     return 0;
 }

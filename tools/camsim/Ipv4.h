@@ -1,0 +1,17 @@
+#pragma once
+// Dotted-quad address texts and the arithmetic on them, in host byte order.
+
+#include <cstdint>
+#include <optional>
+#include <string>
+
+// The address of a dotted-quad text (four decimal parts, no leading zeros), or nothing.
+std::optional<std::uint32_t> ParseIpv4(const std::string &text);
+std::string FormatIpv4(std::uint32_t address);
+std::uint32_t MaskOfPrefix(int prefixLength);
+// A non-zero mask made of leading ones only.
+bool IsContiguousMask(std::uint32_t mask);
+// Neither "this network" (0/8), loopback, multicast nor reserved.
+bool IsUnicastHost(std::uint32_t address);
+// Not the network or broadcast address of its subnet (which /31 and /32 do not have).
+bool IsHostOfSubnet(std::uint32_t address, std::uint32_t mask);
