@@ -162,6 +162,25 @@ private:
     int m_receive;
 };
 
+// A camera file for camsim, removed when the test ends, whichever way it ends.
+struct CameraFile final {
+    explicit CameraFile(const std::string &text)
+    {
+        char name[] = "/tmp/lanscout-camsim-config-XXXXXX";
+        const int fd = ::mkstemp(name);
+        if (fd < 0)
+            throw std::runtime_error("cannot make a camera file");
+        ::close(fd);
+        path = name;
+        std::ofstream(path) << text;
+    }
+    ~CameraFile() { ::unlink(path.c_str()); }
+    CameraFile(const CameraFile &) = delete;
+    CameraFile &operator=(const CameraFile &) = delete;
+
+    std::string path;
+};
+
 // Three generated cameras; the third one serves as the fence.
 class ThreeCameras : public ::testing::Test {
 protected:
@@ -361,13 +380,10 @@ TEST(CamsimReboot, ARebootedCameraComesBack)
 
 TEST(CamsimFactoryReset, RestoresTheDeliveredSettingsAndTheFactoryLogin)
 {
-    char path[] = "/tmp/lanscout-camsim-config-XXXXXX";
-    ::close(::mkstemp(path));
-    std::ofstream(path) << "[camera]\nmac = 02:00:00:00:00:0A\nip = 10.77.0.40\nuser = operator\n"
-                           "password = secret\nhttp_port = 8000\n\n"
-                           "[camera]\nmac = 02:00:00:00:00:0B\nip = 10.77.0.41\n";
-    CamsimProcess camsim({"--config", path, "--reboot-ms", "0"});
-    ::unlink(path);
+    const CameraFile file("[camera]\nmac = 02:00:00:00:00:0A\nip = 10.77.0.40\nuser = operator\n"
+                          "password = secret\nhttp_port = 8000\n\n"
+                          "[camera]\nmac = 02:00:00:00:00:0B\nip = 10.77.0.41\n");
+    CamsimProcess camsim({"--config", file.path, "--reboot-ms", "0"});
     Tool tool;
     const std::string mac = "02:00:00:00:00:0A";
     const std::string fence = "02:00:00:00:00:0B";
