@@ -6,7 +6,7 @@ std::string CDeviceIndex::Key(const DISCOVERY_DATA &record)
     const std::string ip = SlotText(record.szIP);
     if (mac.empty() || ip.empty())
         return {};
-    return mac + '\n' + ip; // neither text holds a NUL; the newline only separates
+    return mac + '\0' + ip; // slot texts end at their first NUL, so a NUL separates them unambiguously
 }
 
 void CDeviceIndex::Add(const DISCOVERY_DATA &record)
