@@ -2,9 +2,12 @@
 
 #include "app/AppIcon.h"
 #include "app/Templates.h"
+#include "camapi/VantoHttpApi.h"
+#include "platform/MessageBox.h"
 
 #include <QApplication>
 #include <QKeyEvent>
+#include <QLineEdit>
 #include <QPushButton>
 
 CAboutDlg::CAboutDlg(QWidget *parent) : QDialog(parent)
@@ -39,4 +42,69 @@ void CModalDlg::keyPressEvent(QKeyEvent *event)
     default:
         QDialog::keyPressEvent(event);
     }
+}
+
+namespace {
+
+constexpr std::size_t kMinPasswordChars = 8;
+constexpr std::size_t kMaxPasswordChars = 30;
+
+std::string EditText(const QWidget &dialog, int id)
+{
+    const auto *edit = qobject_cast<const QLineEdit *>(GetDlgItem(dialog, id));
+    return edit ? edit->text().toLatin1().toStdString() : std::string();
+}
+
+} // namespace
+
+CChangePwdDlg::CChangePwdDlg(QWidget *parent) : QDialog(parent)
+{
+    setWindowIcon(LoadAppIcon());
+    BuildDialog(*this, kChangePwdTemplate, kChangePwdControls);
+    connect(qobject_cast<QPushButton *>(GetDlgItem(*this, IDC_APPLY_PASSWORD)), &QPushButton::clicked, this,
+            &CChangePwdDlg::OnApply);
+    connect(qobject_cast<QPushButton *>(GetDlgItem(*this, IDC_CANCEL_PASSWORD)), &QPushButton::clicked, this,
+            &CChangePwdDlg::OnCancel);
+}
+
+CChangePwdDlg::~CChangePwdDlg() = default;
+
+void CChangePwdDlg::OnApply()
+{
+    const std::string newPassword = EditText(*this, IDC_NEW_PASSWORD);
+    const std::string confirmation = EditText(*this, IDC_CONFIRM_PASSWORD);
+    if (newPassword.size() < kMinPasswordChars || newPassword.size() > kMaxPasswordChars) {
+        ShowMessage("Password must be 8 to 30 characters!");
+        return;
+    }
+    if (confirmation != newPassword) {
+        ShowMessage("Please confirm your input passwords are identical!");
+        return;
+    }
+    CVantoHttpApi api;
+    api.SetHost(m_strIP, 80);
+    api.SetCredentials(m_strUserID, m_strPassword);
+    const API_RESULT result = api.ChangePassword(newPassword);
+    if (result.nCode != API_SUCCESS) {
+        ShowMessage(result.strMessage);
+        return;
+    }
+    ShowMessage("Password is changed successfully!", MessageButtons::Ok, MessageIcon::Information);
+    m_strPassword = newPassword;
+    done(CHANGE_PWD_DONE);
+}
+
+void CChangePwdDlg::OnCancel()
+{
+    done(0);
+}
+
+// Enter leaves the dialog as OK would, without a change; it never applies.
+void CChangePwdDlg::keyPressEvent(QKeyEvent *event)
+{
+    if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
+        done(IDOK);
+        return;
+    }
+    QDialog::keyPressEvent(event);
 }

@@ -6,8 +6,11 @@
 #include "app/Templates.h"
 #include "discovery/UDPSocket.h"
 #include "platform/Adapters.h"
+#include "platform/BlockingCall.h"
+#include "platform/BusyWait.h"
 #include "platform/DialogTemplate.h"
 #include "platform/MessageBox.h"
+#include "platform/QtMessageBox.h"
 
 #include <QApplication>
 #include <QButtonGroup>
@@ -55,6 +58,8 @@ CLanscoutDlg::CLanscoutDlg(QWidget *parent) : QDialog(parent)
 CLanscoutDlg::~CLanscoutDlg()
 {
     OnDestroyWindow();
+    if (MessageOwner() == this)
+        SetMessageOwner(nullptr);
 }
 
 QWidget *CLanscoutDlg::Control(int id) const
@@ -81,6 +86,8 @@ bool CLanscoutDlg::Create()
     m_editDeviceInfo = qobject_cast<QLineEdit *>(Control(IDC_DEVICE_INFO));
     m_comboAdapter = qobject_cast<QComboBox *>(Control(IDC_ADAPTER));
     SetMessageOwner(this);
+    UseQtMessageBoxes();
+    SetBlockingRunner(BusyWait); // requests to cameras keep this window painted
     MakeMessageMap();
     BindControls(false);
     return OnInitWindow();

@@ -64,6 +64,15 @@ const ControlTemplate kWait[] = {
     {-1, K::CentredLabel, "Please Wait...", 12, 18, 106, 13, StyleNone, nullptr},
 };
 
+const ControlTemplate kChangePwd[] = {
+    {-1, K::Label, "New Password:", 12, 13, 66, 11, StyleNone, nullptr},
+    {IDC_NEW_PASSWORD, K::PasswordEdit, nullptr, 80, 11, 89, 14, StyleNone, "New Password"},
+    {-1, K::Label, "Confirm Password:", 12, 34, 68, 11, StyleNone, nullptr},
+    {IDC_CONFIRM_PASSWORD, K::PasswordEdit, nullptr, 80, 31, 89, 14, StyleNone, "Confirm Password"},
+    {IDC_APPLY_PASSWORD, K::PushButton, "Apply", 47, 59, 60, 18, StyleNone, nullptr},
+    {IDC_CANCEL_PASSWORD, K::PushButton, "Cancel", 110, 59, 60, 18, StyleNone, nullptr},
+};
+
 } // namespace
 
 const DialogTemplate kMainTemplate = {"QUORVANE Camera Setup Utility (11.00.0104)", 621, 404, "MS Sans Serif", 8};
@@ -72,3 +81,5 @@ const DialogTemplate kAboutTemplate = {"About Lanscout", 235, 55, "MS Sans Serif
 const std::span<const ControlTemplate> kAboutControls = kAbout;
 const DialogTemplate kWaitTemplate = {"", 131, 43, "MS Shell Dlg", 8};
 const std::span<const ControlTemplate> kWaitControls = kWait;
+const DialogTemplate kChangePwdTemplate = {"Change Password", 183, 84, "MS Sans Serif", 8};
+const std::span<const ControlTemplate> kChangePwdControls = kChangePwd;

@@ -11,7 +11,14 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <vector>
+
 namespace {
+
+// Holds and the sockets whose events wait for their end; touched on the window thread only.
+int g_nHoldDepth = 0;
+std::vector<CAsyncSocket *> g_heldSockets;
 
 bool FillAddress(sockaddr_in &sa, std::uint16_t port, const char *address)
 {
@@ -167,8 +174,36 @@ void CAsyncSocket::StartReader()
     m_reader = std::thread([this] { ReaderLoop(); });
 }
 
+CAsyncSocket::NotificationHold::NotificationHold()
+{
+    ++g_nHoldDepth;
+}
+
+CAsyncSocket::NotificationHold::~NotificationHold()
+{
+    if (--g_nHoldDepth == 0)
+        ReleaseHeldDeliveries();
+}
+
+void CAsyncSocket::ReleaseHeldDeliveries()
+{
+    const std::vector<CAsyncSocket *> held = std::move(g_heldSockets);
+    g_heldSockets.clear();
+    for (CAsyncSocket *socket : held) {
+        std::lock_guard lock(socket->m_queueLock);
+        if (!socket->m_queue.empty())
+            socket->PostDelivery();
+    }
+}
+
+void CAsyncSocket::ForgetHeldDelivery()
+{
+    std::erase(g_heldSockets, this);
+}
+
 void CAsyncSocket::StopReader()
 {
+    ForgetHeldDelivery();
     if (m_reader.joinable()) {
         const std::uint64_t one = 1;
         [[maybe_unused]] const ssize_t n = ::write(m_hWake, &one, sizeof one);
@@ -272,6 +307,11 @@ void CAsyncSocket::Deliver()
         m_bDeliveryPosted = false;
         if (!m_bArmed || m_queue.empty() || m_hSocket < 0)
             return;
+        if (g_nHoldDepth > 0) {
+            if (std::find(g_heldSockets.begin(), g_heldSockets.end(), this) == g_heldSockets.end())
+                g_heldSockets.push_back(this);
+            return;
+        }
         m_bArmed = false;
     }
     OnReceive(0);

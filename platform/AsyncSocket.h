@@ -44,6 +44,18 @@ public:
     void Close();
 
     bool IsOpen() const { return m_hSocket >= 0; }
+
+    // While one lives, no receive event is raised on this thread; the events due are
+    // raised when the last hold ends. Lets the window wait for a camera's answer
+    // without handling a datagram in the middle of another action.
+    class NotificationHold final {
+    public:
+        NotificationHold();
+        ~NotificationHold();
+        NotificationHold(const NotificationHold &) = delete;
+        NotificationHold &operator=(const NotificationHold &) = delete;
+    };
+
     int GetLastError() const { return m_nLastError; }
     // The kernel receive buffer granted after Create asked for a large one.
     int GetReceiveBufferSize() const;
@@ -74,6 +86,8 @@ private:
     void Enqueue(Datagram &&datagram);
     void PostDelivery();
     void Deliver();
+    void ForgetHeldDelivery();
+    static void ReleaseHeldDeliveries();
 
     int m_hSocket = -1;
     int m_hWake = -1;

@@ -1,49 +1,38 @@
 #include "platform/MessageBox.h"
 
-#include <QCoreApplication>
-#include <QFileInfo>
-#include <QMessageBox>
-#include <QPointer>
-#include <QWidget>
+#include <cstdio>
+#include <filesystem>
+#include <system_error>
 
 namespace {
 
-QPointer<QWidget> g_owner;
+QWidget *g_owner = nullptr;
 MessageBoxHandler g_handler;
+MessageBoxHandler g_presenter;
 
-QMessageBox::Icon QtIcon(MessageIcon icon)
+int WriteToStandardError(const MessageRequest &request)
 {
-    switch (icon) {
-    case MessageIcon::Information: return QMessageBox::Information;
-    case MessageIcon::Question: return QMessageBox::Question;
-    case MessageIcon::Error: return QMessageBox::Critical;
-    default: return QMessageBox::Warning;
-    }
-}
-
-int ShowQtMessageBox(const MessageRequest &request)
-{
-    const bool yesNo = request.buttons == MessageButtons::YesNo;
-    QMessageBox box(QtIcon(request.icon), QString::fromStdString(request.caption),
-                    QString::fromLatin1(request.text.c_str()),
-                    yesNo ? QMessageBox::Yes | QMessageBox::No : QMessageBox::Ok, request.owner);
-    box.setWindowModality(Qt::WindowModal);
-    const int answer = box.exec();
-    if (!yesNo)
-        return IDOK;
-    return answer == QMessageBox::Yes ? IDYES : IDNO;
+    std::fprintf(stderr, "%s: %s\n", request.caption.c_str(), request.text.c_str());
+    return request.buttons == MessageButtons::YesNo ? IDNO : IDOK;
 }
 
 } // namespace
 
 std::string ProgramName()
 {
-    return QFileInfo(QCoreApplication::applicationFilePath()).completeBaseName().toStdString();
+    std::error_code error;
+    const std::filesystem::path self = std::filesystem::read_symlink("/proc/self/exe", error);
+    return error ? std::string("lanscout") : self.stem().string();
 }
 
 void SetMessageOwner(QWidget *owner)
 {
     g_owner = owner;
+}
+
+QWidget *MessageOwner()
+{
+    return g_owner;
 }
 
 MessageBoxHandler SetMessageBoxHandler(MessageBoxHandler handler)
@@ -53,10 +42,17 @@ MessageBoxHandler SetMessageBoxHandler(MessageBoxHandler handler)
     return previous;
 }
 
+void SetMessagePresenter(MessageBoxHandler presenter)
+{
+    g_presenter = std::move(presenter);
+}
+
 int ShowMessage(const std::string &text, MessageButtons buttons, MessageIcon icon)
 {
     if (icon == MessageIcon::Default)
         icon = buttons == MessageButtons::YesNo ? MessageIcon::Question : MessageIcon::Warning;
-    const MessageRequest request{text, ProgramName(), buttons, icon, g_owner.data()};
-    return g_handler ? g_handler(request) : ShowQtMessageBox(request);
+    const MessageRequest request{text, ProgramName(), buttons, icon, g_owner};
+    if (g_handler)
+        return g_handler(request);
+    return g_presenter ? g_presenter(request) : WriteToStandardError(request);
 }

@@ -1,7 +1,8 @@
 #pragma once
 // Every message the user must see goes through one function: fixed text, OK or Yes/No,
 // captioned with the program's name, modal to the main window. Tests replace the
-// handler to read the text and give the answer.
+// handler to read the text and give the answer. Free of Qt, so that the camera web
+// API can report its failures; the window installs the real box (QtMessageBox.h).
 
 #include <functional>
 #include <string>
@@ -22,15 +23,20 @@ struct MessageRequest {
 
 using MessageBoxHandler = std::function<int(const MessageRequest &)>;
 
-// Shows the box and returns IDOK, IDYES or IDNO.
+// Shows the box and returns IDOK, IDYES or IDNO. Without any box installed the text
+// goes to standard error and the answer is IDOK (IDNO for a question).
 int ShowMessage(const std::string &text, MessageButtons buttons = MessageButtons::Ok,
                 MessageIcon icon = MessageIcon::Default);
 
-// The window the boxes are modal to.
+// The window the boxes are modal to; a window clears it when it goes.
 void SetMessageOwner(QWidget *owner);
+QWidget *MessageOwner();
 
 // Replaces the handler; returns the previous one. An empty handler restores the real box.
 MessageBoxHandler SetMessageBoxHandler(MessageBoxHandler handler);
+
+// The real box, shown when no handler is set.
+void SetMessagePresenter(MessageBoxHandler presenter);
 
 // The caption of every box: the executable's file name without its extension.
 std::string ProgramName();
