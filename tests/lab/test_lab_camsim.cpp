@@ -1,12 +1,10 @@
 // camsim stands in for the cameras: what it answers must be what cameras answer, or
 // every lab test built on it proves nothing. Records are built and read here by byte
-// offset (RecordBuilder.h), independently of the product's record type.
-//
-// No test waits for silence: each request is followed by a fence, a set-configuration
-// command with a wrong login for a camera that is not under test. camsim handles
-// requests in order and answers from one socket, so every answer to the request has
-// arrived once the fence's answer has.
+// offset (RecordBuilder.h), independently of the product's record type; no test waits
+// for silence (fences: DiscoveryTool.h).
 #include "tests/lab/CamsimProcess.h"
+#include "tests/lab/DiscoveryTool.h"
+#include "tests/lab/LabFile.h"
 #include "tests/lab/RecordBuilder.h"
 
 #include <gtest/gtest.h>
@@ -30,15 +28,11 @@ using lab::Command;
 using lab::NetworkFields;
 using lab::Record;
 namespace at = lab::at;
-
-constexpr std::uint16_t kRequestPort = 40013;
-constexpr std::uint16_t kReplyPort = 40014;
-constexpr int kAnswerTimeoutMs = 10000;
-
-struct Datagram {
-    Record bytes;
-    std::string sender;
-};
+using lab::Datagram;
+using lab::IsRecordOfType;
+using lab::kAnswerTimeoutMs;
+using Tool = lab::DiscoveryTool;
+using CameraFile = lab::LabFile;
 
 // camsim's generated cameras, numbered from 1.
 std::string GeneratedMac(int n)
@@ -55,131 +49,6 @@ std::string CameraAddress(int offset)
     address.s_addr = htonl(ntohl(address.s_addr) + std::uint32_t(offset));
     return inet_ntoa(address);
 }
-
-bool IsRecordOfType(const Datagram &d, std::int32_t type)
-{
-    return d.bytes.size() == lab::kRecordSize && lab::GetI32(d.bytes, at::kType) == type;
-}
-
-// The tool's two sockets, bound as the program binds them.
-class Tool final {
-public:
-    Tool() : m_send(Bind(kRequestPort, CamsimProcess::ToolAddress())), m_receive(Bind(kReplyPort, "0.0.0.0"))
-    {
-        const int on = 1;
-        ::setsockopt(m_send, SOL_SOCKET, SO_BROADCAST, &on, sizeof on);
-    }
-    ~Tool()
-    {
-        ::close(m_send);
-        ::close(m_receive);
-    }
-    Tool(const Tool &) = delete;
-    Tool &operator=(const Tool &) = delete;
-
-    void Broadcast(const Record &bytes)
-    {
-        sockaddr_in to{};
-        to.sin_family = AF_INET;
-        to.sin_port = htons(kRequestPort);
-        to.sin_addr.s_addr = htonl(INADDR_BROADCAST);
-        ASSERT_EQ(::sendto(m_send, bytes.data(), bytes.size(), 0, reinterpret_cast<sockaddr *>(&to), sizeof to),
-                  ssize_t(bytes.size()));
-    }
-
-    // Sends the request and returns everything that answered it (see the top of the file).
-    std::vector<Datagram> Exchange(const Record &request, const std::string &fenceMac)
-    {
-        Broadcast(request);
-        Broadcast(Command(lab::kSetConfig, fenceMac, "fence", ""));
-        std::vector<Datagram> answers;
-        while (const auto d = Receive()) {
-            if (IsRecordOfType(*d, lab::kSetConfig) && lab::MacOf(d->bytes) == fenceMac)
-                return answers;
-            answers.push_back(*d);
-        }
-        ADD_FAILURE() << "the fence camera " << fenceMac << " did not answer";
-        return answers;
-    }
-
-    // MAC -> address of each camera that replies to a search, checking that each reply
-    // comes from the address it names.
-    std::map<std::string, std::string> Search(const std::string &fenceMac)
-    {
-        std::map<std::string, std::string> found;
-        for (const Datagram &d : Exchange(lab::SearchRequest(), fenceMac)) {
-            EXPECT_TRUE(IsRecordOfType(d, lab::kReply)) << d.bytes.size() << " bytes from " << d.sender;
-            EXPECT_EQ(d.sender, lab::IpOf(d.bytes)) << "a camera must answer from its own address";
-            EXPECT_TRUE(found.emplace(lab::MacOf(d.bytes), lab::IpOf(d.bytes)).second) << "a second reply";
-        }
-        return found;
-    }
-
-    // The result code of a set-configuration command, or nothing when none came; a
-    // result must come from the camera's address before the change.
-    std::optional<std::int32_t> SetConfig(const Record &command, const std::string &answeringIp,
-                                          const std::string &fenceMac)
-    {
-        const std::vector<Datagram> answers = Exchange(command, fenceMac);
-        if (answers.empty())
-            return std::nullopt;
-        EXPECT_EQ(answers.size(), 1u);
-        const Datagram &answer = answers.front();
-        EXPECT_TRUE(IsRecordOfType(answer, lab::kSetConfig));
-        EXPECT_EQ(lab::MacOf(answer.bytes), lab::MacOf(command));
-        EXPECT_EQ(answer.sender, answeringIp);
-        return lab::GetI32(answer.bytes, at::kResult);
-    }
-
-    std::optional<Datagram> Receive(int timeoutMs = kAnswerTimeoutMs)
-    {
-        pollfd pfd{m_receive, POLLIN, 0};
-        if (::poll(&pfd, 1, timeoutMs) <= 0)
-            return std::nullopt;
-        Record buffer(2048);
-        sockaddr_in from{};
-        socklen_t length = sizeof from;
-        const ssize_t n =
-            ::recvfrom(m_receive, buffer.data(), buffer.size(), 0, reinterpret_cast<sockaddr *>(&from), &length);
-        buffer.resize(std::size_t(std::max<ssize_t>(n, 0)));
-        return Datagram{buffer, inet_ntoa(from.sin_addr)};
-    }
-
-private:
-    static int Bind(std::uint16_t port, const std::string &address)
-    {
-        const int fd = ::socket(AF_INET, SOCK_DGRAM, 0);
-        sockaddr_in sa{};
-        sa.sin_family = AF_INET;
-        sa.sin_port = htons(port);
-        inet_pton(AF_INET, address.c_str(), &sa.sin_addr);
-        if (fd < 0 || ::bind(fd, reinterpret_cast<sockaddr *>(&sa), sizeof sa) != 0)
-            throw std::runtime_error("cannot bind " + address + ":" + std::to_string(port));
-        return fd;
-    }
-
-    int m_send;
-    int m_receive;
-};
-
-// A camera file for camsim, removed when the test ends, whichever way it ends.
-struct CameraFile final {
-    explicit CameraFile(const std::string &text)
-    {
-        char name[] = "/tmp/lanscout-camsim-config-XXXXXX";
-        const int fd = ::mkstemp(name);
-        if (fd < 0)
-            throw std::runtime_error("cannot make a camera file");
-        ::close(fd);
-        path = name;
-        std::ofstream(path) << text;
-    }
-    ~CameraFile() { ::unlink(path.c_str()); }
-    CameraFile(const CameraFile &) = delete;
-    CameraFile &operator=(const CameraFile &) = delete;
-
-    std::string path;
-};
 
 // Three generated cameras; the third one serves as the fence.
 class ThreeCameras : public ::testing::Test {
@@ -383,7 +252,7 @@ TEST(CamsimFactoryReset, RestoresTheDeliveredSettingsAndTheFactoryLogin)
     const CameraFile file("[camera]\nmac = 02:00:00:00:00:0A\nip = 10.77.0.40\nuser = operator\n"
                           "password = secret\nhttp_port = 8000\n\n"
                           "[camera]\nmac = 02:00:00:00:00:0B\nip = 10.77.0.41\n");
-    CamsimProcess camsim({"--config", file.path, "--reboot-ms", "0"});
+    CamsimProcess camsim({"--config", file.Path(), "--reboot-ms", "0"});
     Tool tool;
     const std::string mac = "02:00:00:00:00:0A";
     const std::string fence = "02:00:00:00:00:0B";

@@ -1,0 +1,315 @@
+// The camera web API against camsim over real HTTP with digest login, in the lab: how
+// answers are sorted, what the login check and codec update send, and how the client
+// survives cameras that misbehave. Each camera of the file below plays one case.
+#include "camapi/LoginCheck.h"
+#include "camapi/VantoHttpApi.h"
+#include "platform/DebugOutput.h"
+#include "platform/MessageBox.h"
+#include "tests/lab/CamsimProcess.h"
+#include "tests/lab/LabFile.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace {
+
+constexpr int kLogTimeoutMs = 5000;
+
+struct CameraCase {
+    const char *name;
+    const char *keys; // camera-file lines besides mac and ip
+    const char *body; // scripted page, or null
+};
+
+// One camera a case, at 10.77.0.10 onwards.
+const CameraCase kCameras[] = {
+    {"codec", "channels = 3,3,1", nullptr},
+    {"locked", "channels = 3,3\nlocked_channels = 0", nullptr},
+    {"upper-ok", "", "OK\r\n"},
+    {"upper-ng", "", "NG\r\n"},
+    {"both", "", "ng\r\nok\r\n"},
+    {"no-marker", "", "<html><body>Settings saved</body></html>"},
+    {"empty", "", ""},
+    {"slow", "channels = 3,1\nhttp_behaviour = slow", nullptr},
+    {"plain-401", "http_behaviour = plain-401", nullptr},
+    {"error-500", "http_behaviour = error-500", nullptr},
+    {"endless", "http_behaviour = endless", nullptr},
+    {"hang", "http_behaviour = hang", nullptr},
+    {"one-mib", "", nullptr},
+    {"over-one-mib", "", nullptr},
+    {"reference", "channels = 3,1", nullptr},
+};
+
+std::string CameraIp(const std::string &name)
+{
+    for (std::size_t i = 0; i < std::size(kCameras); ++i)
+        if (name == kCameras[i].name)
+            return "10.77.0." + std::to_string(10 + i);
+    throw std::invalid_argument("no camera " + name);
+}
+
+std::string ViewUrl(const std::string &ip)
+{
+    return "http://" + ip + "/cgi-bin/admin/basic.cgi?msubmenu=video&action=view";
+}
+
+// Records message boxes and debug lines for one test.
+class Observed final {
+public:
+    Observed()
+    {
+        m_previousBox = SetMessageBoxHandler([this](const MessageRequest &r) {
+            boxes.push_back(r.text);
+            return IDOK;
+        });
+        m_previousSink = SetDebugSink([this](std::string_view text) { debug.emplace_back(text); });
+    }
+    ~Observed()
+    {
+        SetMessageBoxHandler(std::move(m_previousBox));
+        SetDebugSink(std::move(m_previousSink));
+    }
+    Observed(const Observed &) = delete;
+    Observed &operator=(const Observed &) = delete;
+
+    std::vector<std::string> boxes;
+    std::vector<std::string> debug;
+
+private:
+    MessageBoxHandler m_previousBox;
+    DebugSink m_previousSink;
+};
+
+class CamApiLab : public ::testing::Test {
+protected:
+    static void SetUpTestSuite()
+    {
+        s_oneMib = std::make_unique<lab::LabFile>(std::string(CVantoHttpApi::kMaxResponseBytes, 'a'));
+        s_overOneMib = std::make_unique<lab::LabFile>(std::string(CVantoHttpApi::kMaxResponseBytes + 1, 'a'));
+        std::vector<std::unique_ptr<lab::LabFile>> bodies;
+        std::string file;
+        for (std::size_t i = 0; i < std::size(kCameras); ++i) {
+            const CameraCase &c = kCameras[i];
+            char mac[24];
+            std::snprintf(mac, sizeof mac, "02:00:00:00:01:%02zX", i);
+            file += std::string("[camera]\nmac = ") + mac + "\nip = " + CameraIp(c.name) + "\n" + c.keys + "\n";
+            if (c.body)
+                s_bodies.push_back(std::make_unique<lab::LabFile>(c.body));
+            const lab::LabFile *body = c.body                        ? s_bodies.back().get()
+                                   : std::string(c.name) == "one-mib"      ? s_oneMib.get()
+                                   : std::string(c.name) == "over-one-mib" ? s_overOneMib.get()
+                                                                           : nullptr;
+            if (body)
+                file += "http_body = " + body->Path() + "\n";
+        }
+        s_config = std::make_unique<lab::LabFile>(file);
+        s_camsim = std::make_unique<CamsimProcess>(std::vector<std::string>{"--config", s_config->Path()});
+    }
+    static void TearDownTestSuite()
+    {
+        s_camsim.reset();
+        s_config.reset();
+        s_bodies.clear();
+        s_oneMib.reset();
+        s_overOneMib.reset();
+    }
+
+    static API_RESULT Get(const std::string &camera, std::string &response, const std::string &user = "admin",
+                          const std::string &password = "vqxnt")
+    {
+        CVantoHttpApi api;
+        api.SetHost(CameraIp(camera), 80);
+        api.SetCredentials(user, password);
+        return api.SendRequest(ViewUrl(CameraIp(camera)), response);
+    }
+
+    // The apply requests camsim logged for the camera, all of them or those with this query's tail.
+    static int ApplyRequests(const std::string &camera, const std::string &tail = "")
+    {
+        return s_camsim->CountLog("ip=" + CameraIp(camera) +
+                                  " port=80 user=admin page=basic.cgi query=msubmenu=video&action=apply" + tail);
+    }
+    static int RequestsTo(const std::string &camera) { return s_camsim->CountLog("ip=" + CameraIp(camera) + " "); }
+
+    static std::unique_ptr<CamsimProcess> s_camsim;
+    static std::unique_ptr<lab::LabFile> s_config;
+    static std::vector<std::unique_ptr<lab::LabFile>> s_bodies;
+    static std::unique_ptr<lab::LabFile> s_oneMib;
+    static std::unique_ptr<lab::LabFile> s_overOneMib;
+};
+
+std::unique_ptr<CamsimProcess> CamApiLab::s_camsim;
+std::unique_ptr<lab::LabFile> CamApiLab::s_config;
+std::vector<std::unique_ptr<lab::LabFile>> CamApiLab::s_bodies;
+std::unique_ptr<lab::LabFile> CamApiLab::s_oneMib;
+std::unique_ptr<lab::LabFile> CamApiLab::s_overOneMib;
+
+} // namespace
+
+TEST_F(CamApiLab, AnswersAreSortedByStatusAndMarkers)
+{
+    struct Case {
+        const char *camera;
+        const char *password;
+        std::int32_t code;
+        const char *message;
+    };
+    const Case cases[] = {
+        {"upper-ok", "vqxnt", API_SUCCESS, "Success."},
+        {"upper-ng", "vqxnt", API_FAIL, "Fail."},
+        {"both", "vqxnt", API_SUCCESS, "Success."},
+        {"no-marker", "vqxnt", API_SUCCESS, "Success."},
+        {"empty", "vqxnt", API_SUCCESS, "Success."},
+        {"codec", "wrong", API_UNAUTHORIZED, "Unauthorized"},
+        {"plain-401", "wrong", API_UNAUTHORIZED, "Unauthorized"},
+        {"error-500", "vqxnt", API_FAIL, "Fail."},
+        {"one-mib", "vqxnt", API_SUCCESS, "Success."},
+    };
+    for (const Case &c : cases) {
+        std::string response = "untouched";
+        const API_RESULT result = Get(c.camera, response, "admin", c.password);
+        EXPECT_EQ(result.nCode, c.code) << c.camera;
+        EXPECT_EQ(result.strMessage, c.message) << c.camera;
+        EXPECT_EQ(result.nCurlCode, 0) << c.camera;
+        EXPECT_NE(response, "untouched") << c.camera << ": a completed transfer hands over its body";
+    }
+    std::string response;
+    Get("both", response);
+    EXPECT_EQ(response, "ng\r\nok\r\n") << "the body exactly as sent, nothing added";
+}
+
+// A body that arrives in many small pieces reads exactly as one sent at once: no
+// codec line is split, so the codec-3 channel is still found.
+TEST_F(CamApiLab, BodyInSmallPiecesReadsAsWhole)
+{
+    std::string slow, reference;
+    ASSERT_EQ(Get("slow", slow).nCode, API_SUCCESS);
+    ASSERT_EQ(Get("reference", reference).nCode, API_SUCCESS);
+    EXPECT_EQ(slow, reference);
+    EXPECT_GT(s_camsim->CountLog("ip=" + CameraIp("slow")), 0);
+
+    CVantoHttpApi api;
+    api.SetHost(CameraIp("slow"), 80);
+    api.SetCredentials("admin", "vqxnt");
+    VIDEO_CONFIG records[VIDEO_CONFIG_MAX_RECORDS] = {};
+    std::int32_t count = -1;
+    ASSERT_EQ(api.GetVideoConfig(records, sizeof records, count, -1).nCode, API_SUCCESS);
+    ASSERT_EQ(count, 2);
+    EXPECT_EQ(records[0].codec, 3);
+    EXPECT_EQ(records[1].codec, 1);
+    EXPECT_EQ(records[1].channel_no, 1);
+}
+
+TEST_F(CamApiLab, FailedTransfersAreNetworkErrorsAndKeepTheResponse)
+{
+    struct Case {
+        const char *what;
+        std::string host;
+        std::string user;
+    };
+    const Case cases[] = {
+        {"nothing listening", CamsimProcess::ToolAddress(), "admin"},
+        {"endless body", CameraIp("endless"), "admin"},
+        {"body over 1 MiB", CameraIp("over-one-mib"), "admin"},
+        {"CR LF in the user ID", CameraIp("codec"), "admin\r\nX-Injected: 1"},
+        {"LF in the host", CameraIp("codec") + "\n", "admin"},
+    };
+    const int codecRequestsBefore = RequestsTo("codec");
+    for (const Case &c : cases) {
+        CVantoHttpApi api;
+        api.SetHost(c.host, 80);
+        api.SetCredentials(c.user, "vqxnt");
+        std::string response = "kept";
+        const API_RESULT result = api.SendRequest(ViewUrl(c.host), response);
+        EXPECT_EQ(result.nCode, API_NETWORK_ERROR) << c.what;
+        EXPECT_EQ(result.strMessage, "Network error.") << c.what;
+        EXPECT_EQ(response, "kept") << c.what;
+    }
+    // Nothing of the refused texts reached camsim, which logs requests in order: once
+    // the fence after them is logged, theirs would be too.
+    const int fencesBefore = RequestsTo("upper-ok");
+    std::string fence;
+    ASSERT_EQ(Get("upper-ok", fence).nCode, API_SUCCESS);
+    ASSERT_TRUE(s_camsim->WaitForLog("ip=" + CameraIp("upper-ok") + " ", kLogTimeoutMs, fencesBefore + 1));
+    EXPECT_EQ(s_camsim->CountLog("X-Injected"), 0);
+    EXPECT_EQ(RequestsTo("codec"), codecRequestsBefore);
+}
+
+TEST_F(CamApiLab, ColonInUserIdIsPartOfIt)
+{
+    std::string response;
+    EXPECT_EQ(Get("codec", response, "admin:vqxnt", "x").nCode, API_UNAUTHORIZED);
+    EXPECT_TRUE(s_camsim->WaitForLog("user=admin:vqxnt ", kLogTimeoutMs)) << "the user ID arrived whole";
+}
+
+TEST_F(CamApiLab, LoginCheckSwitchesEveryCodec3ChannelToCodec1)
+{
+    Observed observed;
+    EXPECT_TRUE(CheckLoginAndUpdateCodec(CameraIp("codec"), "admin", "vqxnt", 1));
+    EXPECT_TRUE(observed.boxes.empty());
+    EXPECT_EQ(ApplyRequests("codec"), 2);
+    EXPECT_EQ(ApplyRequests("codec", "&channel_no=0&codec=1 "), 1);
+    EXPECT_EQ(ApplyRequests("codec", "&channel_no=1&codec=1 "), 1);
+    const std::vector<std::string> expected = {"ok\r\n", "-------------------", "Success.",
+                                               "ok\r\n", "-------------------", "Success."};
+    EXPECT_EQ(observed.debug, expected);
+
+    CVantoHttpApi api;
+    api.SetHost(CameraIp("codec"), 80);
+    api.SetCredentials("admin", "vqxnt");
+    VIDEO_CONFIG records[VIDEO_CONFIG_MAX_RECORDS] = {};
+    std::int32_t count = 0;
+    ASSERT_EQ(api.GetVideoConfig(records, sizeof records, count, -1).nCode, API_SUCCESS);
+    ASSERT_EQ(count, 3);
+    for (int i = 0; i < count; ++i)
+        EXPECT_EQ(records[i].codec, 1) << "channel " << i << " on the camera";
+
+    // Nothing left to switch: the same check sends no write.
+    EXPECT_TRUE(CheckLoginAndUpdateCodec(CameraIp("codec"), "admin", "vqxnt", 1));
+    EXPECT_EQ(ApplyRequests("codec"), 2);
+}
+
+TEST_F(CamApiLab, OneRefusedCodecWriteFailsTheCheckOnceAfterAllWrites)
+{
+    Observed observed;
+    EXPECT_FALSE(CheckLoginAndUpdateCodec(CameraIp("locked"), "admin", "vqxnt", 1));
+    EXPECT_EQ(observed.boxes, std::vector<std::string>{"Update codec failed."});
+    EXPECT_EQ(ApplyRequests("locked"), 2) << "the refused write does not stop the loop";
+}
+
+TEST_F(CamApiLab, LoginCheckFailuresAndTheDefaultLoginTest)
+{
+    Observed observed;
+    EXPECT_TRUE(CheckLoginAndUpdateCodec(CameraIp("empty"), "admin", "vqxnt", 1)) << "no channel, nothing to switch";
+    EXPECT_FALSE(CheckLoginAndUpdateCodec(CameraIp("reference"), "admin", "", 1)) << "empty password";
+    EXPECT_TRUE(observed.boxes.empty());
+
+    EXPECT_FALSE(CheckLoginAndUpdateCodec(CameraIp("reference"), "admin", "wrong", 0));
+    EXPECT_TRUE(observed.boxes.empty()) << "show off";
+    EXPECT_EQ(observed.debug, std::vector<std::string>{"api.GetVideoConfig error."});
+
+    EXPECT_FALSE(CheckLoginAndUpdateCodec(CameraIp("upper-ng"), "admin", "vqxnt", 1));
+    EXPECT_FALSE(CheckLoginAndUpdateCodec(CameraIp("plain-401"), "admin", "wrong", 1));
+    EXPECT_FALSE(CheckLoginAndUpdateCodec(CamsimProcess::ToolAddress(), "admin", "vqxnt", 1));
+    const std::vector<std::string> shown = {"Fail.", "Unauthorized", "Network error."};
+    EXPECT_EQ(observed.boxes, shown);
+
+    EXPECT_TRUE(AcceptsDefaultLogin(CameraIp("reference")));
+    EXPECT_TRUE(AcceptsDefaultLogin(CameraIp("upper-ng"))) << "only a refusal or no answer count";
+    EXPECT_FALSE(AcceptsDefaultLogin(CamsimProcess::ToolAddress()));
+    EXPECT_EQ(observed.boxes.size(), shown.size()) << "the default-login test never shows a box";
+}
+
+// Runs once: the whole 40 s limit.
+TEST_F(CamApiLab, SlowHangingCameraEndsAsNetworkErrorAtTheTotalLimit)
+{
+    std::string response = "kept";
+    const API_RESULT result = Get("hang", response);
+    EXPECT_EQ(result.nCode, API_NETWORK_ERROR);
+    EXPECT_EQ(result.nCurlCode, 28) << "CURLE_OPERATION_TIMEDOUT";
+    EXPECT_EQ(response, "kept");
+}
