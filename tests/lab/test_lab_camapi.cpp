@@ -10,6 +10,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <memory>
 #include <string>
@@ -202,6 +203,21 @@ TEST_F(CamApiLab, BodyInSmallPiecesReadsAsWhole)
     EXPECT_EQ(records[0].codec, 3);
     EXPECT_EQ(records[1].codec, 1);
     EXPECT_EQ(records[1].channel_no, 1);
+}
+
+TEST_F(CamApiLab, TooSmallBufferGetsTheCountAndNoRecord)
+{
+    CVantoHttpApi api;
+    api.SetHost(CameraIp("reference"), 80);
+    api.SetCredentials("admin", "vqxnt");
+    unsigned char buffer[80];
+    std::fill(std::begin(buffer), std::end(buffer), 0xEE);
+    std::int32_t count = -1;
+    const API_RESULT result = api.GetVideoConfig(buffer, 79, count, -1);
+    EXPECT_EQ(result.nCode, API_BUFFER_TOO_SMALL);
+    EXPECT_EQ(result.strMessage, "Buffer size not enough.");
+    EXPECT_EQ(count, 2);
+    EXPECT_TRUE(std::all_of(std::begin(buffer), std::end(buffer), [](unsigned char b) { return b == 0xEE; }));
 }
 
 TEST_F(CamApiLab, FailedTransfersAreNetworkErrorsAndKeepTheResponse)
