@@ -53,6 +53,7 @@ bool ScanInteger(const QString &text, std::int32_t &value)
 CLanscoutDlg::CLanscoutDlg(QWidget *parent) : QDialog(parent)
 {
     m_hIcon = LoadAppIcon();
+    ClearSaveRequest();
 }
 
 CLanscoutDlg::~CLanscoutDlg()
@@ -106,9 +107,16 @@ void CLanscoutDlg::MakeMessageMap()
     auto button = [this](int id) { return qobject_cast<QAbstractButton *>(Control(id)); };
     connect(button(IDC_SEARCH), &QAbstractButton::clicked, this, &CLanscoutDlg::OnSearch);
     connect(m_listDevices, &QTableWidget::cellClicked, this, [this](int row, int) { OnDeviceClick(row); });
+    connect(button(IDC_SAVE), &QAbstractButton::clicked, this, &CLanscoutDlg::OnSave);
     connect(button(IDC_STATIC), &QAbstractButton::clicked, this, &CLanscoutDlg::OnStaticMode);
     connect(button(IDC_DHCP), &QAbstractButton::clicked, this, &CLanscoutDlg::OnDhcpMode);
+    connect(m_listDevices, &QTableWidget::cellDoubleClicked, this, &CLanscoutDlg::OnDeviceDblClick);
+    connect(button(IDC_SAVE_TO_VMS), &QAbstractButton::clicked, this, &CLanscoutDlg::OnSaveToHalvex);
+    connect(button(IDC_FILE_SAVE_LIST), &QAbstractButton::clicked, this, &CLanscoutDlg::OnFileSaveList);
     connect(m_listDevices->horizontalHeader(), &QHeaderView::sectionClicked, this, &CLanscoutDlg::OnColumnClick);
+    connect(button(IDC_REBOOT), &QAbstractButton::clicked, this, &CLanscoutDlg::OnReboot);
+    connect(button(IDC_FACTORY_RESET), &QAbstractButton::clicked, this, &CLanscoutDlg::OnFactoryReset);
+    connect(button(IDC_CHANGE_PASSWORD), &QAbstractButton::clicked, this, &CLanscoutDlg::OnChangePassword);
 }
 
 bool CLanscoutDlg::OnInitWindow()

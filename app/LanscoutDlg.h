@@ -99,6 +99,21 @@ public:
     // True while a search worker has not yet finished.
     bool IsSweepRunning() const { return m_bSweepRunning; }
 
+    // Device actions.
+    void OnSave();
+    void OnReboot();
+    void OnFactoryReset();
+    void OnChangePassword();
+    bool ConfirmDefaultPassword();
+
+    // Hand-over to the video management system.
+    static void ClearSaveRequest();
+    void OnSaveToHalvex();
+
+    // Export and web page.
+    void OnFileSaveList();
+    void OnDeviceDblClick(int row, int column);
+
     QWidget *Control(int id) const;
 
     // Members shared by the window's operations.
@@ -136,6 +151,19 @@ protected:
     void contextMenuEvent(QContextMenuEvent *event) override;
 
 private:
+    struct ActionTarget {
+        std::string ip; // of the first selected row
+        std::string user;
+        std::string password;
+    };
+    int SelectedRowCount() const;
+    std::string FirstSelectedRowIp() const;
+    // The checks every device action starts with; false once the user was told why.
+    bool CheckActionTarget(ActionTarget &target);
+    // Runs the password dialog; password goes in as the current one and comes back
+    // as the camera's password after the run.
+    static int RunChangePasswordDialog(const std::string &ip, const std::string &user, std::string &password);
+
     bool OnInitWindow();
     void MakeMessageMap();
     void BindPortEdit(bool read, int id, std::int32_t &value, bool &ok);

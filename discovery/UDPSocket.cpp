@@ -23,6 +23,11 @@ void CUDPSocket::OnReceive(int errorCode)
     CAsyncSocket::OnReceive(errorCode);
 }
 
+CUDPSendSocket::CUDPSendSocket()
+{
+    m_bShareAddress = true;
+}
+
 CUDPSendSocket::~CUDPSendSocket()
 {
     Close();

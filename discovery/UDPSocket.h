@@ -25,8 +25,11 @@ private:
     QPointer<QObject> m_hNotifyWnd;
 };
 
+// Never reads, so it shares port 40013 with any other copy's send socket: a second
+// copy then fails only on the receive port, with the one message that explains it.
 class CUDPSendSocket final : public CAsyncSocket {
 public:
+    CUDPSendSocket();
     ~CUDPSendSocket() override;
     void SetNotifyWindow(QObject *window);
 

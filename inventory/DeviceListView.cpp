@@ -2,6 +2,7 @@
 #include "app/LanscoutDlg.h"
 
 #include <QHeaderView>
+#include <QItemSelectionModel>
 #include <QTableWidget>
 
 #include <algorithm>
@@ -26,7 +27,8 @@ struct SORT_ITEM {
     std::string strKey;
     QList<QTableWidgetItem *> cells;
     DISCOVERY_DATA record;
-    bool selected;
+    bool selected;    // the device of the details panel
+    bool highlighted; // a selected row of the view
 };
 
 std::string CellText(const DISCOVERY_DATA &record, int column, int index)
@@ -111,12 +113,17 @@ int CLanscoutDlg::SortDeviceList(int column, bool ascending)
         else
             item.strKey = m_listDevices->item(i, column)->text().toLatin1().toStdString();
         item.selected = i == m_nSelectedIndex;
+        item.highlighted = m_listDevices->selectionModel()->isRowSelected(i, QModelIndex());
         for (int k = 0; k < m_nColumnCount; ++k)
             item.cells.push_back(m_listDevices->takeItem(i, k));
     }
     std::stable_sort(items.begin(), items.end(), [ascending](const SORT_ITEM &a, const SORT_ITEM &b) {
         return CompareSortKeys(a.strKey, b.strKey, ascending) < 0;
     });
+    // The highlight moves with its cameras, so that it marks the device that the
+    // details panel shows and the actions work on.
+    const int currentColumn = std::max(m_listDevices->currentColumn(), 0);
+    m_listDevices->clearSelection();
     for (int i = 0; i < rows; ++i) {
         SORT_ITEM &item = items[std::size_t(i)];
         for (int k = 0; k < m_nColumnCount; ++k)
@@ -124,6 +131,12 @@ int CLanscoutDlg::SortDeviceList(int column, bool ascending)
         m_devices.SetAt(std::uint32_t(i), item.record);
         if (item.selected)
             m_nSelectedIndex = i;
+        if (item.highlighted)
+            m_listDevices->selectionModel()->select(m_listDevices->model()->index(i, 0),
+                                                    QItemSelectionModel::Select | QItemSelectionModel::Rows);
     }
+    if (m_nSelectedIndex >= 0)
+        m_listDevices->selectionModel()->setCurrentIndex(m_listDevices->model()->index(m_nSelectedIndex, currentColumn),
+                                                         QItemSelectionModel::NoUpdate);
     return 1;
 }

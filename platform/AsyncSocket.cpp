@@ -60,6 +60,8 @@ bool CAsyncSocket::Create(std::uint16_t port, const char *address)
         m_nLastError = errno;
         return false;
     }
+    const int share = m_bShareAddress ? 1 : 0;
+    ::setsockopt(m_hSocket, SOL_SOCKET, SO_REUSEADDR, &share, sizeof share);
     if (::bind(m_hSocket, reinterpret_cast<const sockaddr *>(&sa), sizeof sa) != 0) {
         m_nLastError = errno;
         ::close(m_hSocket);

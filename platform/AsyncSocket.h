@@ -70,6 +70,10 @@ protected:
     // A datagram is waiting; raised on the creating thread.
     virtual void OnReceive(int errorCode);
 
+    // Set before Create: the port may be bound by other sockets that share it too
+    // (SO_REUSEADDR), as sockets that only send can.
+    bool m_bShareAddress = false;
+
 private:
     struct Datagram {
         std::vector<char> bytes;

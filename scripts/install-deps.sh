@@ -9,7 +9,7 @@ packages=(
   libcurl4-openssl-dev libmicrohttpd-dev
   libgtest-dev
   iproute2 util-linux
-  xvfb xauth x11-utils imagemagick
+  xvfb xauth x11-utils xdotool imagemagick
 )
 
 missing=()

@@ -8,7 +8,14 @@
 #include <QTableWidget>
 #include <QTest>
 
+#include <filesystem>
+#include <fstream>
 #include <map>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include <stdlib.h>
 
 namespace {
 
@@ -152,6 +159,10 @@ TEST_F(Sorting, SelectedIndexFollowsTheSelectedDevice)
     ClickHeader(2); // ascending: the selected camera moves to the top
     EXPECT_EQ(window->m_nSelectedIndex, 0);
     EXPECT_EQ(Cell(0, 1), QStringLiteral("00:11:22:33:44:03"));
+    // The highlight moves with it: the marked row is the camera the panel shows.
+    const QModelIndexList highlighted = List().selectionModel()->selectedRows();
+    ASSERT_EQ(highlighted.size(), 1);
+    EXPECT_EQ(highlighted.front().row(), 0);
 }
 
 TEST_F(Sorting, RowsAndRecordsStayInStepAfterEverySort)
@@ -294,4 +305,130 @@ TEST_F(DetailsPanel, ClearingEmptiesThePanelButKeepsTheHttpsFlag)
     EXPECT_EQ(window->m_bHttps, 1);
     EXPECT_EQ(window->m_nSelectedIndex, 0);
     EXPECT_EQ(g_strSelectedMAC, "00:11:22:33:44:01");
+}
+
+namespace {
+
+// The list export writes into the current folder: each test gets its own.
+class ExportAndWebPage : public Inventory {
+protected:
+    void SetUp() override
+    {
+        Inventory::SetUp();
+        char folder[] = "/tmp/lanscout-export-XXXXXX";
+        ASSERT_NE(::mkdtemp(folder), nullptr);
+        m_folder = folder;
+        m_previous = std::filesystem::current_path();
+        std::filesystem::current_path(m_folder);
+    }
+    void TearDown() override
+    {
+        std::filesystem::current_path(m_previous);
+        std::filesystem::remove_all(m_folder);
+        Inventory::TearDown();
+    }
+    static std::string ExportedBytes()
+    {
+        std::ifstream in("SearchIPList.txt", std::ios::binary);
+        EXPECT_TRUE(in.good()) << "no SearchIPList.txt";
+        return std::string(std::istreambuf_iterator<char>(in), {});
+    }
+    void DoubleClick(int row, int column)
+    {
+        const QPoint at = List().visualRect(List().model()->index(row, column)).center();
+        QTest::mouseClick(List().viewport(), Qt::LeftButton, {}, at);
+        QTest::mouseDClick(List().viewport(), Qt::LeftButton, {}, at);
+    }
+
+private:
+    std::filesystem::path m_folder;
+    std::filesystem::path m_previous;
+};
+
+// The desktop's launcher, xdg-open, replaced by one that writes down each address
+// it is asked to open; QDesktopServices still makes the call.
+class RecordedLauncher final {
+public:
+    RecordedLauncher()
+    {
+        char folder[] = "/tmp/lanscout-launcher-XXXXXX";
+        if (!::mkdtemp(folder))
+            throw std::runtime_error("cannot make the launcher's folder");
+        m_folder = folder;
+        m_record = m_folder + "/opened";
+        const std::string script = m_folder + "/xdg-open";
+        std::ofstream(script) << "#!/bin/sh\nprintf '%s\\n' \"$1\" >> '" << m_record << "'\n";
+        std::filesystem::permissions(script, std::filesystem::perms::owner_all);
+        m_path = qgetenv("PATH");
+        qputenv("PATH", QByteArray::fromStdString(m_folder) + ":" + m_path);
+    }
+    ~RecordedLauncher()
+    {
+        qputenv("PATH", m_path);
+        std::filesystem::remove_all(m_folder);
+    }
+    RecordedLauncher(const RecordedLauncher &) = delete;
+    RecordedLauncher &operator=(const RecordedLauncher &) = delete;
+
+    std::vector<std::string> Opened() const
+    {
+        std::vector<std::string> lines;
+        std::ifstream in(m_record);
+        for (std::string line; std::getline(in, line);)
+            lines.push_back(line);
+        return lines;
+    }
+
+private:
+    std::string m_folder;
+    std::string m_record;
+    QByteArray m_path;
+};
+
+} // namespace
+
+TEST_F(ExportAndWebPage, ExportWritesTheRowsAsShown)
+{
+    window->OnFileSaveList();
+    EXPECT_EQ(ExportedBytes(), "") << "an empty list still makes the file";
+
+    Arrive(CameraRecord("00:11:22:33:44:01", "10.77.0.12", "CAM-1", "V1.2"));
+    Arrive(CameraRecord("00:11:22:33:44:02", "10.77.0.11", "Dome \xC4", "V2.0"));
+    window->OnFileSaveList();
+    EXPECT_EQ(ExportedBytes(), "[V1.2] 10.77.0.12\tCAM-1\r\n[V2.0] 10.77.0.11\tDome \xC4\r\n");
+    ClickHeader(2);
+    window->OnFileSaveList();
+    EXPECT_EQ(ExportedBytes(), "[V2.0] 10.77.0.11\tDome \xC4\r\n[V1.2] 10.77.0.12\tCAM-1\r\n")
+        << "the file follows the sorted rows and replaces the last one";
+    EXPECT_TRUE(messages.boxes.empty());
+}
+
+TEST_F(ExportAndWebPage, ExportThatCannotBeWrittenSaysSo)
+{
+    std::filesystem::create_directory("SearchIPList.txt"); // a folder where the file should go
+    window->OnFileSaveList();
+    ASSERT_EQ(messages.boxes.size(), 1u);
+    EXPECT_EQ(messages.boxes[0].text.rfind("Failed to write SearchIPList.txt", 0), 0u) << messages.boxes[0].text;
+}
+
+TEST_F(ExportAndWebPage, DoubleClickOpensTheCameraPageInTheBrowser)
+{
+    RecordedLauncher launcher;
+    DISCOVERY_DATA plain = CameraRecord("00:11:22:33:44:01", "10.77.0.10");
+    DISCOVERY_DATA secure = CameraRecord("00:11:22:33:44:02", "10.77.0.11");
+    secure.bHttps = 1;
+    secure.wHttpPort = 8443;
+    DISCOVERY_DATA other = CameraRecord("00:11:22:33:44:03", "10.77.0.12");
+    other.wHttpPort = 8080;
+    Arrive(plain);
+    Arrive(secure);
+    Arrive(other);
+    DoubleClick(0, 2);
+    DoubleClick(1, 3);
+    DoubleClick(2, 0); // the Index column opens nothing
+    DoubleClick(2, 1);
+    const std::vector<std::string> expected = {"http://10.77.0.10:80", "https://10.77.0.11",
+                                               "http://10.77.0.12:8080"};
+    QTRY_COMPARE_WITH_TIMEOUT(launcher.Opened().size(), expected.size(), 10000);
+    EXPECT_EQ(launcher.Opened(), expected);
 }

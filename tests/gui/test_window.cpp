@@ -17,7 +17,21 @@
 #include <QTest>
 #include <QTimer>
 
+#include <QElapsedTimer>
+
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
 #include <map>
+#include <set>
+#include <sstream>
+#include <stdexcept>
+#include <string>
+#include <vector>
 
 namespace {
 
@@ -158,6 +172,118 @@ TEST(SecondCopy, ReportsTheTakenPortAndEnds)
     EXPECT_EQ(window.m_pRecvSocket, nullptr);
     EXPECT_EQ(window.m_pWaitDlg, nullptr) << "no wait box and no search after a failed start";
     EXPECT_FALSE(window.IsSweepRunning());
+}
+
+namespace {
+
+// A display of the test's own, so that a second copy of the program shows its message
+// boxes as real windows that can be seen and closed.
+class PrivateDisplay final {
+public:
+    PrivateDisplay()
+    {
+        int fds[2];
+        if (::pipe(fds) != 0)
+            throw std::runtime_error("no pipe for Xvfb");
+        m_server = ::fork();
+        if (m_server == 0) {
+            ::close(fds[0]);
+            const std::string fd = std::to_string(fds[1]);
+            ::execlp("Xvfb", "Xvfb", "-displayfd", fd.c_str(), "-nolisten", "tcp", "-screen", "0", "800x600x24",
+                     static_cast<char *>(nullptr));
+            ::_exit(127);
+        }
+        ::close(fds[1]);
+        // Xvfb writes its display number and a line feed once it takes clients.
+        std::string number;
+        char c = 0;
+        while (number.size() < 16) {
+            const ssize_t n = ::read(fds[0], &c, 1);
+            if (n < 0 && errno == EINTR)
+                continue;
+            if (n <= 0 || c == '\n')
+                break;
+            number += c;
+        }
+        ::close(fds[0]);
+        if (number.empty())
+            throw std::runtime_error("Xvfb did not start");
+        name = ":" + number;
+    }
+    ~PrivateDisplay()
+    {
+        ::kill(m_server, SIGTERM);
+        ::waitpid(m_server, nullptr, 0);
+    }
+    PrivateDisplay(const PrivateDisplay &) = delete;
+    PrivateDisplay &operator=(const PrivateDisplay &) = delete;
+
+    // The windows titled exactly so.
+    std::vector<std::string> WindowsTitled(const std::string &title) const
+    {
+        return Lines(Run("xdotool search --onlyvisible --name '^" + title + "$'"));
+    }
+    // Focuses the window and types Enter into it, as a user closing a box would.
+    void PressEnterIn(const std::string &window) const { Run("xdotool windowfocus --sync " + window + " key Return"); }
+
+    std::string name;
+
+private:
+    std::string Run(const std::string &command) const
+    {
+        std::string output;
+        if (std::FILE *pipe = ::popen(("DISPLAY=" + name + " " + command + " 2>/dev/null").c_str(), "r")) {
+            char buffer[256];
+            while (std::fgets(buffer, sizeof buffer, pipe))
+                output += buffer;
+            ::pclose(pipe);
+        }
+        return output;
+    }
+    static std::vector<std::string> Lines(const std::string &text)
+    {
+        std::vector<std::string> lines;
+        std::istringstream in(text);
+        for (std::string line; std::getline(in, line);)
+            lines.push_back(line);
+        return lines;
+    }
+
+    pid_t m_server = -1;
+};
+
+} // namespace
+
+// The real scenario: this window runs, and the program is started a second time. The
+// second copy shows exactly one box, the one that names the cause, and ends once the
+// user closes it.
+TEST_F(WindowStart, SecondProgramShowsOneBoxAndEnds)
+{
+    PrivateDisplay display;
+    const pid_t second = ::fork();
+    if (second == 0) {
+        ::setenv("DISPLAY", display.name.c_str(), 1);
+        ::setenv("QT_QPA_PLATFORM", "xcb", 1);
+        ::execl(LANSCOUT_EXECUTABLE, LANSCOUT_EXECUTABLE, static_cast<char *>(nullptr));
+        ::_exit(127);
+    }
+    std::set<std::string> boxes;
+    int status = -1;
+    QElapsedTimer clock;
+    clock.start();
+    while (::waitpid(second, &status, WNOHANG) == 0 && clock.elapsed() < 30000) {
+        for (const std::string &box : display.WindowsTitled("lanscout"))
+            if (boxes.insert(box).second)
+                display.PressEnterIn(box);
+        QTest::qWait(50);
+    }
+    if (!WIFEXITED(status)) {
+        ::kill(second, SIGKILL);
+        ::waitpid(second, nullptr, 0);
+        FAIL() << "the second copy did not end; boxes seen: " << boxes.size();
+    }
+    EXPECT_EQ(boxes.size(), 1u);
+    EXPECT_TRUE(window->isVisible()) << "the first copy runs on";
 }
 
 TEST_F(WindowMenu, ShiftF10OpensAboutWhichClosesWithEscape)

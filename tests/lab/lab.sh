@@ -12,6 +12,8 @@
 #   LANSCOUT_LAB_FIRST_CAMERA_IP   where cameras may start, 10.77.0.10 (room up to 10.77.3.254)
 #   LANSCOUT_LAB_CAMERA_NETNS      the camera namespace, for `nsenter --net=`
 #   LANSCOUT_LAB_CAMERA_IF         the camera side's interface, veth-c (10.77.0.2/22)
+#   LANSCOUT_REGISTRY_ROOT         a hand-over hive of the lab's own (unless one is given),
+#                                  so no test writes to the machine's
 # With --camsim, camsim (PATH, or $CAMSIM) runs in the camera namespace with
 # `--interface veth-c --prefix 22 --log $LANSCOUT_LAB_CAMSIM_LOG` and the given
 # arguments, from before the command starts until it ends.
@@ -60,12 +62,14 @@ prefix=22
 holder=""
 camsim_pid=""
 camsim_log=""
+lab_hive=""
 # Runs on every exit; its own failures must not change the exit status.
 cleanup() {
   set +e
   [[ -n $camsim_pid ]] && kill "$camsim_pid" 2>/dev/null && wait "$camsim_pid" 2>/dev/null
   [[ -n $holder ]] && kill "$holder" 2>/dev/null && wait "$holder" 2>/dev/null
   [[ -n $camsim_log ]] && rm -f "$camsim_log"
+  [[ -n $lab_hive ]] && rm -rf "$lab_hive"
 }
 trap cleanup EXIT
 
@@ -92,6 +96,10 @@ in_camera_ns ip address add "$camera_side_ip/$prefix" dev "$camera_if" || fail "
 in_camera_ns ip link set "$camera_if" up || fail "cannot bring $camera_if up"
 
 export LANSCOUT_LAB=1
+if [[ -z ${LANSCOUT_REGISTRY_ROOT:-} ]]; then
+  lab_hive=$(mktemp -d /tmp/lanscout-lab-hive.XXXXXX)
+  export LANSCOUT_REGISTRY_ROOT=$lab_hive
+fi
 export LANSCOUT_LAB_TOOL_IP=$tool_ip
 export LANSCOUT_LAB_FIRST_CAMERA_IP=$first_camera_ip
 export LANSCOUT_LAB_CAMERA_NETNS=/proc/$holder/ns/net

@@ -1,0 +1,127 @@
+// The buttons that act on one camera of the list: Save, Reboot, Factory Reset and
+// Change Password. Each first checks the choice and the login, and a camera still on
+// its factory password must get a new one before it is configured.
+#include "app/Dialogs.h"
+#include "app/LanscoutDlg.h"
+#include "camapi/LoginCheck.h"
+#include "platform/MessageBox.h"
+
+#include <QItemSelectionModel>
+#include <QLineEdit>
+#include <QTableWidget>
+
+#include <algorithm>
+
+namespace {
+
+constexpr int kIpColumn = 2;
+
+std::string Latin1(const QString &text)
+{
+    return text.toLatin1().toStdString();
+}
+
+} // namespace
+
+int CLanscoutDlg::SelectedRowCount() const
+{
+    return int(m_listDevices->selectionModel()->selectedRows().size());
+}
+
+std::string CLanscoutDlg::FirstSelectedRowIp() const
+{
+    const QModelIndexList rows = m_listDevices->selectionModel()->selectedRows();
+    if (rows.isEmpty())
+        return {};
+    const int first = std::min_element(rows.begin(), rows.end(), [](const QModelIndex &a, const QModelIndex &b) {
+                          return a.row() < b.row();
+                      })->row();
+    const QTableWidgetItem *cell = m_listDevices->item(first, kIpColumn);
+    return cell ? Latin1(cell->text()) : std::string();
+}
+
+bool CLanscoutDlg::CheckActionTarget(ActionTarget &target)
+{
+    if (SelectedRowCount() > 1) {
+        ShowMessage("Please select only one device.");
+        return false;
+    }
+    target.ip = FirstSelectedRowIp();
+    target.password = Latin1(m_editPassword->text());
+    target.user = Latin1(m_editUserID->text());
+    if (target.ip.empty()) {
+        ShowMessage("Please select a device.");
+        return false;
+    }
+    if (target.password.empty() || target.user.empty()) {
+        ShowMessage("Please check UserID or Password.");
+        return false;
+    }
+    return true;
+}
+
+int CLanscoutDlg::RunChangePasswordDialog(const std::string &ip, const std::string &user, std::string &password)
+{
+    CChangePwdDlg dialog;
+    dialog.m_strIP = ip;
+    dialog.m_strUserID = user;
+    dialog.m_strPassword = password;
+    const int result = dialog.exec();
+    password = dialog.m_strPassword;
+    return result;
+}
+
+bool CLanscoutDlg::ConfirmDefaultPassword()
+{
+    if (SelectedRowCount() > 1) {
+        ShowMessage("Please select only one device.");
+        return false;
+    }
+    const std::string ip = FirstSelectedRowIp();
+    if (!AcceptsDefaultLogin(ip) || ip.empty())
+        return true;
+    ShowMessage("Please change the default password.");
+    std::string password = DEFAULT_PASSWORD;
+    if (RunChangePasswordDialog(ip, DEFAULT_USER_ID, password) != CHANGE_PWD_DONE)
+        return false;
+    m_editPassword->setText(QString::fromLatin1(password.c_str()));
+    return true;
+}
+
+void CLanscoutDlg::OnSave()
+{
+    ActionTarget target;
+    if (!CheckActionTarget(target) || !CheckLoginAndUpdateCodec(target.ip, target.user, target.password, 1) ||
+        !ConfirmDefaultPassword())
+        return;
+    SendDeviceCommand(DISCOVERY_SET_CONFIG);
+    OnSearch();
+    m_editPassword->clear();
+}
+
+void CLanscoutDlg::OnReboot()
+{
+    ActionTarget target;
+    if (!CheckActionTarget(target) || !CheckLoginAndUpdateCodec(target.ip, target.user, target.password, 1) ||
+        !ConfirmDefaultPassword())
+        return;
+    SendDeviceCommand(DISCOVERY_REBOOT);
+}
+
+// No login check over HTTP: a camera whose web side is lost can still be reset.
+void CLanscoutDlg::OnFactoryReset()
+{
+    ActionTarget target;
+    if (!CheckActionTarget(target) || !ConfirmDefaultPassword())
+        return;
+    SendDeviceCommand(DISCOVERY_FACTORY_RESET);
+}
+
+void CLanscoutDlg::OnChangePassword()
+{
+    ActionTarget target;
+    if (!CheckActionTarget(target) || !CheckLoginAndUpdateCodec(target.ip, target.user, target.password, 1))
+        return;
+    if (RunChangePasswordDialog(target.ip, target.user, target.password) == CHANGE_PWD_DONE)
+        m_editPassword->clear();
+}

@@ -1,0 +1,239 @@
+// The buttons that act on a camera, through the real window against camsim in the lab:
+// the checks before anything is sent, the forced change of a factory password, and
+// the commands that follow. Message boxes are answered through the seam; the password
+// dialog is answered inside its own modal run, as a user would.
+#include "app/Dialogs.h"
+#include "app/Templates.h"
+#include "platform/DialogTemplate.h"
+#include "tests/gui/GuiTest.h"
+#include "tests/lab/CamsimProcess.h"
+#include "tests/lab/LabFile.h"
+
+#include <QApplication>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTableWidget>
+#include <QTest>
+#include <QTimer>
+
+#include <cstdlib>
+#include <functional>
+#include <memory>
+
+namespace {
+
+const std::string kFactoryCamera = "10.77.0.10";   // admin / vqxnt
+const std::string kSiteCamera = "10.77.0.11";      // admin / Site-pass-1
+const std::string kSecondFactory = "10.77.0.12";   // admin / vqxnt
+const std::string kLostWebCamera = "10.77.0.13";   // its address is taken off the network
+const char *const kCameras = "[camera]\nmac = 02:00:00:00:04:00\nip = 10.77.0.10\n"
+                             "[camera]\nmac = 02:00:00:00:04:01\nip = 10.77.0.11\npassword = Site-pass-1\n"
+                             "[camera]\nmac = 02:00:00:00:04:02\nip = 10.77.0.12\n"
+                             "[camera]\nmac = 02:00:00:00:04:03\nip = 10.77.0.13\npassword = Site-pass-3\n";
+
+// Answers each password dialog that opens: `answer` runs inside the dialog's modal
+// loop. What the dialog was opened with is kept for the test.
+class PasswordDialogAnswerer final {
+public:
+    explicit PasswordDialogAnswerer(std::function<void(CChangePwdDlg &)> answer) : m_answer(std::move(answer))
+    {
+        QObject::connect(&m_poll, &QTimer::timeout, [this] {
+            auto *dialog = qobject_cast<CChangePwdDlg *>(QApplication::activeModalWidget());
+            if (!dialog || dialog == m_answered)
+                return;
+            m_answered = dialog;
+            opened.push_back({dialog->m_strIP, dialog->m_strUserID, dialog->m_strPassword});
+            m_answer(*dialog);
+        });
+        m_poll.start(10);
+    }
+
+    struct Opened {
+        std::string ip, user, password;
+    };
+    std::vector<Opened> opened;
+
+private:
+    std::function<void(CChangePwdDlg &)> m_answer;
+    QTimer m_poll;
+    CChangePwdDlg *m_answered = nullptr;
+};
+
+void TypeNewPassword(CChangePwdDlg &dialog, const std::string &password)
+{
+    for (int id : {IDC_NEW_PASSWORD, IDC_CONFIRM_PASSWORD})
+        qobject_cast<QLineEdit *>(GetDlgItem(dialog, id))->setText(QString::fromLatin1(password.c_str()));
+    QTest::mouseClick(GetDlgItem(dialog, IDC_APPLY_PASSWORD), Qt::LeftButton);
+}
+
+void Cancel(CChangePwdDlg &dialog)
+{
+    QTest::mouseClick(GetDlgItem(dialog, IDC_CANCEL_PASSWORD), Qt::LeftButton);
+}
+
+class Actions : public MainWindowTest {
+protected:
+    void SetUp() override
+    {
+        m_cameraFile = std::make_unique<lab::LabFile>(kCameras);
+        camsim = std::make_unique<CamsimProcess>(std::vector<std::string>{"--config", m_cameraFile->Path()});
+        MainWindowTest::SetUp();
+        RunFirstSearchToEnd();
+        ASSERT_EQ(window->RowCount(), 4);
+    }
+    void TearDown() override
+    {
+        MainWindowTest::TearDown();
+        camsim.reset();
+    }
+
+    QTableWidget &List() const { return *window->m_listDevices; }
+    int RowOf(const std::string &ip) const
+    {
+        for (int row = 0; row < List().rowCount(); ++row)
+            if (List().item(row, 2)->text().toStdString() == ip)
+                return row;
+        ADD_FAILURE() << ip << " is not listed";
+        return 0;
+    }
+    void ClickCamera(const std::string &ip)
+    {
+        QTest::mouseClick(List().viewport(), Qt::LeftButton, {},
+                          List().visualRect(List().model()->index(RowOf(ip), 1)).center());
+    }
+    void Login(const std::string &user, const std::string &password)
+    {
+        Get<QLineEdit>(IDC_USER_ID)->setText(QString::fromLatin1(user.c_str()));
+        Get<QLineEdit>(IDC_PASSWORD)->setText(QString::fromLatin1(password.c_str()));
+    }
+    std::string PasswordEdit() const { return window->m_editPassword->text().toStdString(); }
+    // Hidden buttons are pressed as the message map would on their click.
+    void Press(int id) { qobject_cast<QPushButton *>(window->Control(id))->click(); }
+    // camsim handles the window's datagrams in order: once a search sent after them is
+    // logged, every command sent before it has been logged too.
+    void FenceWithSearch()
+    {
+        const int searches = camsim->CountLog("recv search");
+        window->OnSearch();
+        // The sweep needs the window thread, so the wait serves its events.
+        QTRY_VERIFY_WITH_TIMEOUT(camsim->CountLog("recv search") > searches, 10000);
+    }
+
+    std::unique_ptr<CamsimProcess> camsim;
+
+private:
+    std::unique_ptr<lab::LabFile> m_cameraFile;
+};
+
+constexpr int kActionButtons[] = {IDC_SAVE, IDC_REBOOT, IDC_FACTORY_RESET, IDC_CHANGE_PASSWORD};
+
+} // namespace
+
+TEST_F(Actions, ChecksBeforeAnythingIsSent)
+{
+    PasswordDialogAnswerer answerer(Cancel);
+    struct Case {
+        const char *what;
+        std::function<void()> arrange;
+        const char *message;
+    };
+    const Case cases[] = {
+        {"two rows selected",
+         [&] {
+             ClickCamera(kFactoryCamera);
+             QTest::mouseClick(List().viewport(), Qt::LeftButton, Qt::ControlModifier,
+                               List().visualRect(List().model()->index(RowOf(kSiteCamera), 1)).center());
+             Login("admin", "vqxnt");
+         },
+         "Please select only one device."},
+        {"no row", [&] { List().clearSelection(); }, "Please select a device."},
+        {"empty password",
+         [&] {
+             ClickCamera(kSiteCamera);
+             Login("admin", "");
+         },
+         "Please check UserID or Password."},
+        {"empty user ID", [&] { Login("", "Site-pass-1"); }, "Please check UserID or Password."},
+    };
+    for (const Case &c : cases) {
+        c.arrange();
+        for (int id : kActionButtons) {
+            messages.boxes.clear();
+            Press(id);
+            EXPECT_EQ(messages.Texts(), std::vector<std::string>{c.message}) << c.what << ", button " << id;
+        }
+    }
+    FenceWithSearch();
+    EXPECT_EQ(camsim->CountLog(" http mac="), 0) << "no request reached a camera";
+    EXPECT_EQ(camsim->CountLog("set-config") + camsim->CountLog("reboot") + camsim->CountLog("factory-reset"), 0);
+    EXPECT_TRUE(answerer.opened.empty());
+}
+
+TEST_F(Actions, WrongLoginStopsChangePasswordBeforeItsDialog)
+{
+    PasswordDialogAnswerer answerer(Cancel);
+    ClickCamera(kSiteCamera);
+    Login("admin", "not-the-password");
+    Press(IDC_CHANGE_PASSWORD);
+    EXPECT_EQ(messages.Texts(), std::vector<std::string>{"Unauthorized"});
+    EXPECT_TRUE(answerer.opened.empty());
+}
+
+TEST_F(Actions, SaveOnAFactoryLoginForcesANewPasswordAndUsesIt)
+{
+    PasswordDialogAnswerer answerer([](CChangePwdDlg &d) { TypeNewPassword(d, "Fresh-pass-1"); });
+    ClickCamera(kFactoryCamera);
+    Login("admin", "vqxnt");
+    Press(IDC_SAVE);
+    const std::vector<std::string> shown = {"Please change the default password.", "Password is changed successfully!"};
+    EXPECT_EQ(messages.Texts(), shown);
+    ASSERT_EQ(answerer.opened.size(), 1u);
+    EXPECT_EQ(answerer.opened[0].ip, kFactoryCamera);
+    EXPECT_EQ(answerer.opened[0].user, "admin");
+    EXPECT_EQ(answerer.opened[0].password, "vqxnt");
+    EXPECT_TRUE(camsim->WaitForLog("set-config mac=02:00:00:00:04:00", 10000));
+    EXPECT_EQ(camsim->CountLog("set-config mac=02:00:00:00:04:00 user=admin"), 1);
+    EXPECT_EQ(camsim->CountLog("result mac=02:00:00:00:04:00 result=0"), 1) << "the command carried the new password";
+    EXPECT_TRUE(window->IsSweepRunning()) << "a new search follows";
+    EXPECT_EQ(PasswordEdit(), "");
+}
+
+TEST_F(Actions, CancelledPasswordChangeSendsNothing)
+{
+    PasswordDialogAnswerer answerer(Cancel);
+    ClickCamera(kSecondFactory);
+    Login("admin", "vqxnt");
+    Press(IDC_SAVE);
+    EXPECT_EQ(messages.Texts(), std::vector<std::string>{"Please change the default password."});
+    EXPECT_EQ(answerer.opened.size(), 1u);
+    EXPECT_EQ(PasswordEdit(), "vqxnt");
+    EXPECT_FALSE(window->IsSweepRunning());
+    FenceWithSearch();
+    EXPECT_EQ(camsim->CountLog("set-config"), 0);
+}
+
+TEST_F(Actions, ChangePasswordEmptiesThePasswordEditAfterASuccess)
+{
+    PasswordDialogAnswerer answerer([](CChangePwdDlg &d) { TypeNewPassword(d, "Site-pass-2"); });
+    ClickCamera(kSiteCamera);
+    Login("admin", "Site-pass-1");
+    Press(IDC_CHANGE_PASSWORD);
+    ASSERT_EQ(answerer.opened.size(), 1u);
+    EXPECT_EQ(answerer.opened[0].password, "Site-pass-1");
+    EXPECT_EQ(PasswordEdit(), "");
+    EXPECT_EQ(camsim->CountLog("password mac=02:00:00:00:04:01"), 1);
+}
+
+TEST_F(Actions, FactoryResetNeedsNoWebSide)
+{
+    MessageRecorder yes(IDYES); // confirms the list of cameras to reset
+    const std::string netns = std::getenv("LANSCOUT_LAB_CAMERA_NETNS");
+    const std::string takeAway = "nsenter --net=" + netns + " ip address del " + kLostWebCamera + "/22 dev " +
+                                 std::getenv("LANSCOUT_LAB_CAMERA_IF");
+    ASSERT_EQ(std::system(takeAway.c_str()), 0);
+    ClickCamera(kLostWebCamera);
+    Login("admin", "Site-pass-3");
+    Press(IDC_FACTORY_RESET);
+    EXPECT_TRUE(camsim->WaitForLog("factory-reset mac=02:00:00:00:04:03 ip=", 10000));
+    EXPECT_EQ(camsim->CountLog(" http mac="), 0) << "nothing answered on the web side";
+}
