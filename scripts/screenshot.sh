@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Runs Lanscout on 12 simulated cameras under Xvfb, inside a throw-away lab, waits for
+# Runs Lanscout on the demo's 12 simulated cameras under Xvfb, inside a throw-away lab, waits for
 # the first search to end, saves a screenshot of the screen and prints its path.
 #   scripts/screenshot.sh [BUILD_DIR] [OUTPUT.png]
 set -euo pipefail
@@ -10,7 +10,7 @@ mkdir -p "$(dirname "$shot")"
 export CAMSIM="$build/tools/camsim/camsim"
 
 xvfb-run -a -s "-screen 0 1400x900x24" \
-  tests/lab/lab.sh --camsim "--cameras 12 --first-ip 10.77.0.10" -- bash -c '
+  tests/lab/lab.sh --camsim "--config $PWD/scripts/demo-cameras.ini" -- bash -c '
     "$1" & app=$!
     sleep 8   # the first search takes about five seconds
     import -window root "$2"

@@ -1,0 +1,178 @@
+// Save to HALVEX through the real window against camsim in the lab, read back from the
+// hive by a reader of the file format written apart from the product.
+#include "app/Dialogs.h"
+#include "app/Templates.h"
+#include "platform/DialogTemplate.h"
+#include "tests/gui/GuiTest.h"
+#include "tests/lab/CamsimProcess.h"
+#include "tests/lab/LabFile.h"
+#include "tests/support/ValuesFileReader.h"
+
+#include <QApplication>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTableWidget>
+#include <QTest>
+#include <QTimer>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <memory>
+
+namespace {
+
+namespace fs = std::filesystem;
+
+const std::string kSiteCamera = "10.77.0.10";    // admin / Site-pass-1, HTTP port 8080
+const std::string kFactoryCamera = "10.77.0.11"; // admin / vqxnt
+const char *const kCameras = "[camera]\nmac = 02:00:00:00:05:00\nip = 10.77.0.10\npassword = Site-pass-1\n"
+                             "http_port = 8080\n"
+                             "[camera]\nmac = 02:00:00:00:05:01\nip = 10.77.0.11\n";
+
+std::string Sz(const std::string &text)
+{
+    return text + '\0';
+}
+
+std::string Dword(std::uint32_t value)
+{
+    return {char(value & 0xFF), char(value >> 8 & 0xFF), char(value >> 16 & 0xFF), char(value >> 24)};
+}
+
+class HandOver : public MainWindowTest {
+protected:
+    void SetUp() override
+    {
+        char hive[] = "/tmp/lanscout-hive-XXXXXX";
+        ASSERT_NE(::mkdtemp(hive), nullptr);
+        m_hive = hive;
+        ::setenv("LANSCOUT_REGISTRY_ROOT", m_hive.c_str(), 1);
+        m_cameraFile = std::make_unique<lab::LabFile>(kCameras);
+        camsim = std::make_unique<CamsimProcess>(std::vector<std::string>{"--config", m_cameraFile->Path()});
+        MainWindowTest::SetUp();
+        RunFirstSearchToEnd();
+        ASSERT_EQ(window->RowCount(), 2);
+    }
+    void TearDown() override
+    {
+        MainWindowTest::TearDown();
+        camsim.reset();
+        fs::remove_all(m_hive);
+    }
+
+    void ClickCamera(const std::string &ip)
+    {
+        QTableWidget &list = *window->m_listDevices;
+        for (int row = 0; row < list.rowCount(); ++row)
+            if (list.item(row, 2)->text().toStdString() == ip)
+                QTest::mouseClick(list.viewport(), Qt::LeftButton, {},
+                                  list.visualRect(list.model()->index(row, 1)).center());
+    }
+    void Login(const std::string &user, const std::string &password)
+    {
+        window->m_editUserID->setText(QString::fromLatin1(user.c_str()));
+        window->m_editPassword->setText(QString::fromLatin1(password.c_str()));
+    }
+    void SaveToHalvex() { QTest::mouseClick(window->Control(IDC_SAVE_TO_VMS), Qt::LeftButton); }
+    bool WindowEnded() const { return !window->isVisible() && window->result() == QDialog::Accepted; }
+
+    std::vector<regfile::Value> HandedOver() const
+    {
+        std::ifstream in(m_hive + "/HKEY_LOCAL_MACHINE/SOFTWARE/Brenmark/Halvex DVR/PELMTempSettings/values.reg",
+                         std::ios::binary);
+        const auto file = regfile::ParseValuesFile(std::string(std::istreambuf_iterator<char>(in), {}));
+        EXPECT_TRUE(file.has_value()) << "values.reg is missing or not whole";
+        if (!file)
+            return {};
+        EXPECT_EQ(file->key, "HKEY_LOCAL_MACHINE\\SOFTWARE\\Brenmark\\Halvex DVR\\PELMTempSettings");
+        return file->values;
+    }
+    static std::vector<regfile::Value> Expected(std::uint32_t flag, const std::string &ip, const std::string &user,
+                                                const std::string &password, std::uint32_t port)
+    {
+        using regfile::Kind;
+        return {{"IPCameraNeedSaveToHalvex", Kind::Dword, Dword(flag)},
+                {"IPCameraAddress", Kind::Sz, Sz(ip)},
+                {"IPCameraUserName", Kind::Sz, Sz(user)},
+                {"IPCameraPassword", Kind::Sz, Sz(password)},
+                {"IPCameraHTTPPort", Kind::Dword, Dword(port)}};
+    }
+
+    std::unique_ptr<CamsimProcess> camsim;
+
+private:
+    std::string m_hive;
+    std::unique_ptr<lab::LabFile> m_cameraFile;
+};
+
+} // namespace
+
+TEST_F(HandOver, WritesTheFiveValuesInOrderAndEnds)
+{
+    EXPECT_EQ(HandedOver(), (std::vector<regfile::Value>{{"IPCameraNeedSaveToHalvex", regfile::Kind::Dword,
+                                                           Dword(0)}}))
+        << "every start clears the flag";
+    ClickCamera(kSiteCamera);
+    Login("admin", "Site-pass-1");
+    window->Control(IDC_HTTP_PORT)->setProperty("text", QStringLiteral("1234")); // typed, never read back
+    SaveToHalvex();
+    EXPECT_TRUE(messages.boxes.empty()) << messages.Texts().front();
+    EXPECT_TRUE(WindowEnded());
+    EXPECT_EQ(HandedOver(), Expected(1, kSiteCamera, "admin", "Site-pass-1", 8080));
+
+    // The next start clears the flag and keeps the camera.
+    CLanscoutDlg restarted;
+    EXPECT_EQ(HandedOver(), Expected(0, kSiteCamera, "admin", "Site-pass-1", 8080));
+}
+
+TEST_F(HandOver, EmptyAddressWritesNothing)
+{
+    ClickCamera(kSiteCamera);
+    Login("admin", "Site-pass-1");
+    window->m_editIP->clear();
+    SaveToHalvex();
+    EXPECT_EQ(messages.Texts(), std::vector<std::string>{"Please select a camera to save again."});
+    EXPECT_FALSE(WindowEnded());
+    EXPECT_EQ(HandedOver().size(), 1u);
+}
+
+TEST_F(HandOver, FactoryPasswordIsReplacedBeforeTheHandOver)
+{
+    QTimer answer;
+    std::string openedWith;
+    QObject::connect(&answer, &QTimer::timeout, [&] {
+        auto *dialog = qobject_cast<CChangePwdDlg *>(QApplication::activeModalWidget());
+        if (!dialog || !openedWith.empty())
+            return;
+        openedWith = dialog->m_strUserID + "/" + dialog->m_strPassword;
+        for (int id : {IDC_NEW_PASSWORD, IDC_CONFIRM_PASSWORD})
+            qobject_cast<QLineEdit *>(GetDlgItem(*dialog, id))->setText(QStringLiteral("Fresh-pass-9"));
+        QTest::mouseClick(GetDlgItem(*dialog, IDC_APPLY_PASSWORD), Qt::LeftButton);
+    });
+    answer.start(10);
+    ClickCamera(kFactoryCamera);
+    Login("installer", "");
+    SaveToHalvex();
+    EXPECT_EQ(openedWith, "admin/vqxnt");
+    const std::vector<std::string> shown = {"Please change the default password.", "Password is changed successfully!"};
+    EXPECT_EQ(messages.Texts(), shown);
+    EXPECT_TRUE(WindowEnded());
+    EXPECT_EQ(HandedOver(), Expected(1, kFactoryCamera, "installer", "Fresh-pass-9", 80));
+}
+
+// A hand-over that did not reach the hive is not reported as done: the window stays,
+// and says where it tried to write.
+TEST_F(HandOver, UnwritableHiveIsReportedAndTheWindowStays)
+{
+    const std::string blocked = std::string(std::getenv("LANSCOUT_REGISTRY_ROOT")) + "/not-a-folder";
+    std::ofstream(blocked) << "a file where the hive should be";
+    ::setenv("LANSCOUT_REGISTRY_ROOT", blocked.c_str(), 1);
+    ClickCamera(kSiteCamera);
+    Login("admin", "Site-pass-1");
+    SaveToHalvex();
+    ASSERT_EQ(messages.boxes.size(), 1u);
+    EXPECT_NE(messages.boxes[0].text.find("not handed over"), std::string::npos) << messages.boxes[0].text;
+    EXPECT_NE(messages.boxes[0].text.find(blocked), std::string::npos) << messages.boxes[0].text;
+    EXPECT_FALSE(WindowEnded());
+}
