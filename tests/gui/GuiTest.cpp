@@ -1,6 +1,8 @@
 #include "tests/gui/GuiTest.h"
 
 #include <QApplication>
+#include <QLineEdit>
+#include <QTableWidget>
 #include <QTest>
 
 #include <cstdio>
@@ -43,6 +45,42 @@ void MainWindowTest::TearDown()
 void MainWindowTest::RunFirstSearchToEnd()
 {
     QTRY_VERIFY_WITH_TIMEOUT(!window->IsSweepRunning(), 15000);
+}
+
+void CamerasWindowTest::SetUp()
+{
+    m_file = std::make_unique<lab::LabFile>(m_cameraFile);
+    camsim = std::make_unique<CamsimProcess>(std::vector<std::string>{"--config", m_file->Path()});
+    MainWindowTest::SetUp();
+    RunFirstSearchToEnd();
+}
+
+void CamerasWindowTest::TearDown()
+{
+    MainWindowTest::TearDown();
+    camsim.reset();
+}
+
+int CamerasWindowTest::RowOf(const std::string &ip) const
+{
+    const QTableWidget &list = *window->m_listDevices;
+    for (int row = 0; row < list.rowCount(); ++row)
+        if (list.item(row, 2)->text().toStdString() == ip)
+            return row;
+    ADD_FAILURE() << ip << " is not listed";
+    return 0;
+}
+
+void CamerasWindowTest::ClickCamera(const std::string &ip)
+{
+    QTableWidget &list = *window->m_listDevices;
+    QTest::mouseClick(list.viewport(), Qt::LeftButton, {}, list.visualRect(list.model()->index(RowOf(ip), 1)).center());
+}
+
+void CamerasWindowTest::Login(const std::string &user, const std::string &password)
+{
+    window->m_editUserID->setText(QString::fromLatin1(user.c_str()));
+    window->m_editPassword->setText(QString::fromLatin1(password.c_str()));
 }
 
 DISCOVERY_DATA CameraRecord(const std::string &mac, const std::string &ip, const std::string &product,

@@ -4,6 +4,8 @@
 
 #include "app/LanscoutDlg.h"
 #include "platform/MessageBox.h"
+#include "tests/lab/CamsimProcess.h"
+#include "tests/lab/LabFile.h"
 
 #include <gtest/gtest.h>
 
@@ -46,6 +48,26 @@ protected:
 
     MessageRecorder messages;
     std::unique_ptr<CLanscoutDlg> window;
+};
+
+// The window after its first search has listed the cameras of a camera file, which
+// camsim plays in the lab; with the steps a user takes on a listed camera.
+class CamerasWindowTest : public MainWindowTest {
+protected:
+    explicit CamerasWindowTest(std::string cameraFile) : m_cameraFile(std::move(cameraFile)) {}
+    void SetUp() override;
+    void TearDown() override;
+
+    // The row that lists the address, clicked as the user clicks it.
+    int RowOf(const std::string &ip) const;
+    void ClickCamera(const std::string &ip);
+    void Login(const std::string &user, const std::string &password);
+
+    std::unique_ptr<CamsimProcess> camsim;
+
+private:
+    std::string m_cameraFile;
+    std::unique_ptr<lab::LabFile> m_file;
 };
 
 // A camera's reply as the device list keeps it.

@@ -6,8 +6,6 @@
 #include "app/Templates.h"
 #include "platform/DialogTemplate.h"
 #include "tests/gui/GuiTest.h"
-#include "tests/lab/CamsimProcess.h"
-#include "tests/lab/LabFile.h"
 
 #include <QApplication>
 #include <QLineEdit>
@@ -71,41 +69,16 @@ void Cancel(CChangePwdDlg &dialog)
     QTest::mouseClick(GetDlgItem(dialog, IDC_CANCEL_PASSWORD), Qt::LeftButton);
 }
 
-class Actions : public MainWindowTest {
+class Actions : public CamerasWindowTest {
 protected:
+    Actions() : CamerasWindowTest(kCameras) {}
     void SetUp() override
     {
-        m_cameraFile = std::make_unique<lab::LabFile>(kCameras);
-        camsim = std::make_unique<CamsimProcess>(std::vector<std::string>{"--config", m_cameraFile->Path()});
-        MainWindowTest::SetUp();
-        RunFirstSearchToEnd();
+        CamerasWindowTest::SetUp();
         ASSERT_EQ(window->RowCount(), 4);
-    }
-    void TearDown() override
-    {
-        MainWindowTest::TearDown();
-        camsim.reset();
     }
 
     QTableWidget &List() const { return *window->m_listDevices; }
-    int RowOf(const std::string &ip) const
-    {
-        for (int row = 0; row < List().rowCount(); ++row)
-            if (List().item(row, 2)->text().toStdString() == ip)
-                return row;
-        ADD_FAILURE() << ip << " is not listed";
-        return 0;
-    }
-    void ClickCamera(const std::string &ip)
-    {
-        QTest::mouseClick(List().viewport(), Qt::LeftButton, {},
-                          List().visualRect(List().model()->index(RowOf(ip), 1)).center());
-    }
-    void Login(const std::string &user, const std::string &password)
-    {
-        Get<QLineEdit>(IDC_USER_ID)->setText(QString::fromLatin1(user.c_str()));
-        Get<QLineEdit>(IDC_PASSWORD)->setText(QString::fromLatin1(password.c_str()));
-    }
     std::string PasswordEdit() const { return window->m_editPassword->text().toStdString(); }
     // Hidden buttons are pressed as the message map would on their click.
     void Press(int id) { qobject_cast<QPushButton *>(window->Control(id))->click(); }
@@ -119,10 +92,6 @@ protected:
         QTRY_VERIFY_WITH_TIMEOUT(camsim->CountLog("recv search") > searches, 10000);
     }
 
-    std::unique_ptr<CamsimProcess> camsim;
-
-private:
-    std::unique_ptr<lab::LabFile> m_cameraFile;
 };
 
 constexpr int kActionButtons[] = {IDC_SAVE, IDC_REBOOT, IDC_FACTORY_RESET, IDC_CHANGE_PASSWORD};

@@ -4,8 +4,6 @@
 #include "app/Templates.h"
 #include "platform/DialogTemplate.h"
 #include "tests/gui/GuiTest.h"
-#include "tests/lab/CamsimProcess.h"
-#include "tests/lab/LabFile.h"
 #include "tests/support/ValuesFileReader.h"
 
 #include <QApplication>
@@ -40,40 +38,24 @@ std::string Dword(std::uint32_t value)
     return {char(value & 0xFF), char(value >> 8 & 0xFF), char(value >> 16 & 0xFF), char(value >> 24)};
 }
 
-class HandOver : public MainWindowTest {
+class HandOver : public CamerasWindowTest {
 protected:
+    HandOver() : CamerasWindowTest(kCameras) {}
     void SetUp() override
     {
         char hive[] = "/tmp/lanscout-hive-XXXXXX";
         ASSERT_NE(::mkdtemp(hive), nullptr);
         m_hive = hive;
         ::setenv("LANSCOUT_REGISTRY_ROOT", m_hive.c_str(), 1);
-        m_cameraFile = std::make_unique<lab::LabFile>(kCameras);
-        camsim = std::make_unique<CamsimProcess>(std::vector<std::string>{"--config", m_cameraFile->Path()});
-        MainWindowTest::SetUp();
-        RunFirstSearchToEnd();
+        CamerasWindowTest::SetUp();
         ASSERT_EQ(window->RowCount(), 2);
     }
     void TearDown() override
     {
-        MainWindowTest::TearDown();
-        camsim.reset();
+        CamerasWindowTest::TearDown();
         fs::remove_all(m_hive);
     }
 
-    void ClickCamera(const std::string &ip)
-    {
-        QTableWidget &list = *window->m_listDevices;
-        for (int row = 0; row < list.rowCount(); ++row)
-            if (list.item(row, 2)->text().toStdString() == ip)
-                QTest::mouseClick(list.viewport(), Qt::LeftButton, {},
-                                  list.visualRect(list.model()->index(row, 1)).center());
-    }
-    void Login(const std::string &user, const std::string &password)
-    {
-        window->m_editUserID->setText(QString::fromLatin1(user.c_str()));
-        window->m_editPassword->setText(QString::fromLatin1(password.c_str()));
-    }
     void SaveToHalvex() { QTest::mouseClick(window->Control(IDC_SAVE_TO_VMS), Qt::LeftButton); }
     bool WindowEnded() const { return !window->isVisible() && window->result() == QDialog::Accepted; }
 
@@ -99,11 +81,8 @@ protected:
                 {"IPCameraHTTPPort", Kind::Dword, Dword(port)}};
     }
 
-    std::unique_ptr<CamsimProcess> camsim;
-
 private:
     std::string m_hive;
-    std::unique_ptr<lab::LabFile> m_cameraFile;
 };
 
 } // namespace
