@@ -5,10 +5,13 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <set>
 #include <span>
 #include <stdexcept>
+#include <string_view>
 
 namespace {
 
@@ -20,6 +23,78 @@ const char *const kFirmware[] = {"2.10.03_20230512", "1.41.00_20211104", "2.21.0
 constexpr std::size_t kMacChars = 23;
 constexpr std::size_t kModelChars = 95;
 constexpr std::size_t kFirmwareChars = 35;
+// An http_body file is read whole at start; anything larger is surely a wrong path.
+constexpr std::uintmax_t kMaxBodyFileBytes = 16 * 1024 * 1024;
+
+// Numeric settings of a channel, in the order the video page lists them after the
+// codec, its name and the resolution.
+struct NumberSetting {
+    const char *key;
+    int VideoChannel::*field;
+};
+constexpr NumberSetting kNumberSettings[] = {
+    {"framerate", &VideoChannel::framerate},
+    {"bitratemode", &VideoChannel::bitrateMode},
+    {"quality", &VideoChannel::quality},
+    {"h264_profile", &VideoChannel::h264Profile},
+    {"lbr_mode", &VideoChannel::lbrMode},
+    {"h264_extension_option", &VideoChannel::h264ExtensionOption},
+    {"gopsize", &VideoChannel::gopSize},
+    {"rtp_mcast_enable", &VideoChannel::rtpMcastEnable},
+    {"rtp_mcast_ttl", &VideoChannel::rtpMcastTtl},
+    {"rtsp_timeout", &VideoChannel::rtspTimeout},
+    {"dscp", &VideoChannel::dscp},
+};
+
+std::string CodecName(int codec)
+{
+    switch (codec) {
+    case CODEC_H265: return "H265";
+    case CODEC_MJPEG: return "MJPEG";
+    default: return "H264";
+    }
+}
+
+std::optional<int> ParseCodec(const std::string &text)
+{
+    const auto codec = ParseCount(text);
+    if (!codec || *codec < CODEC_H264 || *codec > CODEC_MJPEG)
+        return std::nullopt;
+    return codec;
+}
+
+// WxH, both at least 1.
+bool ParseResolution(const std::string &text, int &width, int &height)
+{
+    const auto x = text.find('x');
+    if (x == std::string::npos)
+        return false;
+    const auto w = ParseCount(text.substr(0, x));
+    const auto h = ParseCount(text.substr(x + 1));
+    if (!w || !h || *w == 0 || *h == 0)
+        return false;
+    width = *w;
+    height = *h;
+    return true;
+}
+
+// A name the page can show on one line: printable ASCII only.
+bool IsValidCodecName(const std::string &text)
+{
+    return !text.empty() && text.size() <= kCodecNameMaxChars &&
+           std::all_of(text.begin(), text.end(), [](char c) { return c >= ' ' && c <= '~'; });
+}
+
+// Camera i has 1 + i % 4 channels; some of them stream MJPEG.
+std::vector<VideoChannel> GeneratedChannels(std::size_t index)
+{
+    std::vector<VideoChannel> channels;
+    for (std::size_t c = 0; c < 1 + index % 4; ++c) {
+        const int codec = (index + c) % 5 == 2 ? CODEC_MJPEG : c % 2 == 0 ? CODEC_H264 : CODEC_H265;
+        channels.push_back(DeliveredChannel(c, codec));
+    }
+    return channels;
+}
 
 // Locally administered addresses, so no simulated camera can clash with a real device.
 std::string GeneratedMac(std::uint32_t index)
@@ -44,6 +119,7 @@ void SetDefaultRoute(NetworkSettings &s)
 void MakeFactory(Camera &camera)
 {
     camera.factoryNetwork = camera.network;
+    camera.factoryChannels = camera.channels;
 }
 
 std::string Trim(const std::string &s)
@@ -57,12 +133,70 @@ std::string Trim(const std::string &s)
 
 std::uint16_t ParsePort(const std::string &value)
 {
-    const bool digits = !value.empty() && value.size() <= 5 &&
-                        std::all_of(value.begin(), value.end(), [](char c) { return c >= '0' && c <= '9'; });
-    const unsigned long port = digits ? std::stoul(value) : 0;
-    if (port == 0 || port > 65535)
+    const auto port = ParseCount(value);
+    if (!port || *port == 0 || *port > 65535)
         throw std::invalid_argument("a port is a number from 1 to 65535: " + value);
-    return std::uint16_t(port);
+    return std::uint16_t(*port);
+}
+
+// Comma-separated items, each trimmed; an empty text has none.
+std::vector<std::string> SplitList(const std::string &value)
+{
+    std::vector<std::string> items;
+    if (value.empty())
+        return items;
+    std::size_t begin = 0;
+    for (std::size_t comma; (comma = value.find(',', begin)) != std::string::npos; begin = comma + 1)
+        items.push_back(Trim(value.substr(begin, comma - begin)));
+    items.push_back(Trim(value.substr(begin)));
+    return items;
+}
+
+std::vector<VideoChannel> ParseChannels(const std::string &value)
+{
+    const std::vector<std::string> codecs = SplitList(value);
+    if (codecs.empty() || codecs.size() > kMaxChannels)
+        throw std::invalid_argument("channels lists 1 to " + std::to_string(kMaxChannels) + " codecs: " + value);
+    std::vector<VideoChannel> channels;
+    for (const std::string &text : codecs) {
+        const auto codec = ParseCodec(text);
+        if (!codec)
+            throw std::invalid_argument("a channel's codec is 1, 2 or 3: " + text);
+        channels.push_back(DeliveredChannel(channels.size(), *codec));
+    }
+    return channels;
+}
+
+std::set<std::size_t> ParseChannelNumbers(const std::string &value)
+{
+    std::set<std::size_t> numbers;
+    for (const std::string &text : SplitList(value)) {
+        const auto number = ParseCount(text);
+        if (!number)
+            throw std::invalid_argument("not a channel number: " + text);
+        numbers.insert(std::size_t(*number));
+    }
+    return numbers;
+}
+
+HttpBehaviour ParseBehaviourKey(const std::string &value)
+{
+    const auto behaviour = ParseHttpBehaviour(value);
+    if (!behaviour)
+        throw std::invalid_argument("unknown http_behaviour " + value);
+    return *behaviour;
+}
+
+std::shared_ptr<const std::string> ReadBodyFile(const std::string &path)
+{
+    std::ifstream in(path, std::ios::binary);
+    std::error_code error;
+    const std::uintmax_t size = std::filesystem::file_size(path, error);
+    if (!in || error)
+        throw std::invalid_argument("cannot read http_body " + path);
+    if (size > kMaxBodyFileBytes)
+        throw std::invalid_argument("http_body larger than " + std::to_string(kMaxBodyFileBytes) + " bytes: " + path);
+    return std::make_shared<const std::string>(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
 bool ParseFlag(const std::string &value)
@@ -116,6 +250,10 @@ void SetKey(Camera &camera, const std::string &key, const std::string &value)
     else if (key == "https") s.https = ParseFlag(value);
     else if (key == "user") camera.login.user = Limited(value, CREDENTIAL_MAX_CHARS, "user");
     else if (key == "password") camera.login.password = Limited(value, CREDENTIAL_MAX_CHARS, "password");
+    else if (key == "channels") camera.channels = ParseChannels(value);
+    else if (key == "locked_channels") camera.lockedChannels = ParseChannelNumbers(value);
+    else if (key == "http_behaviour") camera.httpBehaviour = ParseBehaviourKey(value);
+    else if (key == "http_body") camera.httpBody = ReadBodyFile(value);
     else throw std::invalid_argument("unknown key " + key);
 }
 
@@ -129,6 +267,10 @@ void FinishLoadedCamera(Camera &camera, std::span<const Camera> earlier, int pre
     if (!IsContiguousMask(*ParseIpv4(camera.network.mask)))
         throw std::invalid_argument("not a subnet mask: " + camera.network.mask);
     SetDefaultRoute(camera.network);
+    if (camera.channels.empty())
+        camera.channels.push_back(DeliveredChannel(0, CODEC_H264));
+    if (!camera.lockedChannels.empty() && *camera.lockedChannels.rbegin() >= camera.channels.size())
+        throw std::invalid_argument("locked_channels names a channel the camera does not have");
     for (const Camera &other : earlier)
         if (other.mac == camera.mac || other.network.ip == camera.network.ip)
             throw std::invalid_argument("mac or ip used twice: " + camera.mac + " " + camera.network.ip);
@@ -186,6 +328,7 @@ std::vector<Camera> GenerateCameras(int count, const std::string &firstIp, int p
         s.httpPort = i % 5 == 4 ? 8080 : 80;
         s.https = i % 3 == 2;
         SetDefaultRoute(s);
+        c.channels = GeneratedChannels(i);
         MakeFactory(c);
     }
     return cameras;
@@ -267,7 +410,71 @@ void ApplyNetworkSettings(Camera &camera, const NetworkSettings &accepted)
 void RestoreFactorySettings(Camera &camera)
 {
     camera.network = camera.factoryNetwork;
+    camera.channels = camera.factoryChannels;
     camera.login = Login{};
+}
+
+VideoChannel DeliveredChannel(std::size_t channel, int codec)
+{
+    VideoChannel delivered;
+    delivered.codec = codec;
+    delivered.codecName = CodecName(codec);
+    if (channel != 0) {
+        delivered.width = 1280;
+        delivered.height = 720;
+    }
+    return delivered;
+}
+
+std::vector<std::pair<std::string, std::string>> ChannelSettings(const VideoChannel &channel)
+{
+    std::vector<std::pair<std::string, std::string>> settings = {
+        {"codec", std::to_string(channel.codec)},
+        {"codec_name", channel.codecName},
+        {"resolution", std::to_string(channel.width) + "x" + std::to_string(channel.height)},
+    };
+    for (const NumberSetting &setting : kNumberSettings)
+        settings.emplace_back(setting.key, std::to_string(channel.*setting.field));
+    return settings;
+}
+
+bool ApplyChannelSetting(VideoChannel &channel, const std::string &key, const std::string &value)
+{
+    if (key == "codec") {
+        const auto codec = ParseCodec(value);
+        if (codec) {
+            channel.codec = *codec;
+            channel.codecName = CodecName(*codec);
+        }
+        return codec.has_value();
+    }
+    if (key == "codec_name") {
+        const bool valid = IsValidCodecName(value);
+        if (valid)
+            channel.codecName = value;
+        return valid;
+    }
+    if (key == "resolution")
+        return ParseResolution(value, channel.width, channel.height);
+    for (const NumberSetting &setting : kNumberSettings) {
+        if (key != setting.key)
+            continue;
+        const auto number = ParseCount(value);
+        if (number)
+            channel.*setting.field = *number;
+        return number.has_value();
+    }
+    return false;
+}
+
+std::optional<int> ParseCount(const std::string &text)
+{
+    constexpr std::size_t kMaxDigits = 9; // below INT_MAX whatever the digits
+    const bool digits = !text.empty() && text.size() <= kMaxDigits &&
+                        std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; });
+    if (!digits)
+        return std::nullopt;
+    return std::stoi(text);
 }
 
 Camera *FindCamera(std::vector<Camera> &cameras, const std::string &mac)

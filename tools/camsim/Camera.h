@@ -1,9 +1,15 @@
 #pragma once
-// The simulated cameras: identity texts, network settings, login, and the rules a
-// camera applies to new network settings. Shared by every protocol camsim speaks.
+// The simulated cameras: identity texts, network settings, login, video channels, and
+// the rules a camera applies to new settings. Shared by every protocol camsim speaks.
+
+#include "tools/camsim/HttpBehaviour.h"
 
 #include <cstdint>
+#include <memory>
+#include <optional>
+#include <set>
 #include <string>
+#include <utility>
 #include <vector>
 
 inline constexpr const char *kFactoryUser = "admin";
@@ -28,13 +34,43 @@ struct Login {
     std::string password = kFactoryPassword;
 };
 
+enum VideoCodec : int { CODEC_H264 = 1, CODEC_H265 = 2, CODEC_MJPEG = 3 };
+
+inline constexpr std::size_t kMaxChannels = 16;
+inline constexpr std::size_t kCodecNameMaxChars = 19;
+
+// One video stream of a camera, with the values its video settings page shows.
+struct VideoChannel {
+    int codec = CODEC_H264;
+    std::string codecName = "H264";
+    int width = 1920;
+    int height = 1080;
+    int framerate = 30;
+    int bitrateMode = 0;
+    int quality = 3;
+    int h264Profile = 2;
+    int lbrMode = 0;
+    int h264ExtensionOption = 0;
+    int gopSize = 30;
+    int rtpMcastEnable = 0;
+    int rtpMcastTtl = 5;
+    int rtspTimeout = 60;
+    int dscp = 0;
+};
+
 struct Camera {
     std::string mac;
     std::string model;
     std::string firmware;
     NetworkSettings network;
     Login login;
-    NetworkSettings factoryNetwork; // what a factory reset brings back, with the factory login
+    std::vector<VideoChannel> channels;
+    std::set<std::size_t> lockedChannels;        // channels that refuse every new setting
+    std::optional<HttpBehaviour> httpBehaviour;  // this camera's own, over --http-behaviour
+    std::shared_ptr<const std::string> httpBody; // when set, the body of every page it serves
+    // What a factory reset brings back, with the factory login.
+    NetworkSettings factoryNetwork;
+    std::vector<VideoChannel> factoryChannels;
     std::int64_t silentUntilMs = -1; // rebooting until then; -1 when running
 };
 
@@ -57,7 +93,22 @@ std::int32_t CheckNetworkSettings(const NetworkSettings &proposed, const Camera 
 // address it has, so only the mode, the ports and the HTTPS flag change.
 void ApplyNetworkSettings(Camera &camera, const NetworkSettings &accepted);
 
-// Back to the delivered network settings and the factory login.
+// Back to the delivered network settings and channels, and the factory login.
 void RestoreFactorySettings(Camera &camera);
+
+// Channel number `channel` as a camera is delivered with it, using this codec.
+VideoChannel DeliveredChannel(std::size_t channel, int codec);
+
+// A channel's settings as key and value texts, in the order the video page lists them
+// (resolution as WxH); the channel number is not one of them.
+std::vector<std::pair<std::string, std::string>> ChannelSettings(const VideoChannel &channel);
+
+// Takes one setting given as text (keys as ChannelSettings names them). False, with
+// the channel unchanged, for an unknown key or a value that does not parse. A new
+// codec brings its name along.
+bool ApplyChannelSetting(VideoChannel &channel, const std::string &key, const std::string &value);
+
+// A number written with decimal digits only, small enough for an int.
+std::optional<int> ParseCount(const std::string &text);
 
 Camera *FindCamera(std::vector<Camera> &cameras, const std::string &mac);

@@ -36,6 +36,12 @@ sockaddr_in ReplyAddress(const sockaddr_in &from)
     return to;
 }
 
+// The earlier of two event times, where -1 stands for no event.
+std::int64_t EarlierEvent(std::int64_t a, std::int64_t b)
+{
+    return a < 0 ? b : b < 0 ? a : std::min(a, b);
+}
+
 bool IsSilent(const Camera &camera, std::int64_t nowMs)
 {
     return camera.silentUntilMs > nowMs;
@@ -99,8 +105,9 @@ const char *CommandName(std::int32_t type)
 
 } // namespace
 
-DiscoveryResponder::DiscoveryResponder(std::vector<Camera> &cameras, const Options &options, Log &log)
-    : m_cameras(cameras), m_options(options), m_log(log), m_random(options.seed)
+DiscoveryResponder::DiscoveryResponder(std::vector<Camera> &cameras, std::mutex &camerasMutex, const Options &options,
+                                       Log &log)
+    : m_cameras(cameras), m_camerasMutex(camerasMutex), m_options(options), m_log(log), m_random(options.seed)
 {
 }
 
@@ -131,6 +138,7 @@ bool DiscoveryResponder::Open()
 
 void DiscoveryResponder::OnReadable()
 {
+    const std::lock_guard lock(m_camerasMutex);
     WakeCameras(MonotonicMs());
     char buffer[kReceiveBuffer];
     for (int reads = 0; reads < kMaxReadsPerWake; ++reads) {
@@ -158,16 +166,24 @@ void DiscoveryResponder::OnReadable()
 
 int DiscoveryResponder::Tick(std::int64_t nowMs)
 {
-    WakeCameras(nowMs);
-    SendDue(nowMs);
     std::int64_t next = -1;
-    const auto consider = [&](std::int64_t due) { next = next < 0 ? due : std::min(next, due); };
+    {
+        const std::lock_guard lock(m_camerasMutex);
+        WakeCameras(nowMs);
+        next = NextWake();
+    }
+    SendDue(nowMs); // the queued datagrams are the main thread's alone
     for (const Outgoing &datagram : m_outgoing)
-        consider(datagram.dueMs);
-    for (const Camera &camera : m_cameras)
-        if (camera.silentUntilMs >= 0)
-            consider(camera.silentUntilMs);
+        next = EarlierEvent(next, datagram.dueMs);
     return next < 0 ? -1 : int(std::max<std::int64_t>(next - nowMs, 0));
+}
+
+std::int64_t DiscoveryResponder::NextWake() const
+{
+    std::int64_t next = -1;
+    for (const Camera &camera : m_cameras)
+        next = EarlierEvent(next, camera.silentUntilMs);
+    return next;
 }
 
 void DiscoveryResponder::HandleRecord(const DISCOVERY_DATA &record, const sockaddr_in &from, std::int64_t nowMs)

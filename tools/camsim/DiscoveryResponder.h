@@ -1,7 +1,8 @@
 #pragma once
 // The cameras' side of the discovery protocol on UDP port 40013: answers searches,
 // applies network settings, reboots and resets. One socket serves every camera; each
-// answer leaves from its camera's own address.
+// answer leaves from its camera's own address. The cameras are shared with the web
+// side: every use of them holds the cameras' mutex.
 
 #include "discovery/DiscoveryData.h"
 #include "tools/camsim/Camera.h"
@@ -11,13 +12,14 @@
 #include <netinet/in.h>
 
 #include <cstdint>
+#include <mutex>
 #include <random>
 #include <string>
 #include <vector>
 
 class DiscoveryResponder final {
 public:
-    DiscoveryResponder(std::vector<Camera> &cameras, const Options &options, Log &log);
+    DiscoveryResponder(std::vector<Camera> &cameras, std::mutex &camerasMutex, const Options &options, Log &log);
     ~DiscoveryResponder();
     DiscoveryResponder(const DiscoveryResponder &) = delete;
     DiscoveryResponder &operator=(const DiscoveryResponder &) = delete;
@@ -48,12 +50,15 @@ private:
     void HandleReboot(Camera &camera, const DISCOVERY_DATA &command, std::int64_t nowMs);
     void HandleFactoryReset(Camera &camera, const DISCOVERY_DATA &command, std::int64_t nowMs);
     void WakeCameras(std::int64_t nowMs);
+    // The earliest time a rebooting camera comes back, or -1.
+    std::int64_t NextWake() const;
     void SendDue(std::int64_t nowMs);
     void SendFrom(const Outgoing &datagram);
     void Queue(const void *data, std::size_t length, const std::string &sourceIp, const sockaddr_in &to,
                std::int64_t dueMs, std::string what);
 
     std::vector<Camera> &m_cameras;
+    std::mutex &m_camerasMutex;
     const Options &m_options;
     Log &m_log;
     int m_socket = -1;

@@ -1,12 +1,14 @@
 #pragma once
 // One line per event, stamped with CLOCK_MONOTONIC milliseconds (the clock of
 // std::chrono::steady_clock, so a test can set the stamps against its own), and
-// flushed at once so that a test can follow the log while camsim runs.
+// flushed at once so that a test can follow the log while camsim runs. The web
+// side's threads write to it too, and their lines never mix.
 
 #include <cstdarg>
 #include <cstdint>
 #include <cstdio>
 #include <ctime>
+#include <mutex>
 #include <string>
 #include <string_view>
 
@@ -60,6 +62,7 @@ public:
 private:
     void Write(std::int64_t ms, const char *format, va_list args)
     {
+        const std::lock_guard lock(m_mutex);
         std::fprintf(m_out, "%lld ", static_cast<long long>(ms));
         std::vfprintf(m_out, format, args);
         std::fputc('\n', m_out);
@@ -67,4 +70,5 @@ private:
     }
 
     std::FILE *m_out;
+    std::mutex m_mutex;
 };

@@ -1,6 +1,8 @@
 #pragma once
 // camsim's command line, as README.md describes it.
 
+#include "tools/camsim/HttpBehaviour.h"
+
 #include <string>
 
 struct Options {
@@ -16,4 +18,5 @@ struct Options {
     unsigned seed = 1;
     bool malformed = false; // bad datagrams after each search's replies
     int rebootMs = 3000;    // silence after a reboot or factory reset
+    HttpBehaviour httpBehaviour = HttpBehaviour::Normal; // of every camera without its own
 };

@@ -4,6 +4,7 @@
 #include "tools/camsim/Interface.h"
 #include "tools/camsim/Log.h"
 #include "tools/camsim/Options.h"
+#include "tools/camsim/WebServer.h"
 
 #include <poll.h>
 #include <signal.h>
@@ -13,6 +14,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <mutex>
 #include <stdexcept>
 #include <string>
 
@@ -35,7 +37,10 @@ const char *const kUsage =
     "  --drop-percent P   leave out P% of the replies, chosen by a generator seeded with --seed S (1)\n"
     "  --malformed        after each search's replies send an empty, a short, an oversized\n"
     "                     and an unknown-type datagram\n"
-    "  --reboot-ms MS     silence after a reboot or factory reset (3000)\n";
+    "  --reboot-ms MS     silence after a reboot or factory reset (3000)\n"
+    "  --http-behaviour MODE  how the cameras' web pages answer: normal, ng, hang, slow,\n"
+    "                     endless, plain-401 or error-500 (normal); a camera file's\n"
+    "                     http_behaviour key overrides it for its camera\n";
 
 [[noreturn]] void Usage(const std::string &problem)
 {
@@ -51,6 +56,14 @@ int IntArgument(const std::string &name, const char *value, int min, int max)
     if (*value == '\0' || *end != '\0' || errno != 0 || n < min || n > max)
         Usage(name + " needs a number from " + std::to_string(min) + " to " + std::to_string(max));
     return int(n);
+}
+
+HttpBehaviour BehaviourArgument(const char *value)
+{
+    const auto behaviour = ParseHttpBehaviour(value);
+    if (!behaviour)
+        Usage(std::string("unknown --http-behaviour ") + value);
+    return *behaviour;
 }
 
 Options ParseOptions(int argc, char **argv)
@@ -76,6 +89,7 @@ Options ParseOptions(int argc, char **argv)
         else if (arg == "--drop-percent") o.dropPercent = IntArgument(arg, value, 0, 100);
         else if (arg == "--seed") o.seed = unsigned(IntArgument(arg, value, 0, 1 << 30));
         else if (arg == "--reboot-ms") o.rebootMs = IntArgument(arg, value, 0, 600000);
+        else if (arg == "--http-behaviour") o.httpBehaviour = BehaviourArgument(value);
         else Usage("unknown option " + arg);
     }
     if (o.configPath.empty() == o.firstIp.empty())
@@ -126,7 +140,7 @@ sigset_t CatchStopSignals()
     return waitMask;
 }
 
-void Serve(DiscoveryResponder &discovery, const sigset_t &waitMask, Log &log)
+void Serve(DiscoveryResponder &discovery, WebServer &web, const sigset_t &waitMask, Log &log)
 {
     while (!g_stop) {
         const int timeoutMs = discovery.Tick(MonotonicMs());
@@ -137,8 +151,10 @@ void Serve(DiscoveryResponder &discovery, const sigset_t &waitMask, Log &log)
             log.Line("error poll: %s", std::strerror(errno));
             return;
         }
-        if (ready > 0)
+        if (ready > 0) {
             discovery.OnReadable();
+            web.ServeNewPorts(); // before the result of a set-config that moved a camera's port leaves
+        }
     }
 }
 
@@ -156,12 +172,19 @@ int main(int argc, char **argv)
     std::vector<Camera> cameras = MakeCameras(options);
     if (!PutAddressesOnInterface(options, cameras))
         return 1;
+    // Every thread started from here on inherits the blocked stop signals, so only the
+    // main thread's wait takes them.
     const sigset_t waitMask = CatchStopSignals();
-    DiscoveryResponder discovery(cameras, options, log);
+    std::mutex camerasMutex;
+    DiscoveryResponder discovery(cameras, camerasMutex, options, log);
     if (!discovery.Open())
         return 1;
+    WebServer web(cameras, camerasMutex, options, log);
+    if (!web.Start())
+        return 1;
     log.Line("ready cameras=%zu port=%u", cameras.size(), DISCOVERY_SEND_PORT);
-    Serve(discovery, waitMask, log);
+    Serve(discovery, web, waitMask, log);
+    web.Stop();
     log.Line("stopped");
     return 0;
 }
