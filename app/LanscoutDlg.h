@@ -11,6 +11,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <climits>
 #include <condition_variable>
 #include <cstdint>
 #include <functional>
@@ -95,6 +96,7 @@ public:
     void RunSearchSweep();
     void EnableSearchControls(bool enable);
     int OnUdpReceive();
+    bool ArrivedDuringSweep(std::chrono::steady_clock::time_point arrival) const;
     void SendDeviceCommand(std::int32_t type);
     // True while a search worker has not yet finished.
     bool IsSweepRunning() const { return m_bSweepRunning; }
@@ -181,10 +183,19 @@ private:
     void SweepPause(std::chrono::milliseconds pause);
     void StopSweep();
     void FillCommandCredentials(DISCOVERY_DATA &record) const;
+    void ListDevice(const DISCOVERY_DATA &record);
+    void ReportDroppedReplies();
     std::string ChosenRowsText(std::int32_t type) const;
 
     bool m_bCreated = false;
     bool m_bEnded = false;
+
+    // The running or last sweep: replies that arrived in between are listed. The end
+    // is written by the worker, in steady-clock nanoseconds; kSweepOpen while it runs.
+    static constexpr std::int64_t kSweepOpen = INT64_MAX;
+    std::chrono::steady_clock::time_point m_sweepStart = std::chrono::steady_clock::time_point::max();
+    std::atomic<std::int64_t> m_sweepEndNs{kSweepOpen};
+    std::uint64_t m_nDroppedReplies = 0;
 
     std::thread m_searchThread;
     std::atomic<bool> m_bSweepRunning{false};

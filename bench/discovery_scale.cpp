@@ -1,6 +1,8 @@
-// How many cameras one search lists, and what the replies cost the window thread, for
-// 100, 500 and 1000 cameras answering every search at once. Runs in the lab:
-//   tests/lab/lab.sh -- build/bench/discovery_scale
+// How many cameras one search lists, what the replies cost the window thread, and the
+// longest the window keeps input waiting, for cameras answering every search at once
+// (100, 500, 1000 and 5000, or the counts given). The window is shown as a user sees
+// it: run it on a real display with an accessibility client attached:
+//   bench/shown.sh -- build/bench/discovery_scale [COUNT...]
 #include "app/LanscoutDlg.h"
 #include "discovery/UDPSocket.h"
 #include "platform/MessageBox.h"
@@ -12,6 +14,8 @@
 
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
+#include <vector>
 
 namespace {
 
@@ -54,6 +58,7 @@ void Measure(TimedApplication &app, int cameras)
     clock.start();
     probe.start(10);
     window.Create();
+    window.show();
     while (window.IsSweepRunning())
         QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
     probe.stop();
@@ -68,14 +73,17 @@ void Measure(TimedApplication &app, int cameras)
 
 int main(int argc, char **argv)
 {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
     TimedApplication app(argc, argv);
     SetMessageBoxHandler([](const MessageRequest &request) {
         std::fprintf(stderr, "message: %s\n", request.text.c_str());
         return int(IDOK);
     });
-    for (int cameras : {100, 500, 1000})
+    std::vector<int> counts;
+    for (int i = 1; i < argc; ++i)
+        counts.push_back(std::atoi(argv[i]));
+    if (counts.empty())
+        counts = {100, 500, 1000, 5000};
+    for (int cameras : counts)
         Measure(app, cameras);
     return 0;
 }

@@ -38,7 +38,7 @@ std::string CameraFile()
 {
     std::string file;
     for (int i = 0; i < kLoginChecks + kSaves; ++i) {
-        char mac[24];
+        char mac[40];
         std::snprintf(mac, sizeof mac, "02:00:00:00:03:%02X", i);
         file += std::string("[camera]\nmac = ") + mac + "\nip = " + CameraIp(i) +
                 "\nchannels = 3,3,3,3\npassword = " + kPassword + "\n";

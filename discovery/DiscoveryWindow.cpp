@@ -2,8 +2,10 @@
 #include "app/Dialogs.h"
 #include "app/LanscoutDlg.h"
 #include "discovery/Discovery.h"
+#include "discovery/ReplyDispatch.h"
 #include "discovery/UDPSocket.h"
 #include "platform/Adapters.h"
+#include "platform/DebugOutput.h"
 #include "platform/MessageBox.h"
 
 #include <QComboBox>
@@ -20,6 +22,8 @@ std::string g_strPendingMAC;
 namespace {
 
 constexpr int kSearchSends = 5;
+// A flood of forged replies must not exhaust memory: later replies of a sweep are dropped.
+constexpr std::uint32_t kMaxListedDevices = 65536;
 constexpr std::chrono::milliseconds kSearchPause{1000};
 
 // The controls a sweep locks, in the order it locks them.
@@ -61,6 +65,9 @@ void CLanscoutDlg::OnSearch()
 {
     if (g_bSearching.exchange(true))
         return; // a running sweep keeps its list, socket and wait box
+    m_sweepStart = std::chrono::steady_clock::now();
+    m_sweepEndNs = kSweepOpen;
+    m_nDroppedReplies = 0;
     ClearDetails();
     m_nSelectedIndex = -1;
     m_devices.RemoveAll();
@@ -105,8 +112,10 @@ void CLanscoutDlg::RunSearchSweep()
             socket->SendRecord(search);
         SweepPause(kSearchPause);
     }
+    m_sweepEndNs = std::chrono::steady_clock::now().time_since_epoch().count();
     CallOnWindowThread([this] { m_pWaitDlg->close(); });
     CallOnWindowThread([this] { EnableSearchControls(true); });
+    CallOnWindowThread([this] { ReportDroppedReplies(); });
     g_bSearching = false;
     m_bSweepRunning = false;
 }
@@ -149,10 +158,10 @@ void CLanscoutDlg::EnableSearchControls(bool enable)
 
 int CLanscoutDlg::OnUdpReceive()
 {
-    DISCOVERY_DATA record = ZeroRecord();
+    char datagram[DISCOVERY_DATA_SIZE];
     std::string address;
     unsigned port = 0;
-    const int received = m_pRecvSocket->ReceiveFrom(&record, int(sizeof record), address, port);
+    const int received = m_pRecvSocket->ReceiveFrom(datagram, int(sizeof datagram), address, port);
     if (received < 0 && m_pRecvSocket->GetLastError() == EMSGSIZE)
         return 0; // longer than a record: no camera sent it, and one packet must not deafen us
     if (received < 0) {
@@ -160,16 +169,13 @@ int CLanscoutDlg::OnUdpReceive()
         ShowMessage("recevie error!!! [Clsoe Socket]");
         return 0;
     }
-    if (std::size_t(received) != DISCOVERY_DATA_SIZE)
-        return 0; // empty or short: not a record
-    switch (record.nType) {
-    case DISCOVERY_REPLY:
-        if (g_bSearching && !IsDeviceListed(record)) {
-            m_devices.AddTail(record);
-            AddDeviceRow(record);
-        }
+    DISCOVERY_DATA record = ZeroRecord();
+    switch (ClassifyDatagram(datagram, std::size_t(received), record)) {
+    case DatagramKind::Reply:
+        if (ArrivedDuringSweep(m_pRecvSocket->LastArrival()) && !IsDeviceListed(record))
+            ListDevice(record);
         break;
-    case DISCOVERY_SET_CONFIG: {
+    case DatagramKind::SetConfigResult: {
         const bool awaited = SlotText(record.szMAC) == g_strPendingMAC;
         g_strPendingMAC.clear();
         if (const char *message = ResultMessage(record.nResult); awaited && message)
@@ -180,4 +186,29 @@ int CLanscoutDlg::OnUdpReceive()
         break;
     }
     return 0;
+}
+
+// A reply counts by when it reached the socket: one the window could handle only after
+// the sweep's end still belongs to it, one from before the search began does not.
+bool CLanscoutDlg::ArrivedDuringSweep(std::chrono::steady_clock::time_point arrival) const
+{
+    const std::int64_t end = m_sweepEndNs;
+    return arrival >= m_sweepStart && (end == kSweepOpen || arrival.time_since_epoch().count() <= end);
+}
+
+void CLanscoutDlg::ListDevice(const DISCOVERY_DATA &record)
+{
+    if (std::uint32_t(RowCount()) >= kMaxListedDevices) { // row i shows record i
+        ++m_nDroppedReplies;
+        return;
+    }
+    m_devices.AddTail(record);
+    AddDeviceRow(record);
+}
+
+void CLanscoutDlg::ReportDroppedReplies()
+{
+    if (m_nDroppedReplies > 0)
+        OutputDebugStringA(std::to_string(m_nDroppedReplies) + " replies dropped: the device list holds at most " +
+                           std::to_string(kMaxListedDevices) + " devices");
 }

@@ -26,6 +26,7 @@ void CUDPSocket::OnReceive(int errorCode)
 CUDPSendSocket::CUDPSendSocket()
 {
     m_bShareAddress = true;
+    m_bSendOnly = true;
 }
 
 CUDPSendSocket::~CUDPSendSocket()

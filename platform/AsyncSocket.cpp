@@ -1,7 +1,6 @@
 #include "platform/AsyncSocket.h"
 
-#include <QMetaObject>
-#include <QObject>
+#include <QSocketNotifier>
 
 #include <arpa/inet.h>
 #include <cerrno>
@@ -68,6 +67,11 @@ bool CAsyncSocket::Create(std::uint16_t port, const char *address)
         m_hSocket = -1;
         return false;
     }
+    if (m_bSendOnly) {
+        const int smallest = 0; // the kernel rounds it up to its minimum
+        ::setsockopt(m_hSocket, SOL_SOCKET, SO_RCVBUF, &smallest, sizeof smallest);
+        return true;
+    }
     const int request = kReceiveBufferRequest;
     ::setsockopt(m_hSocket, SOL_SOCKET, SO_RCVBUF, &request, sizeof request);
     StartReader();
@@ -101,9 +105,10 @@ int CAsyncSocket::ReceiveFrom(void *buffer, int length, std::string &address, un
         datagram = std::move(m_queue.front());
         m_queue.pop_front();
         m_nQueuedBytes -= QueuedCost(datagram);
-        if (!m_queue.empty())
+        if (!m_queue.empty() && !m_bDelivering)
             PostDelivery();
     }
+    m_lastArrival = datagram.arrived;
     char text[INET_ADDRSTRLEN] = {};
     inet_ntop(AF_INET, &datagram.from.sin_addr, text, sizeof text);
     address = text;
@@ -168,8 +173,16 @@ void CAsyncSocket::OnReceive(int /*errorCode*/)
 
 void CAsyncSocket::StartReader()
 {
-    // The event target lives on the creating thread; deliveries posted to it run there.
-    m_pEventTarget = std::make_unique<QObject>();
+    // Deliveries are signalled through a descriptor that the creating thread's event
+    // loop polls beside the window system's: a backlog then takes turns with input and
+    // painting, where a chain of posted events would keep them waiting.
+    m_hNotify = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
+    m_pNotifier = std::make_unique<QSocketNotifier>(m_hNotify, QSocketNotifier::Read);
+    QObject::connect(m_pNotifier.get(), &QSocketNotifier::activated, m_pNotifier.get(), [this] {
+        std::uint64_t signalled = 0;
+        [[maybe_unused]] const ssize_t n = ::read(m_hNotify, &signalled, sizeof signalled);
+        Deliver();
+    });
     m_hWake = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
     m_bDeliveryPosted = false;
     m_bArmed = true;
@@ -215,8 +228,12 @@ void CAsyncSocket::StopReader()
         ::close(m_hWake);
         m_hWake = -1;
     }
-    // Deliveries still posted to the target are discarded with it.
-    m_pEventTarget.reset();
+    // A delivery still signalled is dropped with the notifier.
+    m_pNotifier.reset();
+    if (m_hNotify >= 0) {
+        ::close(m_hNotify);
+        m_hNotify = -1;
+    }
 }
 
 void CAsyncSocket::ReaderLoop()
@@ -259,16 +276,19 @@ int CAsyncSocket::DrainKernelSocket()
             continue;
         if (received < 0 && (errno == EAGAIN || errno == EWOULDBLOCK))
             return total;
+        const auto arrived = std::chrono::steady_clock::now();
         std::lock_guard lock(m_queueLock);
         if (received < 0) {
             Datagram failure;
             failure.error = errno;
+            failure.arrived = arrived;
             Enqueue(std::move(failure));
             return total;
         }
         for (int i = 0; i < received; ++i) {
             Datagram datagram;
             datagram.from = senders[i];
+            datagram.arrived = arrived;
             const std::size_t length = messages[i].msg_len;
             if (length > kSlot || (messages[i].msg_hdr.msg_flags & MSG_TRUNC))
                 datagram.error = EMSGSIZE;
@@ -299,22 +319,36 @@ void CAsyncSocket::PostDelivery()
     if (m_bDeliveryPosted || !m_bArmed)
         return;
     m_bDeliveryPosted = true;
-    QMetaObject::invokeMethod(m_pEventTarget.get(), [this] { Deliver(); }, Qt::QueuedConnection);
+    const std::uint64_t one = 1;
+    [[maybe_unused]] const ssize_t n = ::write(m_hNotify, &one, sizeof one);
 }
 
+// Raises the event for each waiting datagram in turn while the handler reads them,
+// until the queue is empty, a handler does not read, or the budget is spent; what
+// is left gets a delivery of its own, after the event loop's other work.
 void CAsyncSocket::Deliver()
 {
-    {
-        std::lock_guard lock(m_queueLock);
-        m_bDeliveryPosted = false;
-        if (!m_bArmed || m_queue.empty() || m_hSocket < 0)
-            return;
-        if (g_nHoldDepth > 0) {
-            if (std::find(g_heldSockets.begin(), g_heldSockets.end(), this) == g_heldSockets.end())
-                g_heldSockets.push_back(this);
-            return;
+    const auto deadline = std::chrono::steady_clock::now() + kDeliveryBudget;
+    for (;;) {
+        {
+            std::lock_guard lock(m_queueLock);
+            m_bDeliveryPosted = false;
+            if (!m_bArmed || m_queue.empty() || m_hSocket < 0)
+                return;
+            if (g_nHoldDepth > 0) {
+                if (std::find(g_heldSockets.begin(), g_heldSockets.end(), this) == g_heldSockets.end())
+                    g_heldSockets.push_back(this);
+                return;
+            }
+            if (std::chrono::steady_clock::now() >= deadline) {
+                PostDelivery();
+                return;
+            }
+            m_bArmed = false;
+            m_bDelivering = true;
         }
-        m_bArmed = false;
+        OnReceive(0);
+        std::lock_guard lock(m_queueLock);
+        m_bDelivering = false;
     }
-    OnReceive(0);
 }

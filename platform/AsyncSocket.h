@@ -2,9 +2,13 @@
 // A non-blocking IPv4 datagram socket whose "datagram waiting" event is raised on the
 // thread that created it, once per waiting datagram: the next event comes only after
 // a ReceiveFrom, so a socket that never reads never spins. A reader thread drains the
-// kernel socket into a queue, so a burst is not lost while the creating thread is busy.
+// kernel socket into a queue, so a burst is not lost while the creating thread is busy,
+// and stamps each datagram with the time it arrived. The events for a backlog are
+// raised back to back within one pass of the event loop, for at most kDeliveryBudget,
+// so that input and painting still get their turn.
 
 #include <atomic>
+#include <chrono>
 #include <cstddef>
 #include <cstdint>
 #include <deque>
@@ -16,7 +20,7 @@
 
 #include <netinet/in.h>
 
-class QObject;
+class QSocketNotifier;
 
 class CAsyncSocket {
 public:
@@ -36,6 +40,9 @@ public:
     // nothing waiting (EWOULDBLOCK), a datagram longer than the buffer (EMSGSIZE,
     // the datagram is consumed), a socket error, or a closed socket.
     int ReceiveFrom(void *buffer, int length, std::string &address, unsigned &port);
+
+    // When the datagram that the last ReceiveFrom read reached this socket.
+    std::chrono::steady_clock::time_point LastArrival() const { return m_lastArrival; }
 
     bool SetSockOpt(int optionName, const void *value, int length, int level);
     bool GetSockOpt(int optionName, void *value, int *length, int level) const;
@@ -65,6 +72,8 @@ public:
     // Bytes held for the creating thread; beyond this datagrams are dropped as the
     // kernel would drop them when its buffer is full.
     static constexpr std::size_t kMaxQueuedBytes = 32 * 1024 * 1024;
+    // The longest one pass of the event loop spends raising events for a backlog.
+    static constexpr std::chrono::milliseconds kDeliveryBudget{50};
 
 protected:
     // A datagram is waiting; raised on the creating thread.
@@ -73,12 +82,16 @@ protected:
     // Set before Create: the port may be bound by other sockets that share it too
     // (SO_REUSEADDR), as sockets that only send can.
     bool m_bShareAddress = false;
+    // Set before Create: the socket never reads, so it keeps no reader and no queue,
+    // and what reaches its port is left to the kernel's smallest buffer.
+    bool m_bSendOnly = false;
 
 private:
     struct Datagram {
         std::vector<char> bytes;
         sockaddr_in from{};
         int error = 0;
+        std::chrono::steady_clock::time_point arrived;
     };
 
     static std::size_t QueuedCost(const Datagram &datagram);
@@ -98,7 +111,8 @@ private:
     int m_nLastError = 0;
     std::thread m_reader;
     std::vector<char> m_readerBuffer; // the reader thread's own
-    std::unique_ptr<QObject> m_pEventTarget;
+    int m_hNotify = -1; // signalled when a delivery is due
+    std::unique_ptr<QSocketNotifier> m_pNotifier;
 
     std::mutex m_queueLock;
     std::deque<Datagram> m_queue;
@@ -106,4 +120,7 @@ private:
     bool m_bDeliveryPosted = false;
     // Set when the creating thread may be told about the next datagram.
     bool m_bArmed = true;
+    // Set while Deliver raises events back to back; reads then post nothing.
+    bool m_bDelivering = false;
+    std::chrono::steady_clock::time_point m_lastArrival;
 };

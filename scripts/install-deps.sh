@@ -4,12 +4,13 @@
 set -euo pipefail
 
 packages=(
-  build-essential cmake ninja-build pkg-config
+  build-essential cmake ninja-build pkg-config clang
   qt6-base-dev qt6-base-dev-tools libgl-dev
   libcurl4-openssl-dev libmicrohttpd-dev
   libgtest-dev
   iproute2 util-linux
   xvfb xauth x11-utils xdotool imagemagick
+  at-spi2-core python3-pyatspi dbus
 )
 
 missing=()

@@ -44,7 +44,7 @@ void MainWindowTest::TearDown()
 
 void MainWindowTest::RunFirstSearchToEnd()
 {
-    QTRY_VERIFY_WITH_TIMEOUT(!window->IsSweepRunning(), 15000);
+    ASSERT_TRUE(WaitFor([this] { return !window->IsSweepRunning(); }, 15000)) << "the search did not end";
 }
 
 void CamerasWindowTest::SetUp()

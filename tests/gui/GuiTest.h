@@ -5,6 +5,7 @@
 #include "app/LanscoutDlg.h"
 #include "platform/MessageBox.h"
 #include "tests/lab/CamsimProcess.h"
+#include "tests/lab/EventPump.h"
 #include "tests/lab/LabFile.h"
 
 #include <gtest/gtest.h>

@@ -89,7 +89,7 @@ protected:
         const int searches = camsim->CountLog("recv search");
         window->OnSearch();
         // The sweep needs the window thread, so the wait serves its events.
-        QTRY_VERIFY_WITH_TIMEOUT(camsim->CountLog("recv search") > searches, 10000);
+        ASSERT_TRUE(WaitFor([&] { return camsim->CountLog("recv search") > searches; }, 10000));
     }
 
 };

@@ -224,5 +224,5 @@ TEST_F(PasswordDialogLab, WindowStaysPaintedAndBusyDuringARequest)
     EXPECT_FALSE(socketEventWhileRunning);
     bool delivered = false;
     socket.onReceive = [&] { delivered = true; };
-    QTRY_VERIFY_WITH_TIMEOUT(delivered, 5000);
+    EXPECT_TRUE(WaitFor([&] { return delivered; }, 5000));
 }

@@ -18,6 +18,15 @@ inline void ProcessEventsUntil(const std::function<bool()> &done, int timeoutMs)
         QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
 }
 
+// Serves events until done() holds; returns whether it does. For gtest checks:
+// ASSERT_TRUE(WaitFor([&] { ... }, 5000)). (QtTest's QTRY macros report to QtTest, which
+// a gtest run never reads.)
+inline bool WaitFor(const std::function<bool()> &done, int timeoutMs)
+{
+    ProcessEventsUntil(done, timeoutMs);
+    return done();
+}
+
 inline void ProcessEventsFor(int ms)
 {
     ProcessEventsUntil([] { return false; }, ms);

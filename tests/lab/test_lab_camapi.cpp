@@ -95,7 +95,7 @@ protected:
         std::string file;
         for (std::size_t i = 0; i < std::size(kCameras); ++i) {
             const CameraCase &c = kCameras[i];
-            char mac[24];
+            char mac[40];
             std::snprintf(mac, sizeof mac, "02:00:00:00:01:%02zX", i);
             file += std::string("[camera]\nmac = ") + mac + "\nip = " + CameraIp(c.name) + "\n" + c.keys + "\n";
             if (c.body)
