@@ -4,7 +4,7 @@ BUILD ?= build
 BUILD_TYPE ?= RelWithDebInfo
 CMAKE_ARGS ?=
 
-.PHONY: all deps configure build test demo screenshot clean
+.PHONY: all deps configure build test demo screenshot clean fuzz
 
 all: build
 
@@ -25,6 +25,24 @@ demo: build
 
 screenshot: build
 	bash scripts/screenshot.sh $(BUILD)
+
+# make fuzz - build the fuzz targets with clang and libFuzzer in $(FUZZ_BUILD), run each
+# FUZZ_SECONDS on its corpus; new inputs go to $(FUZZ_BUILD)/corpus, crashes to
+# $(FUZZ_BUILD)/crashes (README.md, "Fuzzing")
+FUZZ_BUILD ?= build-fuzz
+FUZZ_SECONDS ?= 60
+FUZZ_TARGETS := fuzz_reply_datagram fuzz_video_config fuzz_http_result fuzz_version_file fuzz_camera_file
+
+fuzz: deps
+	cmake -S . -B $(FUZZ_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+	      -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ -DLANSCOUT_FUZZ=ON
+	cmake --build $(FUZZ_BUILD) --target $(FUZZ_TARGETS)
+	@set -e; for t in $(FUZZ_TARGETS); do \
+	  mkdir -p $(FUZZ_BUILD)/corpus/$$t $(FUZZ_BUILD)/crashes/$$t; \
+	  echo "== $$t for $(FUZZ_SECONDS) s"; \
+	  nice -n 10 $(FUZZ_BUILD)/fuzz/$$t -max_total_time=$(FUZZ_SECONDS) -print_final_stats=1 \
+	    -artifact_prefix=$(FUZZ_BUILD)/crashes/$$t/ $(FUZZ_BUILD)/corpus/$$t fuzz/corpus/$$t; \
+	done
 
 clean:
 	rm -rf $(BUILD)

@@ -33,7 +33,8 @@ std::string SectionText(std::ifstream &file, const Elf64_Shdr &section)
     file.seekg(std::streamoff(section.sh_offset));
     if (!file.read(bytes.data(), std::streamsize(bytes.size())))
         return {};
-    return std::string(bytes.data(), strnlen(bytes.data(), bytes.size()));
+    // Up to the first NUL; an empty section has no buffer at all to scan.
+    return std::string(bytes.begin(), std::find(bytes.begin(), bytes.end(), '\0'));
 }
 
 } // namespace
