@@ -97,7 +97,7 @@ int main(int argc, char **argv)
     window.OnSearch();
     std::atomic<long> sent{0};
     std::thread flood(Flood, count, std::ref(sent));
-    ProcessEventsUntil([&] { return !window.IsSweepRunning(); }, 60000);
+    ProcessEventsUntil([&] { return !window.IsSweepRunning() && sent == count; }, 120000);
     flood.join();
     ProcessEventsFor(500); // the backlog the sweep left
     probe.Stop();
