@@ -258,6 +258,7 @@ void CLanscoutDlg::OnDestroyWindow()
     if (m_pRecvSocket)
         m_pRecvSocket->Close();
     StopSweep();
+    ReportDroppedReplies();
     if (m_pRecvSocket) {
         m_pRecvSocket->Close();
         m_pRecvSocket.reset();

@@ -65,9 +65,9 @@ void CLanscoutDlg::OnSearch()
 {
     if (g_bSearching.exchange(true))
         return; // a running sweep keeps its list, socket and wait box
+    ReportDroppedReplies(); // the last sweep's, backlog included
     m_sweepStart = std::chrono::steady_clock::now();
     m_sweepEndNs = kSweepOpen;
-    m_nDroppedReplies = 0;
     ClearDetails();
     m_nSelectedIndex = -1;
     m_devices.RemoveAll();
@@ -115,7 +115,6 @@ void CLanscoutDlg::RunSearchSweep()
     m_sweepEndNs = std::chrono::steady_clock::now().time_since_epoch().count();
     CallOnWindowThread([this] { m_pWaitDlg->close(); });
     CallOnWindowThread([this] { EnableSearchControls(true); });
-    CallOnWindowThread([this] { ReportDroppedReplies(); });
     g_bSearching = false;
     m_bSweepRunning = false;
 }
@@ -206,9 +205,12 @@ void CLanscoutDlg::ListDevice(const DISCOVERY_DATA &record)
     AddDeviceRow(record);
 }
 
+// Once a sweep's replies are all handled, which may be after its end: at the next
+// search, or when the window closes.
 void CLanscoutDlg::ReportDroppedReplies()
 {
     if (m_nDroppedReplies > 0)
         OutputDebugStringA(std::to_string(m_nDroppedReplies) + " replies dropped: the device list holds at most " +
                            std::to_string(kMaxListedDevices) + " devices");
+    m_nDroppedReplies = 0;
 }

@@ -9,7 +9,9 @@
 #include "tests/lab/EventPump.h"
 
 #include <QComboBox>
+#include <QCoreApplication>
 #include <QLineEdit>
+#include <QMetaObject>
 #include <QTableWidget>
 
 #include <gtest/gtest.h>
@@ -19,17 +21,15 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <cstdio>
 #include <cstdlib>
 #include <memory>
 #include <set>
+#include <stdexcept>
 
 namespace {
 
-void WaitForSweepEnd(const CLanscoutDlg &window)
-{
-    ProcessEventsUntil([&] { return !window.IsSweepRunning(); }, 15000);
-    ProcessEventsFor(50);
-}
+constexpr int kFenceTimeoutMs = 10000;
 
 void SetEditText(const CLanscoutDlg &w, int id, const std::string &text)
 {
@@ -41,21 +41,63 @@ std::string Cell(const CLanscoutDlg &w, int row, int column)
     return w.m_listDevices->item(row, column)->text().toStdString();
 }
 
-// Sends datagrams to the window's reply port as a camera on the site would.
-void SendToWindow(const void *data, std::size_t length)
+// One socket of the test's own, bound to the tool's address: the window's replies
+// come from one sender and arrive in the order they were sent, and so do camsim's
+// answers to the commands sent through it.
+class SiteSocket final {
+public:
+    SiteSocket() : m_fd(::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0))
+    {
+        sockaddr_in at{};
+        at.sin_family = AF_INET;
+        inet_pton(AF_INET, CamsimProcess::ToolAddress().c_str(), &at.sin_addr);
+        const int on = 1;
+        if (m_fd < 0 || ::bind(m_fd, reinterpret_cast<sockaddr *>(&at), sizeof at) != 0 ||
+            ::setsockopt(m_fd, SOL_SOCKET, SO_BROADCAST, &on, sizeof on) != 0)
+            throw std::runtime_error("cannot make the test's socket");
+    }
+    ~SiteSocket() { ::close(m_fd); }
+    SiteSocket(const SiteSocket &) = delete;
+    SiteSocket &operator=(const SiteSocket &) = delete;
+
+    // To the window's reply port, as a camera on the site would send.
+    void ToWindow(const void *data, std::size_t length) { SendTo(data, length, INADDR_LOOPBACK, DISCOVERY_RECV_PORT); }
+    // To every camera, as the window sends its requests.
+    void ToCameras(const DISCOVERY_DATA &record)
+    {
+        SendTo(&record, sizeof record, INADDR_BROADCAST, DISCOVERY_SEND_PORT);
+    }
+
+private:
+    void SendTo(const void *data, std::size_t length, in_addr_t address, std::uint16_t port)
+    {
+        sockaddr_in to{};
+        to.sin_family = AF_INET;
+        to.sin_port = htons(port);
+        to.sin_addr.s_addr = htonl(address);
+        EXPECT_EQ(::sendto(m_fd, data, length, 0, reinterpret_cast<sockaddr *>(&to), sizeof to), ssize_t(length));
+    }
+
+    int m_fd;
+};
+
+// camsim's generated camera n (from 1).
+std::string GeneratedMac(int n)
 {
-    const int fd = ::socket(AF_INET, SOCK_DGRAM, 0);
-    sockaddr_in to{};
-    to.sin_family = AF_INET;
-    to.sin_port = htons(DISCOVERY_RECV_PORT);
-    to.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    ::sendto(fd, data, length, 0, reinterpret_cast<sockaddr *>(&to), sizeof to);
-    ::close(fd);
+    char text[24];
+    std::snprintf(text, sizeof text, "02:4C:53:00:00:%02X", n);
+    return text;
 }
 
-void SendToWindow(const DISCOVERY_DATA &record)
+// A set-configuration command with a login no camera takes: it changes nothing, and
+// a camera that camsim plays answers it with "login failed".
+DISCOVERY_DATA WrongLogin(const std::string &mac)
 {
-    SendToWindow(&record, sizeof record);
+    DISCOVERY_DATA command = ZeroRecord();
+    command.nType = DISCOVERY_SET_CONFIG;
+    WriteSlotText(command.szMAC, mac);
+    FillCredentialBlock(command, "fence", "");
+    return command;
 }
 
 DISCOVERY_DATA Result(const char *mac, int result)
@@ -76,6 +118,8 @@ std::vector<long> LogTimes(const CamsimProcess &camsim, const std::string &needl
     return times;
 }
 
+// No test waits for silence: what must not happen is followed by a fence, something
+// that must happen and that can only happen after it would have.
 class DiscoveryWindow : public ::testing::Test {
 protected:
     void OpenWindow()
@@ -85,14 +129,93 @@ protected:
         window->show();
     }
 
-    void SearchAndWait()
+    // Lets the sweep end, then passes a result fence: through camsim when it plays
+    // the cameras, so that every reply to the sweep has been handled.
+    void WaitForSweepEnd(const CamsimProcess *camsim = nullptr)
     {
-        window->OnSearch();
-        WaitForSweepEnd(*window);
+        ProcessEventsUntil([&] { return !window->IsSweepRunning(); }, 15000);
+        ASSERT_FALSE(window->IsSweepRunning());
+        if (camsim)
+            PassCamsimFence();
+        else
+            PassResultFence();
     }
 
+    void SearchAndWait(const CamsimProcess *camsim = nullptr)
+    {
+        window->OnSearch();
+        WaitForSweepEnd(camsim);
+    }
+
+    void SendToWindow(const void *data, std::size_t length) { site.ToWindow(data, length); }
+    void SendToWindow(const DISCOVERY_DATA &record) { SendToWindow(&record, sizeof record); }
+
+    // The window handles its reply port's datagrams in the order they came. A result
+    // fence is a set-configuration result for a camera the window awaits: once its
+    // box shows, every datagram that came before it has been handled. The fence's box
+    // is taken out again. Needs no other result awaited or on its way.
+    void PassResultFence()
+    {
+        AwaitResultBox("fence", RESULT_INVALID_CONFIG, [&] { SendToWindow(Result("fence", RESULT_INVALID_CONFIG)); });
+    }
+
+    // The same through camsim, which answers in order from one socket: every answer
+    // camsim sent before it has been handled once the window shows the answer to a
+    // wrong login for camera 1.
+    void PassCamsimFence()
+    {
+        const std::string mac = GeneratedMac(1);
+        AwaitResultBox(mac, RESULT_LOGIN_FAILED, [&] { site.ToCameras(WrongLogin(mac)); });
+    }
+
+    // camsim logs every command in the order they came, answered or not: once it has
+    // logged one for a camera it does not play, it has logged every command before.
+    void PassCamsimLogFence(const CamsimProcess &camsim)
+    {
+        const std::string line = "ignore set-config mac=fence ";
+        const int before = camsim.CountLog(line);
+        site.ToCameras(WrongLogin("fence"));
+        ASSERT_TRUE(camsim.WaitForLog(line, kFenceTimeoutMs, before + 1)) << "camsim did not log the fence";
+    }
+
+    // Awaits a reply during a sweep: listed once everything sent before it has been
+    // handled. For steps where the awaited result itself is under test.
+    void PassReplyFence()
+    {
+        ASSERT_TRUE(window->IsSweepRunning()) << "a reply fence needs a running sweep";
+        const std::string mac = "fence-" + std::to_string(++m_replyFences);
+        SendToWindow(CameraRecord(mac, "10.0.0.250"));
+        const auto listed = [&] {
+            for (int row = 0; row < window->RowCount(); ++row)
+                if (window->m_listDevices->item(row, 1)->text().toStdString() == mac)
+                    return true;
+            return false;
+        };
+        ProcessEventsUntil(listed, kFenceTimeoutMs);
+        ASSERT_TRUE(listed()) << "the reply fence " << mac << " was not listed";
+    }
+
+    SiteSocket site;
     MessageRecorder boxes{IDNO}; // Yes/No boxes are refused unless a test says otherwise
     std::unique_ptr<CLanscoutDlg> window;
+
+private:
+    template <typename Send>
+    void AwaitResultBox(const std::string &mac, std::int32_t result, Send send)
+    {
+        ASSERT_TRUE(g_strPendingMAC.empty()) << "a result fence needs no other result awaited";
+        const std::size_t before = boxes.boxes.size();
+        g_strPendingMAC = mac;
+        send();
+        const std::string text = ResultMessage(result);
+        const auto shown = [&] { return boxes.boxes.size() > before && boxes.boxes.back().text == text; };
+        ProcessEventsUntil(shown, kFenceTimeoutMs);
+        ASSERT_TRUE(shown()) << "the fence for " << mac << " was not shown";
+        ASSERT_EQ(boxes.boxes.size(), before + 1) << "a box came with the fence: " << boxes.Texts()[before];
+        boxes.boxes.pop_back();
+    }
+
+    int m_replyFences = 0;
 };
 
 std::vector<std::string> CameraArgs(int count, std::vector<std::string> more = {})
@@ -114,7 +237,7 @@ TEST_F(DiscoveryWindow, SearchListsEveryCameraOnceInArrivalOrder)
     window->OnSearch(); // a second press during the sweep changes nothing
     EXPECT_EQ(window->RowCount(), 5);
     EXPECT_FALSE(window->Control(IDC_SEARCH)->isEnabled());
-    WaitForSweepEnd(*window);
+    WaitForSweepEnd(&camsim);
     EXPECT_TRUE(window->Control(IDC_SEARCH)->isEnabled());
     EXPECT_FALSE(window->m_pWaitDlg->isVisible());
 
@@ -141,7 +264,7 @@ TEST_F(DiscoveryWindow, SearchListsEveryCameraOnceInArrivalOrder)
     EXPECT_EQ(window->m_nSelectedIndex, -1);
     EXPECT_TRUE(window->m_editIP->text().isEmpty());
     EXPECT_TRUE(window->m_editModelName->text().isEmpty());
-    WaitForSweepEnd(*window);
+    WaitForSweepEnd(&camsim);
     EXPECT_EQ(window->RowCount(), 5);
 }
 
@@ -149,9 +272,9 @@ TEST_F(DiscoveryWindow, CameraAnsweringAfterTheSweepIsNotListed)
 {
     CamsimProcess camsim(CameraArgs(1, {"--late-ms", "5600"}));
     OpenWindow();
-    WaitForSweepEnd(*window);
-    ASSERT_TRUE(camsim.WaitForLog(" to " + CamsimProcess::ToolAddress() + ":40014", 3000)); // answered, late
-    ProcessEventsFor(300);
+    WaitForSweepEnd(&camsim);
+    ASSERT_TRUE(camsim.WaitForLog(" reply mac=", 3000)); // answered, late
+    PassCamsimFence();
     EXPECT_EQ(window->RowCount(), 0);
 }
 
@@ -174,46 +297,50 @@ TEST_F(DiscoveryWindow, RepliesAreDispatchedByTypeAndDeduplicated)
     SendToWindow(oversized.data(), 100);
     SendToWindow(oversized.data(), oversized.size());
     SendToWindow(CameraRecord("M5", "10.0.0.5"));
-    ProcessEventsUntil([&] { return window->RowCount() >= 5; }, 2000);
-    ProcessEventsFor(200);
+    ASSERT_TRUE(window->IsSweepRunning());
+    PassResultFence();
     EXPECT_EQ(window->RowCount(), 5);
     EXPECT_EQ(Cell(*window, 4, 1), "M5");
     EXPECT_TRUE(boxes.boxes.empty());
 
-    WaitForSweepEnd(*window);
+    WaitForSweepEnd();
     SendToWindow(CameraRecord("M6", "10.0.0.6")); // outside a sweep
-    ProcessEventsFor(300);
+    PassResultFence();
     EXPECT_EQ(window->RowCount(), 5);
 }
 
 TEST_F(DiscoveryWindow, SetConfigurationResultsAreShownForTheAwaitedCamera)
 {
     OpenWindow();
-    WaitForSweepEnd(*window);
+    WaitForSweepEnd();
     g_strPendingMAC = "M1";
     SendToWindow(Result("M1", RESULT_INVALID_PORT));
     ProcessEventsUntil([&] { return !boxes.boxes.empty(); }, 2000);
     EXPECT_EQ(boxes.Texts(), std::vector<std::string>{"Failed. Invalid port"});
     EXPECT_TRUE(g_strPendingMAC.empty());
 
+    // Which result is awaited is under test here, so the fences are replies, listed
+    // during a sweep of their own.
+    window->OnSearch();
     g_strPendingMAC = "M1";
     SendToWindow(Result("M2", RESULT_FAILED)); // another camera: nothing, and the wait ends
     SendToWindow(Result("M1", RESULT_LOGIN_FAILED));
-    g_strPendingMAC = "M3";
-    ProcessEventsFor(300);
+    PassReplyFence();
     EXPECT_EQ(boxes.boxes.size(), 1u);
+    EXPECT_TRUE(g_strPendingMAC.empty());
     g_strPendingMAC = "M3";
     SendToWindow(Result("M3", 0));
     SendToWindow(Result("M3", 6));
-    ProcessEventsFor(300);
+    PassReplyFence();
     EXPECT_EQ(boxes.boxes.size(), 1u);
+    EXPECT_TRUE(g_strPendingMAC.empty());
 }
 
 TEST_F(DiscoveryWindow, SavedSettingsReachTheCamera)
 {
     CamsimProcess camsim(CameraArgs(2));
     OpenWindow();
-    WaitForSweepEnd(*window);
+    WaitForSweepEnd(&camsim);
     ASSERT_EQ(window->RowCount(), 2);
 
     window->SendDeviceCommand(DISCOVERY_SET_CONFIG);
@@ -230,18 +357,21 @@ TEST_F(DiscoveryWindow, SavedSettingsReachTheCamera)
     SetEditText(*window, IDC_USER_ID, "admin");
     SetEditText(*window, IDC_HTTP_PORT, "70000"); // goes out cut to 16 bits
     window->SendDeviceCommand(DISCOVERY_SET_CONFIG);
-    ASSERT_TRUE(camsim.WaitForLog("set-config mac=" + mac, 2000));
+    EXPECT_EQ(g_strPendingMAC, mac);
+    ASSERT_TRUE(camsim.WaitForLog("set-config mac=" + mac + " user=admin ", 2000));
+    PassCamsimLogFence(camsim); // the command went out once
     EXPECT_EQ(camsim.CountLog("http=4464"), 1);
     EXPECT_EQ(camsim.CountLog("ip=10.77.1.77"), 1);
     DISCOVERY_DATA stored;
     window->m_devices.GetAt(1, stored);
     EXPECT_EQ(+stored.nType, DISCOVERY_SET_CONFIG);
     EXPECT_EQ(SlotText(stored.szIP), "10.77.1.77");
-    ProcessEventsFor(300);
+    // The camera's answer ends the wait, and a box for it would show in the same step.
+    ProcessEventsUntil([&] { return g_strPendingMAC.empty(); }, kFenceTimeoutMs);
     EXPECT_TRUE(g_strPendingMAC.empty());
     EXPECT_EQ(boxes.boxes.size(), 2u); // result 0 shows nothing
 
-    SearchAndWait();
+    SearchAndWait(&camsim);
     bool moved = false;
     for (int row = 0; row < window->RowCount(); ++row)
         moved = moved || (Cell(*window, row, 1) == mac && Cell(*window, row, 2) == "10.77.1.77");
@@ -265,7 +395,7 @@ TEST_F(DiscoveryWindow, RebootGoesToTheChosenRowsAfterConfirmation)
 {
     CamsimProcess camsim(CameraArgs(3));
     OpenWindow();
-    WaitForSweepEnd(*window);
+    WaitForSweepEnd(&camsim);
     ASSERT_EQ(window->RowCount(), 3);
     SetEditText(*window, IDC_PASSWORD, "vqxnt");
 
@@ -276,7 +406,7 @@ TEST_F(DiscoveryWindow, RebootGoesToTheChosenRowsAfterConfirmation)
     ASSERT_EQ(boxes.boxes.size(), 1u);
     EXPECT_EQ(boxes.Texts().back(), expected);
     EXPECT_EQ(boxes.boxes.back().icon, MessageIcon::Question);
-    ProcessEventsFor(200);
+    PassCamsimLogFence(camsim);
     EXPECT_EQ(camsim.CountLog("reboot mac="), 0);
 
     {
@@ -296,7 +426,7 @@ TEST_F(DiscoveryWindow, CommandWithoutASendSocketIsRefused)
 {
     static const AdapterEntry gone{"gone", "10.99.99.99"}; // an adapter that lost its address
     OpenWindow();
-    WaitForSweepEnd(*window);
+    WaitForSweepEnd();
     window->m_comboAdapter->addItem(QStringLiteral("gone : 10.99.99.99"), QVariant::fromValue(quintptr(&gone)));
     window->m_comboAdapter->setCurrentIndex(window->m_comboAdapter->count() - 1);
     window->OnSearch();
@@ -319,5 +449,9 @@ TEST_F(DiscoveryWindow, ClosingDuringASweepEndsCleanly)
     ASSERT_TRUE(window->IsSweepRunning());
     window.reset();
     EXPECT_FALSE(g_bSearching);
-    ProcessEventsFor(200);
+    // The events the window posted before it closed run before a call posted now.
+    bool served = false;
+    QMetaObject::invokeMethod(QCoreApplication::instance(), [&] { served = true; }, Qt::QueuedConnection);
+    ProcessEventsUntil([&] { return served; }, kFenceTimeoutMs);
+    EXPECT_TRUE(served);
 }

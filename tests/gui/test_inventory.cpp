@@ -2,20 +2,27 @@
 // window with the mouse where the user would use it.
 #include "tests/gui/GuiTest.h"
 
+#include <QElapsedTimer>
 #include <QHeaderView>
 #include <QLineEdit>
 #include <QRadioButton>
 #include <QTableWidget>
 #include <QTest>
 
+#include <cerrno>
+#include <chrono>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <map>
 #include <stdexcept>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include <stdlib.h>
+#include <sys/prctl.h>
+#include <sys/wait.h>
 
 namespace {
 
@@ -346,11 +353,15 @@ private:
 };
 
 // The desktop's launcher, xdg-open, replaced by one that writes down each address
-// it is asked to open; QDesktopServices still makes the call.
+// it is asked to open; QDesktopServices still makes the call. The launchers start
+// detached; while this lives, the test process takes them in as its children, so
+// that it can tell when every one of them has ended.
 class RecordedLauncher final {
 public:
     RecordedLauncher()
     {
+        if (::prctl(PR_SET_CHILD_SUBREAPER, 1) != 0)
+            throw std::runtime_error("cannot take in the launchers");
         char folder[] = "/tmp/lanscout-launcher-XXXXXX";
         if (!::mkdtemp(folder))
             throw std::runtime_error("cannot make the launcher's folder");
@@ -364,11 +375,33 @@ public:
     }
     ~RecordedLauncher()
     {
+        AwaitEveryLaunch();
+        ::prctl(PR_SET_CHILD_SUBREAPER, 0);
         qputenv("PATH", m_path);
         std::filesystem::remove_all(m_folder);
     }
     RecordedLauncher(const RecordedLauncher &) = delete;
     RecordedLauncher &operator=(const RecordedLauncher &) = delete;
+
+    // Fence: once no launcher is left, each one that was started has written its
+    // address down. False when one still runs after 10 s.
+    static bool AwaitEveryLaunch()
+    {
+        return Poll([] {
+            pid_t ended = 0;
+            while ((ended = ::waitpid(-1, nullptr, WNOHANG)) > 0) {
+            }
+            return ended < 0 && errno == ECHILD;
+        });
+    }
+
+    // Waits until the launchers have written down n addresses. The launchers run on
+    // their own, so the window's events are left alone meanwhile: serving them would
+    // let the first search start and lock the list.
+    bool AwaitOpened(std::size_t n) const
+    {
+        return Poll([&] { return Opened().size() >= n; });
+    }
 
     std::vector<std::string> Opened() const
     {
@@ -380,6 +413,15 @@ public:
     }
 
 private:
+    static bool Poll(const std::function<bool()> &done)
+    {
+        QElapsedTimer clock;
+        clock.start();
+        while (!done() && clock.elapsed() < 10000)
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        return done();
+    }
+
     std::string m_folder;
     std::string m_record;
     QByteArray m_path;
@@ -423,12 +465,16 @@ TEST_F(ExportAndWebPage, DoubleClickOpensTheCameraPageInTheBrowser)
     Arrive(plain);
     Arrive(secure);
     Arrive(other);
+    // Each launch is written down before the next click, so the addresses come in order.
     DoubleClick(0, 2);
+    EXPECT_TRUE(launcher.AwaitOpened(1));
     DoubleClick(1, 3);
+    EXPECT_TRUE(launcher.AwaitOpened(2));
     DoubleClick(2, 0); // the Index column opens nothing
     DoubleClick(2, 1);
     const std::vector<std::string> expected = {"http://10.77.0.10:80", "https://10.77.0.11",
                                                "http://10.77.0.12:8080"};
-    QTRY_COMPARE_WITH_TIMEOUT(launcher.Opened().size(), expected.size(), 10000);
+    EXPECT_TRUE(launcher.AwaitOpened(expected.size()));
+    ASSERT_TRUE(launcher.AwaitEveryLaunch()) << "a launcher did not end";
     EXPECT_EQ(launcher.Opened(), expected);
 }

@@ -1,6 +1,7 @@
 // What a sweep lists when the window thread falls behind: replies count by when they
 // reached the socket, the list has a ceiling against floods, and the send socket reads
 // nothing at all. Replies are forged on the lab's loopback by a plain socket.
+#include "discovery/Discovery.h"
 #include "discovery/UDPSocket.h"
 #include "platform/AsyncSocket.h"
 #include "platform/DebugOutput.h"
@@ -97,7 +98,7 @@ TEST_F(Sweep, RepliesCountByWhenTheyArrived)
 }
 
 // A flood of distinct forged replies fills the list to its ceiling and no further;
-// the window goes on and says how many it dropped.
+// the window goes on and, once the sweep's replies are handled, says how many it dropped.
 TEST_F(Sweep, ListStopsAtItsCeiling)
 {
     constexpr std::uint32_t kCeiling = 65536;
@@ -107,15 +108,24 @@ TEST_F(Sweep, ListStopsAtItsCeiling)
     window->OnSearch();
     for (std::uint32_t n = 0; n <= kCeiling; ++n) {
         forger.Send(Numbered(n));
-        if (n % 200 == 199)
-            QTest::qWait(1); // the kernel buffer holds a few hundred; the window drains it
+        if (n % 100 == 99)
+            std::this_thread::sleep_for(std::chrono::milliseconds(1)); // the socket's reader drains the kernel
     }
-    ASSERT_TRUE(WaitFor([&] { return !window->IsSweepRunning(); }, 60000));
-    SetDebugSink(previous);
+    // A result the window awaits, sent after the flood, is shown once every reply
+    // before it has been handled.
+    g_strPendingMAC = "02:FF:FF:FF:FF:FF";
+    DISCOVERY_DATA fence = CameraRecord(g_strPendingMAC, "");
+    fence.nType = DISCOVERY_SET_CONFIG;
+    fence.nResult = RESULT_FAILED;
+    forger.Send(fence);
+    ASSERT_TRUE(WaitFor([&] { return !messages.boxes.empty(); }, 120000)) << "the flood was not handled";
     EXPECT_EQ(window->RowCount(), int(kCeiling));
+    ASSERT_TRUE(WaitFor([&] { return !window->IsSweepRunning(); }, 60000));
+    window->OnSearch(); // the window goes on, and reports the last sweep
+    SetDebugSink(previous);
     EXPECT_EQ(debug, std::vector<std::string>{"1 replies dropped: the device list holds at most 65536 devices"});
-    SearchToEnd(); // and the window goes on
     EXPECT_EQ(window->RowCount(), 0);
+    ASSERT_TRUE(WaitFor([&] { return !window->IsSweepRunning(); }, 60000));
 }
 
 // The send socket never reads: it keeps no reader thread, and what reaches its port

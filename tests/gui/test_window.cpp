@@ -345,10 +345,10 @@ TEST_F(WaitBox, IgnoresEnterAndEscapeAndReturnsForTheNextSearch)
 
 TEST_F(WaitBox, ShowsDuringTheFirstSearchOnly)
 {
-    QTRY_VERIFY_WITH_TIMEOUT(window->m_pWaitDlg->isVisible(), 5000);
-    QTRY_VERIFY(!Get<QAbstractButton>(IDC_SEARCH)->isEnabled());
+    ASSERT_TRUE(WaitFor([&] { return window->m_pWaitDlg->isVisible(); }, 5000));
+    EXPECT_TRUE(WaitFor([&] { return !Get<QAbstractButton>(IDC_SEARCH)->isEnabled(); }, 5000));
     RunFirstSearchToEnd();
-    QTRY_VERIFY(!window->m_pWaitDlg->isVisible());
+    EXPECT_TRUE(WaitFor([&] { return !window->m_pWaitDlg->isVisible(); }, 15000));
     EXPECT_TRUE(Get<QAbstractButton>(IDC_SEARCH)->isEnabled());
 }
 

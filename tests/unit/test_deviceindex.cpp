@@ -28,6 +28,21 @@ TEST(DeviceIndex, ListedMeansSameMacAndSameIpNeitherEmpty)
     EXPECT_FALSE(index.Contains(Device("M3", "")));
 }
 
+// Texts come from the network, so a slot may hold any byte but a NUL, a line feed
+// included: where the MAC ends and the IP begins must never be in doubt.
+TEST(DeviceIndex, PairsThatJoinToTheSameBytesStayApart)
+{
+    CDeviceIndex index;
+    index.Add(Device("M1\n10.0.0.1", "10.0.0.2"));
+    EXPECT_TRUE(index.Contains(Device("M1\n10.0.0.1", "10.0.0.2")));
+    EXPECT_FALSE(index.Contains(Device("M1", "10.0.0.1\n10.0.0.2")));
+
+    index.Add(Device("M2", "10.0.0.3\n10.0.0.4"));
+    EXPECT_FALSE(index.Contains(Device("M2\n10.0.0.3", "10.0.0.4")));
+    index.Remove(Device("M2\n10.0.0.3", "10.0.0.4")); // another device: the listed one stays
+    EXPECT_TRUE(index.Contains(Device("M2", "10.0.0.3\n10.0.0.4")));
+}
+
 TEST(DeviceIndex, ReplacedRecordIsListedUnderItsNewAddressOnly)
 {
     CDeviceIndex index;
