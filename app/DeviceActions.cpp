@@ -4,6 +4,7 @@
 #include "app/Dialogs.h"
 #include "app/LanscoutDlg.h"
 #include "camapi/LoginCheck.h"
+#include "platform/Latin1Text.h"
 #include "platform/MessageBox.h"
 
 #include <QItemSelectionModel>
@@ -16,10 +17,6 @@ namespace {
 
 constexpr int kIpColumn = 2;
 
-std::string Latin1(const QString &text)
-{
-    return text.toLatin1().toStdString();
-}
 
 } // namespace
 

@@ -3,6 +3,7 @@
 #include "app/AppIcon.h"
 #include "app/Templates.h"
 #include "camapi/VantoHttpApi.h"
+#include "platform/Latin1Text.h"
 #include "platform/MessageBox.h"
 
 #include <QApplication>
@@ -52,7 +53,7 @@ constexpr std::size_t kMaxPasswordChars = 30;
 std::string EditText(const QWidget &dialog, int id)
 {
     const auto *edit = qobject_cast<const QLineEdit *>(GetDlgItem(dialog, id));
-    return edit ? edit->text().toLatin1().toStdString() : std::string();
+    return edit ? Latin1(edit->text()) : std::string();
 }
 
 } // namespace

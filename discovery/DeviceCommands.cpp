@@ -4,6 +4,7 @@
 #include "app/LanscoutDlg.h"
 #include "discovery/Discovery.h"
 #include "discovery/UDPSocket.h"
+#include "platform/Latin1Text.h"
 #include "platform/MessageBox.h"
 
 #include <QLineEdit>
@@ -14,10 +15,6 @@ namespace {
 
 constexpr std::chrono::milliseconds kCommandSpacing{10};
 
-std::string Latin1(const QString &text)
-{
-    return text.toLatin1().toStdString();
-}
 
 std::string WithoutSpaces(std::string text)
 {

@@ -1,18 +1,10 @@
 // The details panel: the settings of the device clicked last.
 #include "app/LanscoutDlg.h"
+#include "platform/Latin1Text.h"
 
 #include <QLineEdit>
 
 std::string g_strSelectedMAC;
-
-namespace {
-
-QString Latin1(const std::string &text)
-{
-    return QString::fromLatin1(text.c_str());
-}
-
-} // namespace
 
 void CLanscoutDlg::SetAddressEditsEnabled(bool enabled)
 {

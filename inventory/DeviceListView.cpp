@@ -1,5 +1,6 @@
 // The device list view: one row per device-list record, in the same order.
 #include "app/LanscoutDlg.h"
+#include "platform/Latin1Text.h"
 
 #include <QHeaderView>
 #include <QItemSelectionModel>
@@ -111,7 +112,7 @@ int CLanscoutDlg::SortDeviceList(int column, bool ascending)
         if (column == 0)
             m_listDevices->item(i, 0)->setData(kStateImageRole, m_bCheckAll ? 2 : 1);
         else
-            item.strKey = m_listDevices->item(i, column)->text().toLatin1().toStdString();
+            item.strKey = Latin1(m_listDevices->item(i, column)->text());
         item.selected = i == m_nSelectedIndex;
         item.highlighted = m_listDevices->selectionModel()->isRowSelected(i, QModelIndex());
         for (int k = 0; k < m_nColumnCount; ++k)

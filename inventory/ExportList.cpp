@@ -1,5 +1,6 @@
 // The list as a text file, and a camera's web page in the browser.
 #include "app/LanscoutDlg.h"
+#include "platform/Latin1Text.h"
 #include "platform/Launcher.h"
 #include "platform/MessageBox.h"
 
@@ -20,7 +21,7 @@ constexpr int kIndexColumn = 0;
 std::string CellBytes(const QTableWidget &list, int row, int column)
 {
     const QTableWidgetItem *cell = list.item(row, column);
-    return cell ? cell->text().toLatin1().toStdString() : std::string();
+    return cell ? Latin1(cell->text()) : std::string();
 }
 
 // The user would otherwise look for a list that is not there, or not whole.

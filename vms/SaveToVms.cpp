@@ -4,17 +4,13 @@
 #include "app/Dialogs.h"
 #include "app/LanscoutDlg.h"
 #include "camapi/LoginCheck.h"
+#include "platform/Latin1Text.h"
 #include "platform/MessageBox.h"
 #include "vms/VantoRegistry.h"
 
 #include <QLineEdit>
 
 namespace {
-
-std::string Latin1(const QString &text)
-{
-    return text.toLatin1().toStdString();
-}
 
 struct HandOver {
     std::string ip;
