@@ -1,10 +1,12 @@
 # make demo  - install what is missing, build, and open Lanscout on simulated cameras
 # make test  - install what is missing, build, and run every test
+# make package - build lanscout_<version>_<arch>.deb in $(BUILD)
+# make install [PREFIX=/usr/local] [DESTDIR=...] - install the package's files
 BUILD ?= build
 BUILD_TYPE ?= RelWithDebInfo
 CMAKE_ARGS ?=
 
-.PHONY: all deps configure build test demo screenshot clean fuzz
+.PHONY: all deps configure build test demo screenshot clean fuzz package install
 
 all: build
 
@@ -19,6 +21,14 @@ build: configure
 
 test: build
 	cd $(BUILD) && ctest --output-on-failure --timeout 600 -j2
+
+package: build
+	rm -f $(BUILD)/lanscout_*.deb
+	cd $(BUILD) && cpack -G DEB
+
+PREFIX ?= /usr/local
+install: build
+	cmake --install $(BUILD) --prefix $(PREFIX)
 
 demo: build
 	bash scripts/demo.sh $(BUILD)

@@ -11,6 +11,7 @@ packages=(
   iproute2 util-linux
   xvfb xauth x11-utils xdotool imagemagick
   at-spi2-core python3-pyatspi dbus
+  dpkg-dev lintian desktop-file-utils appstream man-db adduser passwd
 )
 
 missing=()

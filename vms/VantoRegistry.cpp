@@ -407,9 +407,14 @@ std::string RegistryKeyFolder(unsigned index, RegistryHive hive)
     return LocateKey(RegistryRoot(), hiveName, RegistryKeyPath(index)).folders.back();
 }
 
+// In a store shared through its group (set-group-ID, as the package makes it), a new key
+// keeps the bit it inherited, so everything below stays in the store's group.
 int CKeySecurity::ApplyToKey(const std::string &folder) const
 {
-    return chmod(folder.c_str(), KeyFolderMode()) == 0 ? 0 : errno;
+    struct stat status {};
+    if (stat(folder.c_str(), &status) != 0)
+        return errno;
+    return chmod(folder.c_str(), KeyFolderMode() | (status.st_mode & S_ISGID)) == 0 ? 0 : errno;
 }
 
 CVantoRegistry::CVantoRegistry(unsigned keyIndex, std::uint32_t access, RegistryHive hive) : m_access(access)

@@ -57,9 +57,13 @@ TEST(FileVersion, FileWithoutVersionGivesMinusOnes)
     std::remove(path);
 }
 
+// The project's version is the only place the version is written: the stamp follows it.
 TEST(FileVersion, ReadsTheStampOfABuiltProgram)
 {
     CFileVersion version;
     version.Load(LANSCOUT_EXECUTABLE);
+    EXPECT_EQ(version.Major(), LANSCOUT_VERSION_MAJOR);
+    EXPECT_EQ(version.Minor(), LANSCOUT_VERSION_MINOR);
+    EXPECT_EQ(version.Build(), LANSCOUT_VERSION_BUILD);
     EXPECT_STREQ(version.GetText(), "11.00.0104");
 }

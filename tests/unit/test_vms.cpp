@@ -228,6 +228,17 @@ TEST_F(Registry, NewKeyIsOpenToEveryoneDespiteTheUmask)
     EXPECT_EQ(ModeOf(ValuesPath()), 0666u);
 }
 
+TEST_F(Registry, NewKeyInAGroupSharedStoreStaysInTheStoresGroup)
+{
+    ASSERT_EQ(mkdir(m_root.c_str(), 0700), 0);
+    ASSERT_EQ(chmod(m_root.c_str(), 02775), 0);
+    CVantoRegistry registry(REG_KEY_TEMP_SETTINGS);
+    ASSERT_EQ(registry.WriteDword("IPCameraNeedSaveToHalvex", 1), ERROR_SUCCESS);
+    EXPECT_EQ(ModeOf(m_root), 02775u) << "the store itself is left as it was made";
+    for (const std::string &key : {Hive(), KeyFolder()})
+        EXPECT_EQ(ModeOf(key), 02777u) << key;
+}
+
 TEST_F(Registry, ExistingKeyKeepsItsModesOwnerAndValues)
 {
     fs::create_directories(KeyFolder());
