@@ -2,7 +2,7 @@
 
 #include "app/AppIcon.h"
 #include "app/Templates.h"
-#include "camapi/VantoHttpApi.h"
+#include "camapi/PasswordChange.h"
 #include "platform/Latin1Text.h"
 #include "platform/MessageBox.h"
 
@@ -47,9 +47,6 @@ void CModalDlg::keyPressEvent(QKeyEvent *event)
 
 namespace {
 
-constexpr std::size_t kMinPasswordChars = 8;
-constexpr std::size_t kMaxPasswordChars = 30;
-
 std::string EditText(const QWidget &dialog, int id)
 {
     const auto *edit = qobject_cast<const QLineEdit *>(GetDlgItem(dialog, id));
@@ -74,18 +71,11 @@ void CChangePwdDlg::OnApply()
 {
     const std::string newPassword = EditText(*this, IDC_NEW_PASSWORD);
     const std::string confirmation = EditText(*this, IDC_CONFIRM_PASSWORD);
-    if (newPassword.size() < kMinPasswordChars || newPassword.size() > kMaxPasswordChars) {
-        ShowMessage("Password must be 8 to 30 characters!");
+    if (const char *problem = NewPasswordProblem(newPassword, confirmation)) {
+        ShowMessage(problem);
         return;
     }
-    if (confirmation != newPassword) {
-        ShowMessage("Please confirm your input passwords are identical!");
-        return;
-    }
-    CVantoHttpApi api;
-    api.SetHost(m_strIP, 80);
-    api.SetCredentials(m_strUserID, m_strPassword);
-    const API_RESULT result = api.ChangePassword(newPassword);
+    const API_RESULT result = ChangeCameraPassword(m_strIP, m_strUserID, m_strPassword, newPassword);
     if (result.nCode != API_SUCCESS) {
         ShowMessage(result.strMessage);
         return;

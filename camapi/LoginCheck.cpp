@@ -1,12 +1,11 @@
 #include "camapi/LoginCheck.h"
 
-#include "camapi/VantoHttpApi.h"
+#include "camapi/PasswordChange.h"
 #include "platform/DebugOutput.h"
 #include "platform/MessageBox.h"
 
 namespace {
 
-constexpr std::uint16_t kCameraHttpPort = 80;
 constexpr int kCodecToReplace = 3;
 constexpr int kReplacementCodec = 1;
 
