@@ -1,6 +1,6 @@
 #pragma once
 // The main window: the adapter selector, the device list, the details panel and the
-// credentials; owner of the discovery sockets, the device list and the wait dialog.
+// credentials; owner of the discovery session, the device list and the wait dialog.
 
 #include "discovery/DiscoveryData.h"
 #include "discovery/DiscoverySession.h"

@@ -103,11 +103,19 @@ public:
 
 class Session : public ::testing::Test {
 protected:
-    void Open()
+    static void Open(CDiscoverySession &s)
     {
-        const SocketFailures failures = session.Open();
+        const SocketFailures failures = s.Open();
         ASSERT_FALSE(failures.Any()) << failures.receiveError << " " << failures.sendError;
-        ASSERT_TRUE(session.OpenSendSocket(CamsimProcess::ToolAddress()));
+        ASSERT_TRUE(s.OpenSendSocket(CamsimProcess::ToolAddress()));
+    }
+
+    // Opens the session on the short clock and runs a sweep to its end.
+    void SweepToEnd()
+    {
+        Open(sweeping);
+        sweeping.BeginSweep();
+        sweeping.RunSweep();
     }
 
     // Awaits a result for a camera nobody plays and forges it: once it is settled, every
@@ -125,18 +133,21 @@ protected:
 
     // The same through camsim, which answers in order from one socket: a wrong login
     // for camera 1.
-    void PassCamsimFence()
+    static void PassCamsimFence(CDiscoverySession &s)
     {
         const std::string mac = GeneratedMac(1);
-        ASSERT_TRUE(session.SendSetConfig(AsData(lab::Command(lab::kSetConfig, mac, "fence", ""))));
-        ASSERT_TRUE(session.HandleDatagramsUntil([&] { return session.AwaitedSetConfigResults() == 0; }, kFenceTimeout));
-        ASSERT_EQ(session.TakeSetConfigResult(mac), RESULT_LOGIN_FAILED);
+        ASSERT_TRUE(s.SendSetConfig(AsData(lab::Command(lab::kSetConfig, mac, "fence", ""))));
+        ASSERT_TRUE(s.HandleDatagramsUntil([&] { return s.AwaitedSetConfigResults() == 0; }, kFenceTimeout));
+        ASSERT_EQ(s.TakeSetConfigResult(mac), RESULT_LOGIN_FAILED);
     }
 
     CDeviceCollection listed;
     CountingClock counting;
+    ShortClock shortClock;
     Forger forger;
+    // Each test opens one of the two.
     CDiscoverySession session{listed, counting};
+    CDiscoverySession sweeping{listed, shortClock};
 };
 
 } // namespace
@@ -146,7 +157,7 @@ protected:
 // session, and only what reached the socket during the sweep.
 TEST_F(Session, RepliesAreListedByTheWindowsRules)
 {
-    Open();
+    Open(session);
     forger.Send(RecordOf(lab::kReply, "M0", "10.0.0.99")); // before the sweep
     ASSERT_TRUE(session.WaitForDatagram(kFenceTimeout)); // it has reached the socket
     session.BeginSweep();
@@ -182,14 +193,8 @@ TEST_F(Session, SweepListsEachCameraOnceInAnswerOrder)
 {
     CamsimProcess camsim({"--cameras", "5", "--first-ip", CamsimProcess::FirstCameraAddress(), "--repeat", "2",
                           "--malformed"});
-    ShortClock clock;
-    CDiscoverySession sweeping{listed, clock};
-    ASSERT_FALSE(sweeping.Open().Any());
-    ASSERT_TRUE(sweeping.OpenSendSocket(CamsimProcess::ToolAddress()));
-    sweeping.BeginSweep();
-    sweeping.RunSweep();
-    ASSERT_TRUE(sweeping.SendSetConfig(AsData(lab::Command(lab::kSetConfig, GeneratedMac(1), "fence", ""))));
-    ASSERT_TRUE(sweeping.HandleDatagramsUntil([&] { return sweeping.AwaitedSetConfigResults() == 0; }, kFenceTimeout));
+    SweepToEnd();
+    PassCamsimFence(sweeping);
 
     EXPECT_EQ(camsim.CountLog("recv search"), CDiscoverySession::kSearchSends);
     std::vector<std::string> expected;
@@ -206,11 +211,11 @@ TEST_F(Session, SweepListsEachCameraOnceInAnswerOrder)
 TEST_F(Session, CameraAnsweringAfterTheSweepIsNotListed)
 {
     CamsimProcess camsim({"--cameras", "1", "--first-ip", CamsimProcess::FirstCameraAddress(), "--late-ms", "300"});
-    Open();
+    Open(session);
     session.BeginSweep();
     session.RunSweep(); // the counting clock does not wait: the sweep is over at once
     ASSERT_TRUE(camsim.WaitForLog(" reply mac=", 5000, CDiscoverySession::kSearchSends)); // answered, late
-    PassCamsimFence();
+    PassCamsimFence(session);
     EXPECT_TRUE(listed.Devices().empty());
 }
 
@@ -220,7 +225,7 @@ TEST_F(Session, CameraAnsweringAfterTheSweepIsNotListed)
 TEST_F(Session, SweepPacingAndStop)
 {
     CamsimProcess camsim({"--cameras", "1", "--first-ip", CamsimProcess::FirstCameraAddress()});
-    Open();
+    Open(session);
     const struct {
         int stopAt;
         int sends;
@@ -236,7 +241,7 @@ TEST_F(Session, SweepPacingAndStop)
         for (int sent = 1; sent <= c.sends; ++sent)
             expected.emplace_back(sent, CDiscoverySession::kSearchPause);
         EXPECT_EQ(counting.pauses, expected);
-        PassCamsimFence(); // camsim handles requests in order: the searches came before
+        PassCamsimFence(session); // camsim handles requests in order: the searches came before
         EXPECT_EQ(camsim.CountLog("recv search") - searchesBefore, c.sends);
     }
 }
@@ -247,12 +252,7 @@ TEST_F(Session, SweepPacingAndStop)
 TEST_F(Session, SetConfigResultsAreMatchedByMac)
 {
     CamsimProcess camsim({"--cameras", "3", "--first-ip", CamsimProcess::FirstCameraAddress()});
-    ShortClock clock;
-    CDiscoverySession sweeping{listed, clock};
-    ASSERT_FALSE(sweeping.Open().Any());
-    ASSERT_TRUE(sweeping.OpenSendSocket(CamsimProcess::ToolAddress()));
-    sweeping.BeginSweep();
-    sweeping.RunSweep();
+    SweepToEnd();
     ASSERT_TRUE(sweeping.HandleDatagramsUntil([&] { return listed.Devices().size() >= 3; }, kFenceTimeout));
     const std::vector<DISCOVERY_DATA> cameras = listed.Devices();
 
