@@ -255,17 +255,9 @@ bool CLanscoutDlg::event(QEvent *event)
 void CLanscoutDlg::OnDestroyWindow()
 {
     // The receive socket first: nothing may arrive while the search worker winds down.
-    if (m_pRecvSocket)
-        m_pRecvSocket->Close();
+    m_session.CloseReceiveSocket();
     StopSweep();
     ReportDroppedReplies();
-    if (m_pRecvSocket) {
-        m_pRecvSocket->Close();
-        m_pRecvSocket.reset();
-    }
-    if (m_pSendSocket) {
-        m_pSendSocket->Close();
-        m_pSendSocket.reset();
-    }
+    m_session.Close();
     m_pWaitDlg.reset();
 }

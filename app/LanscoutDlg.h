@@ -1,8 +1,9 @@
 #pragma once
 // The main window: the adapter selector, the device list, the details panel and the
-// credentials; owner of the discovery sockets, the device list and the wait dialog.
+// credentials; owner of the discovery session, the device list and the wait dialog.
 
 #include "discovery/DiscoveryData.h"
+#include "discovery/DiscoverySession.h"
 #include "inventory/DeviceIndex.h"
 #include "inventory/ListMox.h"
 
@@ -10,19 +11,14 @@
 #include <QIcon>
 
 #include <atomic>
-#include <chrono>
-#include <climits>
-#include <condition_variable>
 #include <cstdint>
 #include <functional>
-#include <mutex>
 #include <thread>
 #include <memory>
 #include <string>
+#include <vector>
 
 class CModalDlg;
-class CUDPSendSocket;
-class CUDPSocket;
 class QComboBox;
 class QLineEdit;
 class QTableWidget;
@@ -56,7 +52,8 @@ enum ControlIds {
     IDC_ADAPTER = 1029,
 };
 
-class CLanscoutDlg final : public QDialog {
+// Lists a discovery session's replies in the device list and its view.
+class CLanscoutDlg final : public QDialog, private IDeviceListing {
     Q_OBJECT
     Q_DISABLE_COPY_MOVE(CLanscoutDlg)
 
@@ -74,7 +71,7 @@ public:
 
     // Device list view.
     void InitDeviceColumns();
-    bool IsDeviceListed(const DISCOVERY_DATA &record) const;
+    bool IsDeviceListed(const DISCOVERY_DATA &record) const override;
     void AddDeviceRow(const DISCOVERY_DATA &record);
     void OnColumnClick(int column);
     int SortDeviceList(int column, bool ascending);
@@ -96,7 +93,6 @@ public:
     void RunSearchSweep();
     void EnableSearchControls(bool enable);
     int OnUdpReceive();
-    bool ArrivedDuringSweep(std::chrono::steady_clock::time_point arrival) const;
     void SendDeviceCommand(std::int32_t type);
     // True while a search worker has not yet finished.
     bool IsSweepRunning() const { return m_bSweepRunning; }
@@ -131,8 +127,6 @@ public:
     QIcon m_hIcon;
     std::int32_t m_nSelectedIndex = -1;
     std::int32_t m_nColumnCount = 0;
-    std::unique_ptr<CUDPSendSocket> m_pSendSocket;
-    std::unique_ptr<CUDPSocket> m_pRecvSocket;
     CListMox<DISCOVERY_DATA> m_devices;
     CDeviceIndex m_listedDevices; // beside m_devices, for the duplicate test
     QTableWidget *m_listDevices = nullptr;
@@ -146,6 +140,8 @@ public:
     QLineEdit *m_editDeviceInfo = nullptr;
     QComboBox *m_comboAdapter = nullptr;
     std::unique_ptr<CModalDlg> m_pWaitDlg;
+    // The discovery sockets, the sweep's timing and its replies' rules.
+    CDiscoverySession m_session{*this};
 
 protected:
     bool event(QEvent *event) override;
@@ -179,29 +175,21 @@ private:
 
     // Runs fn on the window thread and waits for it, unless the window is closing.
     void CallOnWindowThread(const std::function<void()> &fn);
-    // Sleeps, or returns early when the window is closing.
-    void SweepPause(std::chrono::milliseconds pause);
     void StopSweep();
-    void FillCommandCredentials(DISCOVERY_DATA &record) const;
-    void ListDevice(const DISCOVERY_DATA &record);
+    CommandLogin CommandCredentials() const;
+    NetworkSettings PanelSettings() const;
+    std::size_t ListedDeviceCount() const override;
+    void ListDevice(const DISCOVERY_DATA &record) override;
     void ReportDroppedReplies();
-    std::string ChosenRowsText(std::int32_t type) const;
+    // The records of the rows that count as chosen, in row order.
+    std::vector<DISCOVERY_DATA> ChosenRecords() const;
+    static std::string ChosenRowsText(std::int32_t type, const std::vector<DISCOVERY_DATA> &chosen);
 
     bool m_bCreated = false;
     bool m_bEnded = false;
 
-    // The running or last sweep: replies that arrived in between are listed. The end
-    // is written by the worker, in steady-clock nanoseconds; kSweepOpen while it runs.
-    static constexpr std::int64_t kSweepOpen = INT64_MAX;
-    std::chrono::steady_clock::time_point m_sweepStart = std::chrono::steady_clock::time_point::max();
-    std::atomic<std::int64_t> m_sweepEndNs{kSweepOpen};
-    std::uint64_t m_nDroppedReplies = 0;
-
     std::thread m_searchThread;
     std::atomic<bool> m_bSweepRunning{false};
-    std::atomic<bool> m_bStopSweep{false};
-    std::mutex m_sweepLock;
-    std::condition_variable m_sweepWake;
 };
 
 extern std::string g_strSelectedMAC;

@@ -3,18 +3,12 @@
 // and credentials replaced, so it names the camera by the MAC the camera reported.
 #include "app/LanscoutDlg.h"
 #include "discovery/Discovery.h"
-#include "discovery/UDPSocket.h"
 #include "platform/Latin1Text.h"
 #include "platform/MessageBox.h"
 
 #include <QLineEdit>
 
-#include <cstdio>
-
 namespace {
-
-constexpr std::chrono::milliseconds kCommandSpacing{10};
-
 
 std::string WithoutSpaces(std::string text)
 {
@@ -30,22 +24,48 @@ bool IsChosen(int checkMark)
 
 } // namespace
 
-void CLanscoutDlg::FillCommandCredentials(DISCOVERY_DATA &record) const
+CommandLogin CLanscoutDlg::CommandCredentials() const
 {
-    FillCredentialBlock(record, Latin1(m_editUserID->text()), Latin1(m_editPassword->text()));
+    return {Latin1(m_editUserID->text()), Latin1(m_editPassword->text())};
 }
 
-std::string CLanscoutDlg::ChosenRowsText(std::int32_t type) const
+// The details panel's values; each port goes out cut to its low 16 bits.
+NetworkSettings CLanscoutDlg::PanelSettings() const
 {
-    std::string text = type == DISCOVERY_REBOOT ? "Check the IP and MAC on \"Reboot\"\n\n"
-                                                : "Check the IP and MAC on \"Factory Reset\"\n\n";
+    NetworkSettings settings;
+    settings.ipMode = m_nIpMode;
+    settings.ip = Latin1(m_editIP->text());
+    settings.subnetMask = Latin1(m_editSubnetMask->text());
+    settings.gateway = Latin1(m_editGateway->text());
+    settings.dns = Latin1(m_editDNS->text());
+    settings.httpPort = std::uint16_t(m_nHttpPort);
+    settings.dataPort = std::uint16_t(m_nDataPort);
+    settings.rtspPort = std::uint16_t(m_nRtspPort);
+    settings.audioRecvPort = std::uint16_t(m_nAudioRxPort);
+    settings.audioSendPort = std::uint16_t(m_nAudioTxPort);
+    settings.https = m_bHttps;
+    return settings;
+}
+
+std::vector<DISCOVERY_DATA> CLanscoutDlg::ChosenRecords() const
+{
+    std::vector<DISCOVERY_DATA> chosen;
     for (int i = 0; i < RowCount(); ++i) {
         if (!IsChosen(GetCheckMark(i)))
             continue;
         DISCOVERY_DATA record;
         m_devices.GetAt(std::uint32_t(i), record);
-        text += "IP : " + SlotText(record.szIP) + " / MAC : " + SlotText(record.szMAC) + "\n";
+        chosen.push_back(record);
     }
+    return chosen;
+}
+
+std::string CLanscoutDlg::ChosenRowsText(std::int32_t type, const std::vector<DISCOVERY_DATA> &chosen)
+{
+    std::string text = type == DISCOVERY_REBOOT ? "Check the IP and MAC on \"Reboot\"\n\n"
+                                                : "Check the IP and MAC on \"Factory Reset\"\n\n";
+    for (const DISCOVERY_DATA &record : chosen)
+        text += "IP : " + SlotText(record.szIP) + " / MAC : " + SlotText(record.szMAC) + "\n";
     return text;
 }
 
@@ -61,57 +81,29 @@ void CLanscoutDlg::SendDeviceCommand(std::int32_t type)
         return;
     }
     // The last search had no adapter or could not bind: say so rather than pretend to send.
-    if (!m_pSendSocket || !m_pSendSocket->IsOpen()) {
+    if (!m_session.CanSend()) {
         ShowMessage("Failed to create send socket.");
         return;
     }
     if (type == DISCOVERY_SET_CONFIG) {
-        DISCOVERY_DATA record;
-        m_devices.GetAt(std::uint32_t(m_nSelectedIndex), record);
-        record.nType = type;
-        FillCommandCredentials(record);
-        record.nIPMode = m_nIpMode;
-        WriteSlotText(record.szDNS, Latin1(m_editDNS->text()), ADDRESS_MAX_CHARS);
-        WriteSlotText(record.szGateway, Latin1(m_editGateway->text()), ADDRESS_MAX_CHARS);
-        WriteSlotText(record.szSubnetMask, Latin1(m_editSubnetMask->text()), ADDRESS_MAX_CHARS);
-        WriteSlotText(record.szIP, Latin1(m_editIP->text()), ADDRESS_MAX_CHARS);
-        record.wHttpPort = std::uint16_t(m_nHttpPort);
-        record.wDataPort = std::uint16_t(m_nDataPort);
-        record.wRtspPort = std::uint16_t(m_nRtspPort);
-        record.wAudioRecvPort = std::uint16_t(m_nAudioRxPort);
-        record.wAudioSendPort = std::uint16_t(m_nAudioTxPort);
-        record.bHttps = m_bHttps;
-        g_strPendingMAC = g_strSelectedMAC;
         DISCOVERY_DATA stored;
         m_devices.GetAt(std::uint32_t(m_nSelectedIndex), stored);
+        const DISCOVERY_DATA record = MakeSetConfigCommand(stored, PanelSettings(), CommandCredentials());
+        g_strPendingMAC = g_strSelectedMAC;
         if (m_devices.SetAt(std::uint32_t(m_nSelectedIndex), record)) {
             m_listedDevices.Remove(stored);
             m_listedDevices.Add(record);
         }
-        m_pSendSocket->EnableBroadcast();
-        m_pSendSocket->SendRecord(record);
+        m_session.SendCommand(record);
         return;
     }
 
-    const int rows = RowCount();
-    bool anyChosen = false;
-    for (int i = 0; i < rows; ++i)
-        anyChosen = anyChosen || IsChosen(GetCheckMark(i));
-    if (!anyChosen) {
+    const std::vector<DISCOVERY_DATA> chosen = ChosenRecords();
+    if (chosen.empty()) {
         ShowMessage("Not Checked");
         return;
     }
-    if (ShowMessage(ChosenRowsText(type), MessageButtons::YesNo) != IDYES)
+    if (ShowMessage(ChosenRowsText(type, chosen), MessageButtons::YesNo) != IDYES)
         return;
-    for (int i = 0; i < rows; ++i) {
-        if (!IsChosen(GetCheckMark(i)))
-            continue;
-        DISCOVERY_DATA record;
-        m_devices.GetAt(std::uint32_t(i), record);
-        record.nType = type;
-        FillCommandCredentials(record);
-        m_pSendSocket->EnableBroadcast();
-        m_pSendSocket->SendRecord(record);
-        std::this_thread::sleep_for(kCommandSpacing);
-    }
+    m_session.SendToEach(type, chosen, CommandCredentials());
 }

@@ -1,8 +1,8 @@
-// The main window's discovery operations: sockets, the search sweep and the replies.
+// The main window's discovery operations: sockets, the search sweep and the replies,
+// carried out by the window's discovery session.
 #include "app/Dialogs.h"
 #include "app/LanscoutDlg.h"
 #include "discovery/Discovery.h"
-#include "discovery/ReplyDispatch.h"
 #include "discovery/UDPSocket.h"
 #include "platform/Adapters.h"
 #include "platform/DebugOutput.h"
@@ -13,18 +13,10 @@
 #include <QCoreApplication>
 #include <QThread>
 
-#include <cerrno>
-#include <cstdio>
-
 std::atomic<bool> g_bSearching{false};
 std::string g_strPendingMAC;
 
 namespace {
-
-constexpr int kSearchSends = 5;
-// A flood of forged replies must not exhaust memory: later replies of a sweep are dropped.
-constexpr std::uint32_t kMaxListedDevices = 65536;
-constexpr std::chrono::milliseconds kSearchPause{1000};
 
 // The controls a sweep locks, in the order it locks them.
 constexpr int kSearchControls[] = {IDC_SEARCH, IDC_DEVICE_LIST, IDC_SAVE, IDC_REBOOT, IDC_FACTORY_RESET,
@@ -36,23 +28,14 @@ constexpr int kSearchControls[] = {IDC_SEARCH, IDC_DEVICE_LIST, IDC_SAVE, IDC_RE
 
 void CLanscoutDlg::CreateSockets()
 {
-    m_pRecvSocket.reset();
-    m_pRecvSocket = std::make_unique<CUDPSocket>();
-    m_pRecvSocket->SetNotifyWindow(this);
-    bool failed = false;
-    if (!m_pRecvSocket->Create(DISCOVERY_RECV_PORT)) {
+    auto receiver = std::make_unique<CUDPSocket>();
+    receiver->SetNotifyWindow(this);
+    const SocketFailures failures = m_session.Open(std::move(receiver));
+    if (failures.receiveError != 0)
         ShowMessage("Failed to create socket, please check if the utility already running.");
-        m_pRecvSocket.reset();
-        failed = true;
-    }
-    m_pSendSocket = std::make_unique<CUDPSendSocket>();
-    m_pSendSocket->SetNotifyWindow(this);
-    if (!m_pSendSocket->Create(DISCOVERY_SEND_PORT)) {
+    if (failures.sendError != 0)
         ShowMessage("Failed to create send socket.");
-        m_pSendSocket.reset();
-        failed = true;
-    }
-    if (failed) {
+    if (failures.Any()) {
         EndDialog(IDCANCEL);
         return;
     }
@@ -66,8 +49,7 @@ void CLanscoutDlg::OnSearch()
     if (g_bSearching.exchange(true))
         return; // a running sweep keeps its list, socket and wait box
     ReportDroppedReplies(); // the last sweep's, backlog included
-    m_sweepStart = std::chrono::steady_clock::now();
-    m_sweepEndNs = kSweepOpen;
+    m_session.BeginSweep();
     ClearDetails();
     m_nSelectedIndex = -1;
     m_devices.RemoveAll();
@@ -76,18 +58,15 @@ void CLanscoutDlg::OnSearch()
     if (m_searchThread.joinable())
         m_searchThread.join(); // the last sweep has already cleared the flag: it is ending
 
-    m_pSendSocket.reset();
-    m_pSendSocket = std::make_unique<CUDPSendSocket>();
-    m_pSendSocket->SetNotifyWindow(this);
+    m_session.CloseSendSocket();
     const QVariant item = m_comboAdapter->currentData();
     const auto *adapter = item.isValid() ? reinterpret_cast<const AdapterEntry *>(item.value<quintptr>()) : nullptr;
-    if (adapter && !adapter->address.empty() && !m_pSendSocket->Create(DISCOVERY_SEND_PORT, adapter->address.c_str())) {
-        m_pSendSocket.reset();
+    if (adapter && !adapter->address.empty() && !m_session.OpenSendSocket(adapter->address)) {
+        m_session.EndSweep(); // no sweep runs, so no reply belongs to one
         g_bSearching = false;
         return;
     }
     // Without an adapter the sweep still runs its course; its sends go nowhere.
-    m_bStopSweep = false;
     m_bSweepRunning = true;
     m_searchThread = std::thread(&CLanscoutDlg::SearchThreadProc, this);
 }
@@ -103,16 +82,7 @@ void CLanscoutDlg::RunSearchSweep()
 {
     CallOnWindowThread([this] { m_pWaitDlg->CentreAndShow(); });
     CallOnWindowThread([this] { EnableSearchControls(false); });
-    const DISCOVERY_DATA search = MakeSearchRecord();
-    CUDPSendSocket *socket = m_pSendSocket.get();
-    if (socket)
-        socket->EnableBroadcast();
-    for (int i = 0; i < kSearchSends && !m_bStopSweep; ++i) {
-        if (socket)
-            socket->SendRecord(search);
-        SweepPause(kSearchPause);
-    }
-    m_sweepEndNs = std::chrono::steady_clock::now().time_since_epoch().count();
+    m_session.RunSweep();
     CallOnWindowThread([this] { m_pWaitDlg->close(); });
     CallOnWindowThread([this] { EnableSearchControls(true); });
     g_bSearching = false;
@@ -121,14 +91,8 @@ void CLanscoutDlg::RunSearchSweep()
 
 void CLanscoutDlg::CallOnWindowThread(const std::function<void()> &fn)
 {
-    if (!m_bStopSweep)
+    if (!m_session.IsSweepStopped())
         QMetaObject::invokeMethod(this, fn, Qt::BlockingQueuedConnection);
-}
-
-void CLanscoutDlg::SweepPause(std::chrono::milliseconds pause)
-{
-    std::unique_lock lock(m_sweepLock);
-    m_sweepWake.wait_for(lock, pause, [this] { return m_bStopSweep.load(); });
 }
 
 // Closing the window during a sweep ends the worker early; the window thread keeps
@@ -137,11 +101,7 @@ void CLanscoutDlg::StopSweep()
 {
     if (!m_searchThread.joinable())
         return;
-    {
-        std::lock_guard lock(m_sweepLock);
-        m_bStopSweep = true;
-    }
-    m_sweepWake.notify_all();
+    m_session.StopSweep();
     while (m_bSweepRunning) {
         QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
         QThread::msleep(1);
@@ -157,27 +117,16 @@ void CLanscoutDlg::EnableSearchControls(bool enable)
 
 int CLanscoutDlg::OnUdpReceive()
 {
-    char datagram[DISCOVERY_DATA_SIZE];
-    std::string address;
-    unsigned port = 0;
-    const int received = m_pRecvSocket->ReceiveFrom(datagram, int(sizeof datagram), address, port);
-    if (received < 0 && m_pRecvSocket->GetLastError() == EMSGSIZE)
-        return 0; // longer than a record: no camera sent it, and one packet must not deafen us
-    if (received < 0) {
-        m_pRecvSocket->Close();
+    const HandledDatagram handled = m_session.HandleDatagram();
+    switch (handled.kind) {
+    case HandledDatagram::Kind::ReadFailed:
         ShowMessage("recevie error!!! [Clsoe Socket]");
-        return 0;
-    }
-    DISCOVERY_DATA record = ZeroRecord();
-    switch (ClassifyDatagram(datagram, std::size_t(received), record)) {
-    case DatagramKind::Reply:
-        if (ArrivedDuringSweep(m_pRecvSocket->LastArrival()) && !IsDeviceListed(record))
-            ListDevice(record);
         break;
-    case DatagramKind::SetConfigResult: {
-        const bool awaited = SlotText(record.szMAC) == g_strPendingMAC;
+    case HandledDatagram::Kind::SetConfigResult: {
+        // The window awaits one result at a time: the first to come ends the wait.
+        const bool awaited = SlotText(handled.record.szMAC) == g_strPendingMAC;
         g_strPendingMAC.clear();
-        if (const char *message = ResultMessage(record.nResult); awaited && message)
+        if (const char *message = ResultMessage(handled.record.nResult); awaited && message)
             ShowMessage(message);
         break;
     }
@@ -187,20 +136,13 @@ int CLanscoutDlg::OnUdpReceive()
     return 0;
 }
 
-// A reply counts by when it reached the socket: one the window could handle only after
-// the sweep's end still belongs to it, one from before the search began does not.
-bool CLanscoutDlg::ArrivedDuringSweep(std::chrono::steady_clock::time_point arrival) const
+std::size_t CLanscoutDlg::ListedDeviceCount() const
 {
-    const std::int64_t end = m_sweepEndNs;
-    return arrival >= m_sweepStart && (end == kSweepOpen || arrival.time_since_epoch().count() <= end);
+    return std::size_t(RowCount()); // row i shows record i
 }
 
 void CLanscoutDlg::ListDevice(const DISCOVERY_DATA &record)
 {
-    if (std::uint32_t(RowCount()) >= kMaxListedDevices) { // row i shows record i
-        ++m_nDroppedReplies;
-        return;
-    }
     m_devices.AddTail(record);
     AddDeviceRow(record);
 }
@@ -209,8 +151,7 @@ void CLanscoutDlg::ListDevice(const DISCOVERY_DATA &record)
 // search, or when the window closes.
 void CLanscoutDlg::ReportDroppedReplies()
 {
-    if (m_nDroppedReplies > 0)
-        OutputDebugStringA(std::to_string(m_nDroppedReplies) + " replies dropped: the device list holds at most " +
-                           std::to_string(kMaxListedDevices) + " devices");
-    m_nDroppedReplies = 0;
+    if (const std::uint64_t dropped = m_session.TakeDroppedReplies(); dropped > 0)
+        OutputDebugStringA(std::to_string(dropped) + " replies dropped: the device list holds at most " +
+                           std::to_string(CDiscoverySession::kMaxListedDevices) + " devices");
 }

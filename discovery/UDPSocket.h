@@ -1,8 +1,9 @@
 #pragma once
-// The two discovery sockets: replies arrive on the receive socket (port 40014), every
-// request leaves through the send socket (port 40013) as a broadcast.
+// The two discovery sockets as the window sees them: replies arrive on the receive
+// socket (port 40014) as WM_UDP_RECEIVE events, every request leaves through the send
+// socket (port 40013) as a broadcast.
 
-#include "discovery/DiscoveryData.h"
+#include "discovery/DiscoverySendSocket.h"
 #include "platform/AsyncSocket.h"
 
 #include <QEvent>
@@ -25,18 +26,9 @@ private:
     QPointer<QObject> m_hNotifyWnd;
 };
 
-// Never reads, so it shares port 40013 with any other copy's send socket: a second
-// copy then fails only on the receive port, with the one message that explains it.
-class CUDPSendSocket final : public CAsyncSocket {
+class CUDPSendSocket final : public TDiscoverySendSocket<CAsyncSocket> {
 public:
-    CUDPSendSocket();
-    ~CUDPSendSocket() override;
     void SetNotifyWindow(QObject *window);
-
-    // Allows sends to the broadcast address.
-    void EnableBroadcast();
-    // Sends the whole record to 255.255.255.255, port 40013; the result is the send's.
-    int SendRecord(const DISCOVERY_DATA &record);
 
 private:
     QPointer<QObject> m_hNotifyWnd;

@@ -441,6 +441,22 @@ TEST_F(DiscoveryWindow, CommandWithoutASendSocketIsRefused)
     EXPECT_TRUE(g_strPendingMAC.empty());
 }
 
+// A search whose send socket cannot bind runs no sweep: a reply that comes after it
+// is not listed, though the search had already emptied the list for a new one.
+TEST_F(DiscoveryWindow, SearchThatCannotBindListsNoReply)
+{
+    static const AdapterEntry gone{"gone", "10.99.99.99"};
+    OpenWindow();
+    WaitForSweepEnd();
+    window->m_comboAdapter->addItem(QStringLiteral("gone : 10.99.99.99"), QVariant::fromValue(quintptr(&gone)));
+    window->m_comboAdapter->setCurrentIndex(window->m_comboAdapter->count() - 1);
+    window->OnSearch();
+    ASSERT_FALSE(window->IsSweepRunning());
+    SendToWindow(CameraRecord("M1", "10.0.0.1"));
+    PassResultFence();
+    EXPECT_EQ(window->RowCount(), 0);
+}
+
 TEST_F(DiscoveryWindow, ClosingDuringASweepEndsCleanly)
 {
     CamsimProcess camsim(CameraArgs(3));

@@ -169,7 +169,7 @@ TEST(SecondCopy, ReportsTheTakenPortAndEnds)
     EXPECT_EQ(messages.Texts(),
               std::vector<std::string>{"Failed to create socket, please check if the utility already running."});
     EXPECT_FALSE(window.isVisible());
-    EXPECT_EQ(window.m_pRecvSocket, nullptr);
+    EXPECT_FALSE(window.m_session.IsReceiving());
     EXPECT_EQ(window.m_pWaitDlg, nullptr) << "no wait box and no search after a failed start";
     EXPECT_FALSE(window.IsSweepRunning());
 }
