@@ -183,7 +183,6 @@ private:
     void ReportDroppedReplies();
     // The records of the rows that count as chosen, in row order.
     std::vector<DISCOVERY_DATA> ChosenRecords() const;
-    static std::string ChosenRowsText(std::int32_t type, const std::vector<DISCOVERY_DATA> &chosen);
 
     bool m_bCreated = false;
     bool m_bEnded = false;

@@ -60,15 +60,6 @@ std::vector<DISCOVERY_DATA> CLanscoutDlg::ChosenRecords() const
     return chosen;
 }
 
-std::string CLanscoutDlg::ChosenRowsText(std::int32_t type, const std::vector<DISCOVERY_DATA> &chosen)
-{
-    std::string text = type == DISCOVERY_REBOOT ? "Check the IP and MAC on \"Reboot\"\n\n"
-                                                : "Check the IP and MAC on \"Factory Reset\"\n\n";
-    for (const DISCOVERY_DATA &record : chosen)
-        text += "IP : " + SlotText(record.szIP) + " / MAC : " + SlotText(record.szMAC) + "\n";
-    return text;
-}
-
 void CLanscoutDlg::SendDeviceCommand(std::int32_t type)
 {
     if (type == DISCOVERY_SET_CONFIG && m_nSelectedIndex < 0) {
@@ -103,7 +94,7 @@ void CLanscoutDlg::SendDeviceCommand(std::int32_t type)
         ShowMessage("Not Checked");
         return;
     }
-    if (ShowMessage(ChosenRowsText(type, chosen), MessageButtons::YesNo) != IDYES)
+    if (ShowMessage(ConfirmationText(type, chosen), MessageButtons::YesNo) != IDYES)
         return;
     m_session.SendToEach(type, chosen, CommandCredentials());
 }

@@ -28,6 +28,12 @@ public:
         m_devices.push_back(record);
         m_index.Add(record);
     }
+    // Empties the list for the next sweep.
+    void Clear()
+    {
+        m_devices.clear();
+        m_index.Clear();
+    }
     // The listed cameras, first to answer first.
     const std::vector<DISCOVERY_DATA> &Devices() const { return m_devices; }
 

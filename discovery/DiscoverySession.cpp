@@ -56,6 +56,15 @@ DISCOVERY_DATA MakeCommand(std::int32_t type, const DISCOVERY_DATA &stored, cons
     return command;
 }
 
+std::string ConfirmationText(std::int32_t type, const std::vector<DISCOVERY_DATA> &cameras)
+{
+    std::string text = type == DISCOVERY_REBOOT ? "Check the IP and MAC on \"Reboot\"\n\n"
+                                                : "Check the IP and MAC on \"Factory Reset\"\n\n";
+    for (const DISCOVERY_DATA &record : cameras)
+        text += "IP : " + SlotText(record.szIP) + " / MAC : " + SlotText(record.szMAC) + "\n";
+    return text;
+}
+
 DISCOVERY_DATA MakeSetConfigCommand(const DISCOVERY_DATA &stored, const NetworkSettings &settings,
                                     const CommandLogin &login)
 {

@@ -79,6 +79,8 @@ DISCOVERY_DATA MakeCommand(std::int32_t type, const DISCOVERY_DATA &stored, cons
 // The set-configuration command: also the new settings written in, texts cut to 31 characters.
 DISCOVERY_DATA MakeSetConfigCommand(const DISCOVERY_DATA &stored, const NetworkSettings &settings,
                                     const CommandLogin &login);
+// The question asked before a reboot or factory reset is sent: each camera's IP and MAC.
+std::string ConfirmationText(std::int32_t type, const std::vector<DISCOVERY_DATA> &cameras);
 
 // Why the sockets could not be opened: each socket's errno, 0 when it opened.
 // EADDRINUSE on the receive port: another copy of the program is running.

@@ -1,5 +1,6 @@
 // The list as a text file, and a camera's web page in the browser.
 #include "app/LanscoutDlg.h"
+#include "inventory/ExportFormat.h"
 #include "platform/Latin1Text.h"
 #include "platform/Launcher.h"
 #include "platform/MessageBox.h"
@@ -32,7 +33,7 @@ void ReportExportFailure(int error)
 
 } // namespace
 
-// One line a row, in the order shown: "[firmware] ip<TAB>product" and CR LF.
+// One line a row, in the order shown.
 void CLanscoutDlg::OnFileSaveList()
 {
     std::FILE *file = std::fopen(kExportFile, "wb");
@@ -40,10 +41,12 @@ void CLanscoutDlg::OnFileSaveList()
         ReportExportFailure(errno);
         return;
     }
-    for (int row = 0; row < RowCount(); ++row)
-        std::fprintf(file, "[%s] %s\t%s\r\n", CellBytes(*m_listDevices, row, kFirmwareColumn).c_str(),
-                     CellBytes(*m_listDevices, row, kIpColumn).c_str(),
-                     CellBytes(*m_listDevices, row, kProductColumn).c_str());
+    for (int row = 0; row < RowCount(); ++row) {
+        const std::string line = ExportLine(CellBytes(*m_listDevices, row, kFirmwareColumn),
+                                            CellBytes(*m_listDevices, row, kIpColumn),
+                                            CellBytes(*m_listDevices, row, kProductColumn));
+        std::fwrite(line.data(), 1, line.size(), file);
+    }
     const bool failed = std::ferror(file) != 0;
     if (std::fclose(file) != 0 || failed)
         ReportExportFailure(errno);

@@ -254,6 +254,7 @@ void SetKey(Camera &camera, const std::string &key, const std::string &value)
     else if (key == "locked_channels") camera.lockedChannels = ParseChannelNumbers(value);
     else if (key == "http_behaviour") camera.httpBehaviour = ParseBehaviourKey(value);
     else if (key == "http_body") camera.httpBody = ReadBodyFile(value);
+    else if (key == "keeps_settings") camera.keepsSettings = ParseFlag(value);
     else throw std::invalid_argument("unknown key " + key);
 }
 

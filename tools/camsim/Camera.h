@@ -68,6 +68,7 @@ struct Camera {
     std::set<std::size_t> lockedChannels;        // channels that refuse every new setting
     std::optional<HttpBehaviour> httpBehaviour;  // this camera's own, over --http-behaviour
     std::shared_ptr<const std::string> httpBody; // when set, the body of every page it serves
+    bool keepsSettings = false; // answers a good set-config with 0 but changes nothing
     // What a factory reset brings back, with the factory login.
     NetworkSettings factoryNetwork;
     std::vector<VideoChannel> factoryChannels;

@@ -277,6 +277,8 @@ std::int32_t DiscoveryResponder::ApplySetConfig(Camera &camera, const DISCOVERY_
     const std::int32_t verdict = CheckNetworkSettings(proposed, camera, m_cameras);
     if (verdict != 0)
         return verdict;
+    if (camera.keepsSettings)
+        return 0; // a camera that says yes and forgets: only a search afterwards tells
     std::string problem;
     if (proposed.ipMode == IP_MODE_STATIC && !m_options.interfaceName.empty() &&
         !EnsureAddresses(m_options.interfaceName, {proposed.ip}, m_options.prefixLength, problem)) {

@@ -1,0 +1,554 @@
+#include "cli/Commands.h"
+
+#include "camapi/PasswordChange.h"
+#include "camapi/LoginCheck.h"
+#include "camapi/VideoConfig.h"
+#include "cli/ExitStatus.h"
+#include "cli/Options.h"
+#include "cli/Output.h"
+#include "cli/Plan.h"
+#include "cli/Progress.h"
+#include "cli/Secrets.h"
+#include "cli/Site.h"
+#include "platform/Adapters.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <charconv>
+#include <cstdio>
+#include <cstring>
+#include <fstream>
+#include <iostream>
+#include <sstream>
+
+namespace {
+
+constexpr std::chrono::seconds kDefaultResultTimeout{10};
+constexpr std::size_t kDefaultConcurrency = 8;
+
+// ---- Usage texts
+
+constexpr const char *kAdaptersUsage = "Usage: lanscout-cli adapters\n"
+                                       "Lists the network adapters with an IPv4 address, one a line: name, a tab, the\n"
+                                       "address. The first is the one searches use unless --adapter names another.\n";
+
+constexpr const char *kSearchUsage =
+    "Usage: lanscout-cli search [--adapter NAME|ADDRESS] [--format table|csv|json|txt]\n"
+    "Searches the network once (five searches a second apart) and lists the cameras that\n"
+    "answered, first to answer first: MAC, IP, model, firmware, mode, mask, gateway, DNS,\n"
+    "HTTP port, HTTPS. txt is the window's export format (SearchIPList.txt).\n";
+
+constexpr const char *kSetUsage =
+    "Usage: lanscout-cli set MAC [--ip A] [--mask M] [--gateway G] [--dns D] [--dhcp|--static]\n"
+    "                           [--http-port P] --user U [--password-file F] [--adapter NAME|ADDRESS]\n"
+    "                           [--timeout SECONDS] [--format table|json]\n"
+    "Gives the camera new network settings: settings not given stay as the camera has them.\n"
+    "Searches, sends the command, reports the camera's result (the exit status is the\n"
+    "result: 1 failed, 2 invalid address, 3 invalid port, 4 invalid config, 5 login\n"
+    "failed), then searches again: exit 0 only when the camera answers with the new settings.\n";
+
+constexpr const char *kApplyUsage =
+    "Usage: lanscout-cli apply PLAN.csv --user U [--password-file F] [--dry-run]\n"
+    "                          [--concurrency K] [--timeout SECONDS] [--format table|json]\n"
+    "                          [--adapter NAME|ADDRESS]\n"
+    "Gives every camera of the plan its settings. The plan's first line names the columns:\n"
+    "mac, ip, mask, gateway, dns, http_port, mode (static or dhcp); an empty field keeps the\n"
+    "camera's value. The whole plan is checked against the cameras that answer a search\n"
+    "before anything is sent; with problems, all are listed and nothing is sent. At most K\n"
+    "commands (8) wait for their results at once. A last search verifies every camera; the\n"
+    "report says per camera: verified, rejected, no-answer or not-verified. Exit 0 only when\n"
+    "every row is verified. --dry-run checks the plan and shows what would be sent.\n";
+
+constexpr const char *kRebootUsage = "Usage: lanscout-cli reboot MAC... --user U [--password-file F] [--yes]\n"
+                                     "                           [--adapter NAME|ADDRESS]\n"
+                                     "Reboots the cameras, after a confirmation on the terminal unless --yes.\n";
+
+constexpr const char *kFactoryResetUsage =
+    "Usage: lanscout-cli factory-reset MAC... --user U [--password-file F] [--yes]\n"
+    "                                  [--adapter NAME|ADDRESS]\n"
+    "Resets the cameras to their factory settings and login, after a confirmation on the\n"
+    "terminal unless --yes.\n";
+
+constexpr const char *kPasswordUsage =
+    "Usage: lanscout-cli password IP --user U [--password-file F] [--new-password-file F]\n"
+    "Gives the user a new password on the camera's web interface (8 to 30 characters,\n"
+    "asked twice on the terminal unless read from a file), then logs in with it to verify.\n";
+
+constexpr const char *kCheckUsage =
+    "Usage: lanscout-cli check IP --user U [--password-file F]\n"
+    "Logs in to the camera's web interface and switches every channel on codec 3 to codec 1,\n"
+    "as the window does before it saves a camera.\n";
+
+constexpr const char *kPasswordSources =
+    "The camera's password comes from --password-file F (its first line), else from the\n"
+    "environment variable LANSCOUT_PASSWORD, else it is asked on the terminal without echo.\n";
+
+// ---- Command lines
+
+const OptionSpec kHelp{"help", false};
+const OptionSpec kAdapter{"adapter", true};
+const OptionSpec kUser{"user", true};
+const OptionSpec kPasswordFile{"password-file", true};
+const OptionSpec kTimeout{"timeout", true};
+const OptionSpec kFormat{"format", true};
+
+void PrintUsage(std::FILE *stream, const char *usage, bool withPasswords)
+{
+    std::fputs(usage, stream);
+    if (withPasswords)
+        std::fputs(kPasswordSources, stream);
+}
+
+int UsageError(const char *command, const std::string &error, const char *usage)
+{
+    std::fprintf(stderr, "lanscout-cli %s: %s\n", command, error.c_str());
+    std::fputs(usage, stderr);
+    return kExitUsage;
+}
+
+// The command's options; an exit status when the run ends here (--help, a bad line).
+struct CommandLine {
+    ParsedOptions options;
+    std::optional<int> exitStatus;
+};
+
+CommandLine ReadCommandLine(const char *command, const char *usage, const Arguments &args,
+                            std::vector<OptionSpec> specs, std::size_t minPositional, std::size_t maxPositional)
+{
+    specs.push_back(kHelp);
+    std::string error;
+    std::optional<ParsedOptions> parsed = ParseOptions(args, specs, error);
+    if (!parsed)
+        return {{}, UsageError(command, error, usage)};
+    const bool asksForPasswords =
+        std::any_of(specs.begin(), specs.end(), [](const OptionSpec &spec) { return spec.name == kUser.name; });
+    if (parsed->flags.count(kHelp.name)) {
+        PrintUsage(stdout, usage, asksForPasswords);
+        return {{}, kExitOk};
+    }
+    const std::size_t count = parsed->positional.size();
+    if (count < minPositional || count > maxPositional)
+        return {{}, UsageError(command, count < minPositional ? "missing argument" : "too many arguments", usage)};
+    if (asksForPasswords && !parsed->Value(kUser.name) && !parsed->flags.count("dry-run"))
+        return {{}, UsageError(command, "--user is required", usage)};
+    return {std::move(*parsed), std::nullopt};
+}
+
+std::optional<std::chrono::milliseconds> ResultTimeout(const ParsedOptions &options, std::string &error)
+{
+    const std::optional<std::string> text = options.Value(kTimeout.name);
+    if (!text)
+        return kDefaultResultTimeout;
+    unsigned seconds = 0;
+    const auto [end, fault] = std::from_chars(text->data(), text->data() + text->size(), seconds);
+    if (fault != std::errc() || end != text->data() + text->size() || seconds == 0 || seconds > 600) {
+        error = "--timeout takes a number of seconds from 1 to 600";
+        return std::nullopt;
+    }
+    return std::chrono::seconds(seconds);
+}
+
+// The login commands carry; an exit status when the password cannot be had.
+std::optional<int> ObtainLogin(const ParsedOptions &options, const std::string &where, CommandLogin &login)
+{
+    login.userId = *options.Value(kUser.name);
+    const Secret secret = ObtainPassword(options.Value(kPasswordFile.name),
+                                         "Password of " + login.userId + (where.empty() ? "" : " on " + where) + ": ");
+    if (!secret.value) {
+        std::fprintf(stderr, "lanscout-cli: %s\n", secret.error.c_str());
+        return kExitUnreadableInput;
+    }
+    login.password = *secret.value;
+    return std::nullopt;
+}
+
+void PrintProblems(const std::string &heading, const std::vector<std::string> &problems)
+{
+    std::fprintf(stderr, "lanscout-cli: %s\n", heading.c_str());
+    for (const std::string &problem : problems)
+        std::fprintf(stderr, "  %s\n", problem.c_str());
+}
+
+// ---- Plans: set is a plan of one camera
+
+struct PlanRun {
+    std::vector<PlanRow> rows;
+    std::vector<DISCOVERY_DATA> replies; // the answering camera of each row
+};
+
+// Checks the rows against the cameras that answered; every problem is listed.
+std::optional<int> CheckAgainstSite(const std::vector<PlanRow> &rows, std::vector<std::string> problems,
+                                    const CSite &site, PlanRun &run)
+{
+    const std::vector<std::string> siteProblems = CheckPlan(rows, site.Cameras());
+    problems.insert(problems.end(), siteProblems.begin(), siteProblems.end());
+    if (!problems.empty()) {
+        PrintProblems("refused, nothing was sent:", problems);
+        return kExitPlanRefused;
+    }
+    run.rows = rows;
+    for (const PlanRow &row : rows)
+        run.replies.push_back(*site.FindCamera(row.mac));
+    return std::nullopt;
+}
+
+PlanOutcome OutcomeOf(const std::optional<std::int32_t> &result, const PlanRow &row, const CSite &site)
+{
+    if (!result)
+        return PlanOutcome::NoAnswer;
+    if (*result != 0)
+        return PlanOutcome::Rejected;
+    const std::optional<DISCOVERY_DATA> now = site.FindCamera(row.mac);
+    return now && ReplyShowsPlan(row, *now) ? PlanOutcome::Verified : PlanOutcome::NotVerified;
+}
+
+// Sends the run's commands, searches again and reports each row.
+std::vector<PlanRowReport> ApplyAndVerify(CSite &site, const PlanRun &run, const CommandLogin &login,
+                                          std::size_t concurrency, std::chrono::milliseconds timeout)
+{
+    std::vector<DISCOVERY_DATA> commands;
+    for (std::size_t i = 0; i < run.rows.size(); ++i)
+        commands.push_back(MakeCommand(DISCOVERY_SET_CONFIG, PlannedSettings(run.rows[i], run.replies[i]), login));
+    const std::vector<std::optional<std::int32_t>> results = site.SendSettings(commands, concurrency, timeout);
+    site.Sweep();
+    std::vector<PlanRowReport> report;
+    for (std::size_t i = 0; i < run.rows.size(); ++i)
+        report.push_back({*NormalizedMac(run.rows[i].mac), run.rows[i].ip, OutcomeOf(results[i], run.rows[i], site),
+                          results[i].value_or(0)});
+    return report;
+}
+
+bool AllVerified(const std::vector<PlanRowReport> &report)
+{
+    return std::all_of(report.begin(), report.end(),
+                       [](const PlanRowReport &row) { return row.outcome == PlanOutcome::Verified; });
+}
+
+// ---- The commands
+
+int RunAdapters(const Arguments &args)
+{
+    const CommandLine line = ReadCommandLine("adapters", kAdaptersUsage, args, {}, 0, 0);
+    if (line.exitStatus)
+        return *line.exitStatus;
+    for (const AdapterEntry &adapter : SystemAdapters())
+        std::printf("%s\t%s\n", adapter.name.c_str(), adapter.address.c_str());
+    return kExitOk;
+}
+
+int RunSearch(const Arguments &args)
+{
+    const CommandLine line = ReadCommandLine("search", kSearchUsage, args, {kAdapter, kFormat}, 0, 0);
+    if (line.exitStatus)
+        return *line.exitStatus;
+    std::string error;
+    const std::optional<ListFormat> format = ParseListFormat(line.options.Value(kFormat.name).value_or("table"), error);
+    if (!format)
+        return UsageError("search", error, kSearchUsage);
+    CProgress progress;
+    CSite site(progress);
+    if (const int status = site.Open(line.options.Value(kAdapter.name)))
+        return status;
+    WriteCameraList(std::cout, site.Sweep(), *format);
+    return kExitOk;
+}
+
+// The set command's settings as a plan row.
+PlanRow RowFromOptions(const ParsedOptions &options, std::vector<std::string> &problems)
+{
+    std::vector<std::pair<std::string, std::string>> fields{{"mac", options.positional.front()}};
+    for (const char *name : {"ip", "mask", "gateway", "dns"})
+        if (const auto value = options.Value(name))
+            fields.emplace_back(name, *value);
+    if (const auto port = options.Value("http-port"))
+        fields.emplace_back("http_port", *port);
+    if (options.flags.count("dhcp"))
+        fields.emplace_back("mode", "dhcp");
+    if (options.flags.count("static"))
+        fields.emplace_back("mode", "static");
+    return PlanRowFromFields(fields, problems);
+}
+
+int RunSet(const Arguments &args)
+{
+    const CommandLine line = ReadCommandLine("set", kSetUsage, args,
+                                             {{"ip", true}, {"mask", true}, {"gateway", true}, {"dns", true},
+                                              {"http-port", true}, {"dhcp", false}, {"static", false}, kUser,
+                                              kPasswordFile, kAdapter, kTimeout, kFormat},
+                                             1, 1);
+    if (line.exitStatus)
+        return *line.exitStatus;
+    const ParsedOptions &options = line.options;
+    std::string error;
+    const std::optional<ReportFormat> format = ParseReportFormat(options.Value(kFormat.name).value_or("table"), error);
+    const std::optional<std::chrono::milliseconds> timeout = ResultTimeout(options, error);
+    if (!format || !timeout)
+        return UsageError("set", error, kSetUsage);
+    if (options.flags.count("dhcp") && options.flags.count("static"))
+        return UsageError("set", "--dhcp and --static exclude each other", kSetUsage);
+    std::vector<std::string> problems;
+    const PlanRow row = RowFromOptions(options, problems);
+    if (!problems.empty()) {
+        PrintProblems("refused, nothing was sent:", problems);
+        return kExitPlanRefused;
+    }
+    CommandLogin login;
+    if (const std::optional<int> status = ObtainLogin(options, options.positional.front(), login))
+        return *status;
+    CProgress progress;
+    CSite site(progress);
+    if (const int status = site.Open(options.Value(kAdapter.name)))
+        return status;
+    site.Sweep();
+    if (NormalizedMac(row.mac) && !site.FindCamera(row.mac)) {
+        std::fprintf(stderr, "lanscout-cli: no camera with MAC %s answered the search\n", row.mac.c_str());
+        return kExitNoAnswer;
+    }
+    PlanRun run;
+    if (const std::optional<int> status = CheckAgainstSite({row}, {}, site, run))
+        return *status;
+    const std::vector<PlanRowReport> report = ApplyAndVerify(site, run, login, 1, *timeout);
+    WritePlanReport(std::cout, report, *format);
+    const PlanRowReport &outcome = report.front();
+    switch (outcome.outcome) {
+    case PlanOutcome::Verified:
+        return kExitOk;
+    case PlanOutcome::NotVerified:
+        std::fputs("lanscout-cli: the camera took the settings, but does not answer with them\n", stderr);
+        return kExitNotVerified;
+    case PlanOutcome::NoAnswer:
+        std::fputs("lanscout-cli: the camera did not answer the command\n", stderr);
+        return kExitNoAnswer;
+    case PlanOutcome::Rejected:
+        break;
+    }
+    const char *message = ResultMessage(outcome.result);
+    std::fprintf(stderr, "lanscout-cli: %s (result %d)\n", message ? message : "the camera refused the settings",
+                 outcome.result);
+    return outcome.result >= RESULT_FAILED && outcome.result <= RESULT_LOGIN_FAILED ? outcome.result : RESULT_FAILED;
+}
+
+std::optional<std::string> ReadWholeFile(const std::string &path, std::string &error)
+{
+    std::ifstream file(path, std::ios::binary);
+    if (!file) {
+        error = "cannot read " + path + ": " + std::strerror(errno);
+        return std::nullopt;
+    }
+    std::ostringstream text;
+    text << file.rdbuf();
+    if (file.bad()) {
+        error = "cannot read " + path + ": " + std::strerror(errno);
+        return std::nullopt;
+    }
+    return text.str();
+}
+
+std::optional<std::size_t> Concurrency(const ParsedOptions &options, std::string &error)
+{
+    const std::optional<std::string> text = options.Value("concurrency");
+    if (!text)
+        return kDefaultConcurrency;
+    unsigned count = 0;
+    const auto [end, fault] = std::from_chars(text->data(), text->data() + text->size(), count);
+    if (fault != std::errc() || end != text->data() + text->size() || count == 0 || count > 256) {
+        error = "--concurrency takes a number from 1 to 256";
+        return std::nullopt;
+    }
+    return count;
+}
+
+int RunApply(const Arguments &args)
+{
+    const CommandLine line =
+        ReadCommandLine("apply", kApplyUsage, args,
+                        {kUser, kPasswordFile, {"dry-run", false}, {"concurrency", true}, kTimeout, kFormat, kAdapter},
+                        1, 1);
+    if (line.exitStatus)
+        return *line.exitStatus;
+    const ParsedOptions &options = line.options;
+    std::string error;
+    const std::optional<ReportFormat> format = ParseReportFormat(options.Value(kFormat.name).value_or("table"), error);
+    const std::optional<std::chrono::milliseconds> timeout = ResultTimeout(options, error);
+    const std::optional<std::size_t> concurrency = Concurrency(options, error);
+    if (!format || !timeout || !concurrency)
+        return UsageError("apply", error, kApplyUsage);
+    const std::optional<std::string> text = ReadWholeFile(options.positional.front(), error);
+    if (!text) {
+        std::fprintf(stderr, "lanscout-cli: %s\n", error.c_str());
+        return kExitUnreadableInput;
+    }
+    const ParsedPlan plan = ParsePlan(*text);
+    const bool dryRun = options.flags.count("dry-run") > 0;
+    CommandLogin login; // not asked for when nothing will be sent
+    if (!dryRun && plan.problems.empty())
+        if (const std::optional<int> status = ObtainLogin(options, "the plan's cameras", login))
+            return *status;
+    CProgress progress;
+    CSite site(progress);
+    if (const int status = site.Open(options.Value(kAdapter.name)))
+        return status;
+    site.Sweep();
+    PlanRun run;
+    if (const std::optional<int> status = CheckAgainstSite(plan.rows, plan.problems, site, run))
+        return *status;
+    if (dryRun) {
+        std::vector<DISCOVERY_DATA> planned;
+        for (std::size_t i = 0; i < run.rows.size(); ++i)
+            planned.push_back(PlannedSettings(run.rows[i], run.replies[i]));
+        WriteCameraList(std::cout, planned, *format == ReportFormat::Json ? ListFormat::Json : ListFormat::Table);
+        std::fprintf(stderr, "lanscout-cli: dry run: the plan is sound; %zu cameras would get these settings\n",
+                     planned.size());
+        return kExitOk;
+    }
+    const std::vector<PlanRowReport> report = ApplyAndVerify(site, run, login, *concurrency, *timeout);
+    WritePlanReport(std::cout, report, *format);
+    return AllVerified(report) ? kExitOk : kExitNotVerified;
+}
+
+// The question the window asks before it reboots or resets cameras, on the terminal.
+std::optional<int> Confirm(std::int32_t type, const std::vector<DISCOVERY_DATA> &cameras)
+{
+    std::FILE *terminal = std::fopen("/dev/tty", "r+");
+    if (!terminal) {
+        std::fputs("lanscout-cli: not confirmed: there is no terminal to ask on (give --yes)\n", stderr);
+        return kExitNotConfirmed;
+    }
+    std::fputs(ConfirmationText(type, cameras).c_str(), terminal);
+    std::fputs("Send? [y/N] ", terminal);
+    std::fflush(terminal);
+    char answer[16] = {};
+    const bool yes = std::fgets(answer, sizeof answer, terminal) && (answer[0] == 'y' || answer[0] == 'Y');
+    std::fclose(terminal);
+    if (yes)
+        return std::nullopt;
+    std::fputs("lanscout-cli: not confirmed: nothing was sent\n", stderr);
+    return kExitNotConfirmed;
+}
+
+int RunToEach(std::int32_t type, const char *command, const char *usage, const Arguments &args)
+{
+    const CommandLine line =
+        ReadCommandLine(command, usage, args, {kUser, kPasswordFile, {"yes", false}, kAdapter}, 1, SIZE_MAX);
+    if (line.exitStatus)
+        return *line.exitStatus;
+    const ParsedOptions &options = line.options;
+    for (const std::string &mac : options.positional)
+        if (!NormalizedMac(mac))
+            return UsageError(command, "'" + mac + "' is not a MAC address", usage);
+    CommandLogin login;
+    if (const std::optional<int> status = ObtainLogin(options, "the cameras", login))
+        return *status;
+    CProgress progress;
+    CSite site(progress);
+    if (const int status = site.Open(options.Value(kAdapter.name)))
+        return status;
+    site.Sweep();
+    std::vector<DISCOVERY_DATA> cameras;
+    std::vector<std::string> missing;
+    for (const std::string &mac : options.positional) {
+        if (const std::optional<DISCOVERY_DATA> camera = site.FindCamera(mac))
+            cameras.push_back(*camera);
+        else
+            missing.push_back("no camera with MAC " + mac + " answered the search");
+    }
+    if (!missing.empty()) {
+        PrintProblems("nothing was sent:", missing);
+        return kExitNoAnswer;
+    }
+    if (!options.flags.count("yes"))
+        if (const std::optional<int> status = Confirm(type, cameras))
+            return *status;
+    site.SendToEach(type, cameras, login);
+    for (const DISCOVERY_DATA &camera : cameras)
+        std::printf("%s\t%s\t%s sent\n", SlotText(camera.szMAC).c_str(), SlotText(camera.szIP).c_str(), command);
+    return kExitOk;
+}
+
+int RunReboot(const Arguments &args)
+{
+    return RunToEach(DISCOVERY_REBOOT, "reboot", kRebootUsage, args);
+}
+
+int RunFactoryReset(const Arguments &args)
+{
+    return RunToEach(DISCOVERY_FACTORY_RESET, "factory-reset", kFactoryResetUsage, args);
+}
+
+int WebFailure(const API_RESULT &result)
+{
+    std::fprintf(stderr, "lanscout-cli: %s\n", result.strMessage.c_str());
+    return result.nCode == API_UNAUTHORIZED ? int(RESULT_LOGIN_FAILED) : int(kExitWebFailed);
+}
+
+// A login with the password, proven by reading the camera's video settings.
+API_RESULT LogIn(const std::string &ip, const std::string &user, const std::string &password)
+{
+    CVantoHttpApi api;
+    api.SetHost(ip, kCameraHttpPort);
+    api.SetCredentials(user, password);
+    VIDEO_CONFIG channels[VIDEO_CONFIG_MAX_RECORDS] = {};
+    std::int32_t count = 0;
+    return api.GetVideoConfig(channels, sizeof channels, count, -1);
+}
+
+int RunPassword(const Arguments &args)
+{
+    const CommandLine line =
+        ReadCommandLine("password", kPasswordUsage, args, {kUser, kPasswordFile, {"new-password-file", true}}, 1, 1);
+    if (line.exitStatus)
+        return *line.exitStatus;
+    const ParsedOptions &options = line.options;
+    const std::string &ip = options.positional.front();
+    CommandLogin login;
+    if (const std::optional<int> status = ObtainLogin(options, ip, login))
+        return *status;
+    const Secret newPassword = ObtainNewPassword(options.Value("new-password-file"));
+    if (!newPassword.value) {
+        std::fprintf(stderr, "lanscout-cli: %s\n", newPassword.error.c_str());
+        return kExitUnreadableInput;
+    }
+    const API_RESULT changed = ChangeCameraPassword(ip, login.userId, login.password, *newPassword.value);
+    if (changed.nCode != API_SUCCESS)
+        return WebFailure(changed);
+    const API_RESULT verified = LogIn(ip, login.userId, *newPassword.value);
+    if (verified.nCode != API_SUCCESS) {
+        std::fprintf(stderr, "lanscout-cli: the camera took the new password, but a login with it failed: %s\n",
+                     verified.strMessage.c_str());
+        return kExitNotVerified;
+    }
+    std::printf("%s\tpassword changed and verified\n", ip.c_str());
+    return kExitOk;
+}
+
+int RunCheck(const Arguments &args)
+{
+    const CommandLine line = ReadCommandLine("check", kCheckUsage, args, {kUser, kPasswordFile}, 1, 1);
+    if (line.exitStatus)
+        return *line.exitStatus;
+    const std::string &ip = line.options.positional.front();
+    CommandLogin login;
+    if (const std::optional<int> status = ObtainLogin(line.options, ip, login))
+        return *status;
+    if (!CheckLoginAndUpdateCodec(ip, login.userId, login.password, 1))
+        return kExitWebFailed;
+    std::printf("%s\tlogin accepted, no channel left on codec 3\n", ip.c_str());
+    return kExitOk;
+}
+
+} // namespace
+
+const std::vector<Command> &Commands()
+{
+    static const std::vector<Command> commands{
+        {"adapters", "list the network adapters", RunAdapters},
+        {"search", "list the cameras that answer a search", RunSearch},
+        {"set", "give one camera new network settings, and verify them", RunSet},
+        {"apply", "give the cameras of a CSV plan their settings, and verify them", RunApply},
+        {"reboot", "reboot cameras", RunReboot},
+        {"factory-reset", "reset cameras to their factory settings", RunFactoryReset},
+        {"password", "give a camera's user a new password, and verify it", RunPassword},
+        {"check", "check a login and switch codec-3 channels to codec 1", RunCheck},
+    };
+    return commands;
+}

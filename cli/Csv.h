@@ -1,0 +1,21 @@
+#pragma once
+// CSV as RFC 4180 has it: fields separated by commas, quoted with '"' where they hold
+// a comma, a quote or a line end, a quote inside written twice; lines end in LF or
+// CR LF. Blanks around a field are not part of it.
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+struct CsvRecord {
+    int line = 0; // where the record starts, from 1
+    std::vector<std::string> fields;
+    bool blank = false; // an empty line: one unquoted field holding nothing
+    std::string fault; // why the record is not readable as CSV; empty when it is
+};
+
+// The records in file order.
+std::vector<CsvRecord> ReadCsv(std::string_view text);
+
+// The field as it is, or quoted when reading it back would otherwise change it.
+std::string CsvField(std::string_view text);

@@ -1,0 +1,316 @@
+#include "cli/Output.h"
+
+#include "cli/Csv.h"
+#include "cli/Text.h"
+#include "inventory/ExportFormat.h"
+
+#include <algorithm>
+#include <span>
+#include <utility>
+
+namespace {
+
+template <typename Format>
+using FormatName = std::pair<const char *, Format>;
+
+constexpr FormatName<ListFormat> kListFormats[] = {
+    {"table", ListFormat::Table}, {"csv", ListFormat::Csv}, {"json", ListFormat::Json}, {"txt", ListFormat::Txt}};
+constexpr FormatName<ReportFormat> kReportFormats[] = {{"table", ReportFormat::Table}, {"json", ReportFormat::Json}};
+
+template <typename Format>
+std::string NameList(std::span<const FormatName<Format>> formats)
+{
+    std::string list;
+    for (std::size_t i = 0; i < formats.size(); ++i)
+        list += (i == 0 ? "" : i + 1 == formats.size() ? " or " : ", ") + std::string(formats[i].first);
+    return list;
+}
+
+template <typename Format>
+std::optional<Format> FormatNamed(std::string_view name, std::span<const FormatName<Format>> formats,
+                                  const char *what, std::string &error)
+{
+    for (const auto &[formatName, format] : formats)
+        if (name == formatName)
+            return format;
+    error = "unknown " + std::string(what) + " format " + QuotedForMessage(name) + ": use " + NameList(formats);
+    return std::nullopt;
+}
+
+// --- JSON ----------------------------------------------------------------------
+
+void AppendJsonEscape(std::string &out, unsigned char byte)
+{
+    static const char kDigits[] = "0123456789abcdef";
+    out += "\\u00";
+    out += kDigits[byte >> 4];
+    out += kDigits[byte & 0x0F];
+}
+
+// A JSON string of Latin-1 bytes: valid UTF-8, control characters as \u00XX.
+std::string JsonString(std::string_view latin1)
+{
+    std::string out = "\"";
+    for (char c : latin1) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (c == '"' || c == '\\')
+            out += std::string("\\") + c;
+        else if (IsControlByte(byte))
+            AppendJsonEscape(out, byte);
+        else
+            AppendLatin1AsUtf8(out, byte);
+    }
+    return out + "\"";
+}
+
+using JsonMember = std::pair<const char *, std::string>; // key, JSON value
+
+std::string JsonObject(const std::vector<JsonMember> &members)
+{
+    std::string out = "{";
+    for (const auto &[key, value] : members)
+        out += (out.size() > 1 ? ", " : "") + JsonString(key) + ": " + value;
+    return out + "}";
+}
+
+void WriteJsonArray(std::ostream &out, const std::vector<std::string> &objects)
+{
+    if (objects.empty()) {
+        out << "[]\n";
+        return;
+    }
+    out << "[\n";
+    for (std::size_t i = 0; i < objects.size(); ++i)
+        out << "  " << objects[i] << (i + 1 < objects.size() ? ",\n" : "\n");
+    out << "]\n";
+}
+
+// --- Table ---------------------------------------------------------------------
+
+// Columns as a terminal shows them: one place per character, not per UTF-8 byte.
+std::size_t DisplayWidth(const std::string &utf8)
+{
+    return std::size_t(std::count_if(utf8.begin(), utf8.end(), [](char c) { return (c & 0xC0) != 0x80; }));
+}
+
+// Cells are Latin-1; each column as wide as its widest cell, two blanks between.
+void WriteTable(std::ostream &out, const std::vector<std::vector<std::string>> &rows)
+{
+    std::vector<std::vector<std::string>> shown;
+    std::vector<std::size_t> widths;
+    for (const auto &row : rows) {
+        auto &cells = shown.emplace_back();
+        for (std::size_t i = 0; i < row.size(); ++i) {
+            cells.push_back(TerminalText(row[i]));
+            widths.resize(std::max(widths.size(), i + 1));
+            widths[i] = std::max(widths[i], DisplayWidth(cells.back()));
+        }
+    }
+    for (const auto &cells : shown) {
+        for (std::size_t i = 0; i + 1 < cells.size(); ++i)
+            out << cells[i] << std::string(widths[i] - DisplayWidth(cells[i]) + 2, ' ');
+        out << cells.back() << "\n";
+    }
+}
+
+// --- The camera list -------------------------------------------------------------
+
+template <auto Slot>
+std::string SlotOf(const DISCOVERY_DATA &camera)
+{
+    return SlotText(camera.*Slot);
+}
+
+std::string ModeText(const DISCOVERY_DATA &camera)
+{
+    switch (camera.nIPMode) {
+    case IP_MODE_STATIC: return "static";
+    case IP_MODE_DHCP: return "dhcp";
+    default: return std::to_string(camera.nIPMode);
+    }
+}
+
+std::string HttpPortText(const DISCOVERY_DATA &camera)
+{
+    return std::to_string(camera.wHttpPort);
+}
+
+std::string HttpsText(const DISCOVERY_DATA &camera)
+{
+    return camera.bHttps ? "yes" : "no";
+}
+
+template <auto Text>
+std::string JsonStringOf(const DISCOVERY_DATA &camera)
+{
+    return JsonString(Text(camera));
+}
+
+std::string ModeJson(const DISCOVERY_DATA &camera)
+{
+    const bool named = camera.nIPMode == IP_MODE_STATIC || camera.nIPMode == IP_MODE_DHCP;
+    return named ? JsonString(ModeText(camera)) : ModeText(camera);
+}
+
+std::string HttpsJson(const DISCOVERY_DATA &camera)
+{
+    return camera.bHttps ? "true" : "false";
+}
+
+struct ListColumn {
+    const char *heading; // the table's
+    const char *key; // CSV's and JSON's
+    std::string (*text)(const DISCOVERY_DATA &);
+    std::string (*json)(const DISCOVERY_DATA &);
+};
+
+// A column showing a text slot as it is, a JSON string.
+template <auto Slot>
+constexpr ListColumn SlotColumn(const char *heading, const char *key)
+{
+    return {heading, key, SlotOf<Slot>, JsonStringOf<SlotOf<Slot>>};
+}
+
+constexpr ListColumn kListColumns[] = {
+    SlotColumn<&DISCOVERY_DATA::szMAC>("MAC", "mac"),
+    SlotColumn<&DISCOVERY_DATA::szIP>("IP", "ip"),
+    SlotColumn<&DISCOVERY_DATA::szProductName>("MODEL", "model"),
+    SlotColumn<&DISCOVERY_DATA::szFirmwareVersion>("FIRMWARE", "firmware"),
+    {"MODE", "mode", ModeText, ModeJson},
+    SlotColumn<&DISCOVERY_DATA::szSubnetMask>("MASK", "mask"),
+    SlotColumn<&DISCOVERY_DATA::szGateway>("GATEWAY", "gateway"),
+    SlotColumn<&DISCOVERY_DATA::szDNS>("DNS", "dns"),
+    {"HTTP", "http_port", HttpPortText, HttpPortText},
+    {"HTTPS", "https", HttpsText, HttpsJson},
+};
+
+void WriteListTable(std::ostream &out, const std::vector<DISCOVERY_DATA> &cameras)
+{
+    std::vector<std::vector<std::string>> rows(1);
+    for (const ListColumn &column : kListColumns)
+        rows.front().push_back(column.heading);
+    for (const DISCOVERY_DATA &camera : cameras) {
+        auto &row = rows.emplace_back();
+        for (const ListColumn &column : kListColumns)
+            row.push_back(column.text(camera));
+    }
+    WriteTable(out, rows);
+}
+
+void WriteCsvLine(std::ostream &out, const std::vector<std::string> &fields)
+{
+    for (std::size_t i = 0; i < fields.size(); ++i)
+        out << (i ? "," : "") << CsvField(fields[i]);
+    out << "\n";
+}
+
+void WriteListCsv(std::ostream &out, const std::vector<DISCOVERY_DATA> &cameras)
+{
+    std::vector<std::string> fields;
+    for (const ListColumn &column : kListColumns)
+        fields.push_back(column.key);
+    WriteCsvLine(out, fields);
+    for (const DISCOVERY_DATA &camera : cameras) {
+        fields.clear();
+        for (const ListColumn &column : kListColumns)
+            fields.push_back(Latin1ToUtf8(column.text(camera)));
+        WriteCsvLine(out, fields);
+    }
+}
+
+void WriteListJson(std::ostream &out, const std::vector<DISCOVERY_DATA> &cameras)
+{
+    std::vector<std::string> objects;
+    for (const DISCOVERY_DATA &camera : cameras) {
+        std::vector<JsonMember> members;
+        for (const ListColumn &column : kListColumns)
+            members.emplace_back(column.key, column.json(camera));
+        objects.push_back(JsonObject(members));
+    }
+    WriteJsonArray(out, objects);
+}
+
+void WriteListTxt(std::ostream &out, const std::vector<DISCOVERY_DATA> &cameras)
+{
+    for (const DISCOVERY_DATA &camera : cameras)
+        out << ExportLine(SlotText(camera.szFirmwareVersion), SlotText(camera.szIP), SlotText(camera.szProductName));
+}
+
+// --- The plan's report -----------------------------------------------------------
+
+const char *OutcomeName(PlanOutcome outcome)
+{
+    switch (outcome) {
+    case PlanOutcome::Verified: return "verified";
+    case PlanOutcome::Rejected: return "rejected";
+    case PlanOutcome::NoAnswer: return "no-answer";
+    case PlanOutcome::NotVerified: return "not-verified";
+    }
+    return "";
+}
+
+std::string OutcomeText(const PlanRowReport &row)
+{
+    std::string text = OutcomeName(row.outcome);
+    if (row.outcome != PlanOutcome::Rejected)
+        return text;
+    text += ": result " + std::to_string(row.result);
+    if (const char *message = ResultMessage(row.result))
+        text += std::string(" (") + message + ")";
+    return text;
+}
+
+void WriteReportTable(std::ostream &out, const std::vector<PlanRowReport> &rows)
+{
+    std::vector<std::vector<std::string>> table = {{"MAC", "IP", "OUTCOME"}};
+    for (const PlanRowReport &row : rows)
+        table.push_back({row.mac, row.plannedIp.value_or("-"), OutcomeText(row)});
+    WriteTable(out, table);
+}
+
+void WriteReportJson(std::ostream &out, const std::vector<PlanRowReport> &rows)
+{
+    std::vector<std::string> objects;
+    for (const PlanRowReport &row : rows) {
+        std::vector<JsonMember> members = {{"mac", JsonString(row.mac)},
+                                           {"ip", row.plannedIp ? JsonString(*row.plannedIp) : "null"},
+                                           {"outcome", JsonString(OutcomeName(row.outcome))}};
+        if (row.outcome == PlanOutcome::Rejected) {
+            const char *message = ResultMessage(row.result);
+            members.emplace_back("result", std::to_string(row.result));
+            members.emplace_back("message", message ? JsonString(message) : "null");
+        }
+        objects.push_back(JsonObject(members));
+    }
+    WriteJsonArray(out, objects);
+}
+
+} // namespace
+
+std::optional<ListFormat> ParseListFormat(std::string_view name, std::string &error)
+{
+    return FormatNamed<ListFormat>(name, kListFormats, "list", error);
+}
+
+std::optional<ReportFormat> ParseReportFormat(std::string_view name, std::string &error)
+{
+    return FormatNamed<ReportFormat>(name, kReportFormats, "report", error);
+}
+
+void WriteCameraList(std::ostream &out, const std::vector<DISCOVERY_DATA> &cameras, ListFormat format)
+{
+    switch (format) {
+    case ListFormat::Table: WriteListTable(out, cameras); break;
+    case ListFormat::Csv: WriteListCsv(out, cameras); break;
+    case ListFormat::Json: WriteListJson(out, cameras); break;
+    case ListFormat::Txt: WriteListTxt(out, cameras); break;
+    }
+}
+
+void WritePlanReport(std::ostream &out, const std::vector<PlanRowReport> &rows, ReportFormat format)
+{
+    switch (format) {
+    case ReportFormat::Table: WriteReportTable(out, rows); break;
+    case ReportFormat::Json: WriteReportJson(out, rows); break;
+    }
+}

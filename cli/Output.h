@@ -1,0 +1,40 @@
+#pragma once
+// What lanscout-cli prints: the cameras that answered, and how each row of an address
+// plan went. Camera texts are Latin-1 bytes; table, CSV and JSON write them as UTF-8,
+// the table with control characters shown as \xHH; txt keeps the bytes as they are,
+// since it is the window's own export file.
+
+#include "discovery/DiscoveryData.h"
+
+#include <cstdint>
+#include <optional>
+#include <ostream>
+#include <string>
+#include <string_view>
+#include <vector>
+
+enum class ListFormat { Table, Csv, Json, Txt };
+enum class ReportFormat { Table, Json };
+
+// The format a name on the command line stands for; nothing, with the reason in error,
+// for a name that stands for none.
+std::optional<ListFormat> ParseListFormat(std::string_view name, std::string &error);
+std::optional<ReportFormat> ParseReportFormat(std::string_view name, std::string &error);
+
+void WriteCameraList(std::ostream &out, const std::vector<DISCOVERY_DATA> &cameras, ListFormat format);
+
+enum class PlanOutcome {
+    Verified, // the search after the command shows the planned settings
+    Rejected, // the camera refused the command; see result
+    NoAnswer, // no result came back for the command
+    NotVerified, // accepted, but the search after it did not show the planned settings
+};
+
+struct PlanRowReport {
+    std::string mac;
+    std::optional<std::string> plannedIp; // nothing when the plan keeps the camera's IP
+    PlanOutcome outcome = PlanOutcome::NoAnswer;
+    std::int32_t result = 0; // the camera's nResult, for a rejected command
+};
+
+void WritePlanReport(std::ostream &out, const std::vector<PlanRowReport> &rows, ReportFormat format);

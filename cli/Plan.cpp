@@ -1,0 +1,410 @@
+#include "cli/Plan.h"
+
+#include "cli/Csv.h"
+#include "cli/Text.h"
+
+#include <charconv>
+#include <map>
+
+namespace {
+
+constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
+
+// The four address settings, with the column naming each and the record's slot for it.
+struct AddressField {
+    const char *column;
+    std::optional<std::string> PlanRow::*planned;
+    char (DISCOVERY_DATA::*slot)[32];
+    bool isMask;
+};
+
+constexpr AddressField kAddressFields[] = {
+    {"ip", &PlanRow::ip, &DISCOVERY_DATA::szIP, false},
+    {"mask", &PlanRow::mask, &DISCOVERY_DATA::szSubnetMask, true},
+    {"gateway", &PlanRow::gateway, &DISCOVERY_DATA::szGateway, false},
+    {"dns", &PlanRow::dns, &DISCOVERY_DATA::szDNS, false},
+};
+
+enum class ColumnKind { Mac, Address, HttpPort, Mode, Shown };
+
+struct Column {
+    ColumnKind kind;
+    const AddressField *address = nullptr;
+};
+
+const char *const kColumnList = "mac, ip, mask, gateway, dns, http_port, mode";
+
+// What a search lists but no command can change: a plan made from a search's CSV keeps
+// these columns, and they are read past.
+bool IsShownOnlyColumn(const std::string &name)
+{
+    return name == "model" || name == "firmware" || name == "https";
+}
+
+std::optional<Column> ColumnNamed(const std::string &name)
+{
+    if (IsShownOnlyColumn(name))
+        return Column{ColumnKind::Shown};
+    if (name == "mac")
+        return Column{ColumnKind::Mac};
+    if (name == "http_port")
+        return Column{ColumnKind::HttpPort};
+    if (name == "mode")
+        return Column{ColumnKind::Mode};
+    for (const AddressField &field : kAddressFields)
+        if (name == field.column)
+            return Column{ColumnKind::Address, &field};
+    return std::nullopt;
+}
+
+// Line 0 is a row that came from the command line rather than a file.
+std::string AtLine(int line, const std::string &text)
+{
+    return line > 0 ? "line " + std::to_string(line) + ": " + text : text;
+}
+
+// A decimal number of at most maxDigits digits, nothing else.
+std::optional<unsigned> DecimalNumber(std::string_view text, std::size_t maxDigits)
+{
+    if (text.empty() || text.size() > maxDigits)
+        return std::nullopt;
+    unsigned value = 0;
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (error != std::errc() || end != text.data() + text.size())
+        return std::nullopt;
+    return value;
+}
+
+// Four decimal parts of 0..255. A leading zero is refused: some readers take "010" for
+// octal 8, so the address meant would be in doubt.
+std::optional<std::uint32_t> DottedQuad(std::string_view text)
+{
+    std::uint32_t address = 0;
+    for (int part = 0; part < 4; ++part) {
+        const std::size_t dot = part < 3 ? text.find('.') : text.size();
+        if (dot == std::string_view::npos)
+            return std::nullopt;
+        const std::string_view digits = text.substr(0, dot);
+        const auto value = DecimalNumber(digits, 3);
+        if (!value || *value > 255 || (digits.size() > 1 && digits[0] == '0'))
+            return std::nullopt;
+        address = address << 8 | *value;
+        text.remove_prefix(std::min(dot + 1, text.size()));
+    }
+    return address;
+}
+
+bool IsContiguousMask(std::uint32_t mask)
+{
+    const std::uint32_t hostBits = ~mask;
+    return (hostBits & (hostBits + 1)) == 0;
+}
+
+std::optional<std::uint32_t> AddressOf(const AddressField &field, std::string_view text)
+{
+    const auto address = DottedQuad(text);
+    if (!address || (field.isMask && !IsContiguousMask(*address)))
+        return std::nullopt;
+    return address;
+}
+
+std::optional<std::uint16_t> PortNumber(std::string_view text)
+{
+    const auto value = DecimalNumber(text, 5);
+    if (!value || *value < 1 || *value > 65535)
+        return std::nullopt;
+    return std::uint16_t(*value);
+}
+
+std::optional<std::int32_t> ModeNamed(std::string_view text)
+{
+    const std::string name = AsciiLower(text);
+    if (name == "static")
+        return IP_MODE_STATIC;
+    if (name == "dhcp")
+        return IP_MODE_DHCP;
+    return std::nullopt;
+}
+
+// The columns the header names, in file order, with nothing for a column not known or
+// named twice (its values are left out); nothing at all without a mac column.
+std::optional<std::vector<std::optional<Column>>> ReadHeader(const CsvRecord &header,
+                                                             std::vector<std::string> &problems)
+{
+    if (!header.fault.empty()) {
+        problems.push_back(AtLine(header.line, header.fault));
+        return std::nullopt;
+    }
+    std::vector<std::optional<Column>> columns;
+    std::map<std::string, bool> named;
+    for (const std::string &field : header.fields) {
+        const std::string name = AsciiLower(field);
+        std::optional<Column> column = ColumnNamed(name);
+        if (!column)
+            problems.push_back(AtLine(header.line, "unknown column " + QuotedForMessage(field) + " (the columns are " +
+                                                       kColumnList + ")"));
+        else if (named[name]) {
+            problems.push_back(AtLine(header.line, "column " + QuotedForMessage(field) + " named twice"));
+            column.reset();
+        }
+        named[name] = true;
+        columns.push_back(column);
+    }
+    if (named["mac"])
+        return columns;
+    problems.push_back(AtLine(header.line, "no mac column: the plan names each camera by its MAC"));
+    return std::nullopt;
+}
+
+void PutField(PlanRow &row, const Column &column, const std::string &value, std::vector<std::string> &problems)
+{
+    if (column.kind == ColumnKind::Mac) {
+        row.mac = value;
+        return;
+    }
+    if (value.empty())
+        return;
+    switch (column.kind) {
+    case ColumnKind::Address: row.*column.address->planned = value; break;
+    case ColumnKind::HttpPort:
+        row.httpPort = PortNumber(value);
+        if (!row.httpPort)
+            problems.push_back(
+                AtLine(row.line, "http_port " + QuotedForMessage(value) + " is not a number from 1 to 65535"));
+        break;
+    case ColumnKind::Mode:
+        row.mode = ModeNamed(value);
+        if (!row.mode)
+            problems.push_back(AtLine(row.line, "mode " + QuotedForMessage(value) + " is neither static nor dhcp"));
+        break;
+    case ColumnKind::Mac:
+    case ColumnKind::Shown: break;
+    }
+}
+
+std::optional<PlanRow> ReadRow(const CsvRecord &record, const std::vector<std::optional<Column>> &columns,
+                               std::vector<std::string> &problems)
+{
+    if (!record.fault.empty()) {
+        problems.push_back(AtLine(record.line, record.fault));
+        return std::nullopt;
+    }
+    if (record.fields.size() != columns.size()) {
+        problems.push_back(AtLine(record.line, std::to_string(record.fields.size()) + " fields where the header has " +
+                                                   std::to_string(columns.size())));
+        return std::nullopt;
+    }
+    PlanRow row;
+    row.line = record.line;
+    for (std::size_t i = 0; i < columns.size(); ++i)
+        if (columns[i])
+            PutField(row, *columns[i], record.fields[i], problems);
+    return row;
+}
+
+std::string_view WithoutByteOrderMark(std::string_view text)
+{
+    if (text.substr(0, kByteOrderMark.size()) == kByteOrderMark)
+        text.remove_prefix(kByteOrderMark.size());
+    return text;
+}
+
+std::vector<CsvRecord> NonBlank(std::vector<CsvRecord> records)
+{
+    std::erase_if(records, [](const CsvRecord &record) { return record.blank; });
+    return records;
+}
+
+// --- Checks of the rows ---------------------------------------------------------
+
+std::optional<std::string> MacOf(const DISCOVERY_DATA &camera)
+{
+    return NormalizedMac(SlotText(camera.szMAC));
+}
+
+std::vector<const DISCOVERY_DATA *> CamerasWithMac(const std::string &mac, const std::vector<DISCOVERY_DATA> &answered)
+{
+    std::vector<const DISCOVERY_DATA *> cameras;
+    for (const DISCOVERY_DATA &camera : answered)
+        if (MacOf(camera) == mac)
+            cameras.push_back(&camera);
+    return cameras;
+}
+
+std::string AddressList(const std::vector<const DISCOVERY_DATA *> &cameras)
+{
+    std::string list;
+    for (const DISCOVERY_DATA *camera : cameras)
+        list += (list.empty() ? "" : ", ") + QuotedForMessage(SlotText(camera->szIP));
+    return list;
+}
+
+void CheckFieldForms(const PlanRow &row, std::vector<std::string> &problems)
+{
+    if (!NormalizedMac(row.mac))
+        problems.push_back(AtLine(row.line, "MAC " + QuotedForMessage(row.mac) +
+                                                " is not six hex pairs separated by ':' or '-'"));
+    for (const AddressField &field : kAddressFields) {
+        const std::optional<std::string> &planned = row.*field.planned;
+        const char *const expected = field.isMask ? "a contiguous subnet mask" : "an IPv4 address";
+        if (planned && !AddressOf(field, *planned))
+            problems.push_back(AtLine(row.line, std::string(field.column) + " " + QuotedForMessage(*planned) +
+                                                    " is not " + expected + " in dotted quad form"));
+    }
+}
+
+// The plan, walked row by row, remembering what earlier rows claimed.
+class PlanChecker {
+public:
+    explicit PlanChecker(const std::vector<DISCOVERY_DATA> &answered) : m_answered(answered) {}
+
+    void Check(const PlanRow &row)
+    {
+        CheckFieldForms(row, m_problems);
+        const std::optional<std::string> mac = NormalizedMac(row.mac);
+        std::vector<const DISCOVERY_DATA *> cameras;
+        if (mac) {
+            cameras = CamerasWithMac(*mac, m_answered);
+            CheckMac(row, *mac, cameras);
+        }
+        if (const auto ip = row.ip ? DottedQuad(*row.ip) : std::nullopt)
+            CheckIp(row, *ip, mac);
+        CheckModeTakesAddresses(row, cameras);
+    }
+
+    std::vector<std::string> TakeProblems() { return std::move(m_problems); }
+
+private:
+    void Report(const PlanRow &row, const std::string &text) { m_problems.push_back(AtLine(row.line, text)); }
+
+    void CheckMac(const PlanRow &row, const std::string &mac, const std::vector<const DISCOVERY_DATA *> &cameras)
+    {
+        if (const auto [earlier, first] = m_macLines.try_emplace(mac, row.line); !first)
+            Report(row, "MAC " + mac + " is planned on line " + std::to_string(earlier->second) + " already");
+        if (cameras.empty())
+            Report(row, "MAC " + mac + " did not answer the search");
+        if (cameras.size() > 1)
+            Report(row, "MAC " + mac + " answered from " + std::to_string(cameras.size()) + " cameras (" +
+                            AddressList(cameras) + "): a command by MAC would reach them all");
+    }
+
+    void CheckIp(const PlanRow &row, std::uint32_t ip, const std::optional<std::string> &mac)
+    {
+        if (const auto [earlier, first] = m_ipLines.try_emplace(ip, row.line); !first)
+            Report(row, "ip " + *row.ip + " is planned on line " + std::to_string(earlier->second) + " already");
+        for (const DISCOVERY_DATA &camera : m_answered)
+            if (DottedQuad(SlotText(camera.szIP)) == ip && (!mac || MacOf(camera) != mac))
+                Report(row, "ip " + *row.ip + " is the address of another camera that answered, MAC " +
+                                QuotedForMessage(SlotText(camera.szMAC)));
+    }
+
+    // A camera under DHCP takes its addresses from the DHCP server, so planned ones
+    // could never show in its replies.
+    void CheckModeTakesAddresses(const PlanRow &row, const std::vector<const DISCOVERY_DATA *> &cameras)
+    {
+        const bool addressesPlanned = row.ip || row.mask || row.gateway || row.dns;
+        std::optional<std::int32_t> mode = row.mode;
+        if (!mode && cameras.size() == 1) {
+            const std::int32_t cameraMode = cameras.front()->nIPMode; // a copy: the record is packed
+            mode = cameraMode;
+        }
+        if (addressesPlanned && mode == IP_MODE_DHCP)
+            Report(row, "addresses are planned for a camera under DHCP, which takes them from the DHCP server");
+    }
+
+    const std::vector<DISCOVERY_DATA> &m_answered;
+    std::map<std::string, int> m_macLines;
+    std::map<std::uint32_t, int> m_ipLines;
+    std::vector<std::string> m_problems;
+};
+
+bool AddressesMatch(const AddressField &field, const std::string &planned, const DISCOVERY_DATA &reply)
+{
+    const auto shown = AddressOf(field, SlotText(reply.*field.slot));
+    return shown && shown == AddressOf(field, planned);
+}
+
+bool IsHexDigit(char c)
+{
+    return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F');
+}
+
+} // namespace
+
+PlanRow PlanRowFromFields(const std::vector<std::pair<std::string, std::string>> &fields,
+                          std::vector<std::string> &problems)
+{
+    PlanRow row; // line 0: its problems name no line
+    for (const auto &[name, value] : fields)
+        if (const std::optional<Column> column = ColumnNamed(name))
+            PutField(row, *column, value, problems);
+    return row;
+}
+
+ParsedPlan ParsePlan(std::string_view csvText)
+{
+    const std::vector<CsvRecord> records = NonBlank(ReadCsv(WithoutByteOrderMark(csvText)));
+    ParsedPlan plan;
+    if (records.empty()) {
+        plan.problems.push_back("the plan is empty: its first line names the columns (" + std::string(kColumnList) +
+                                ")");
+        return plan;
+    }
+    const auto columns = ReadHeader(records.front(), plan.problems);
+    if (!columns)
+        return plan;
+    for (auto record = records.begin() + 1; record != records.end(); ++record)
+        if (auto row = ReadRow(*record, *columns, plan.problems))
+            plan.rows.push_back(std::move(*row));
+    if (records.size() == 1)
+        plan.problems.push_back(AtLine(records.front().line, "the plan names no camera below its header"));
+    return plan;
+}
+
+std::vector<std::string> CheckPlan(const std::vector<PlanRow> &rows, const std::vector<DISCOVERY_DATA> &answered)
+{
+    PlanChecker checker(answered);
+    for (const PlanRow &row : rows)
+        checker.Check(row);
+    return checker.TakeProblems();
+}
+
+std::optional<std::string> NormalizedMac(std::string_view mac)
+{
+    constexpr std::size_t kLength = 17; // six pairs, five separators
+    if (mac.size() != kLength || (mac[2] != ':' && mac[2] != '-'))
+        return std::nullopt;
+    std::string normal;
+    for (std::size_t i = 0; i < kLength; ++i) {
+        const bool separatorPlace = i % 3 == 2;
+        if (separatorPlace ? mac[i] != mac[2] : !IsHexDigit(mac[i]))
+            return std::nullopt;
+        normal += separatorPlace ? ':' : mac[i];
+    }
+    return AsciiUpper(normal);
+}
+
+DISCOVERY_DATA PlannedSettings(const PlanRow &row, const DISCOVERY_DATA &reply)
+{
+    DISCOVERY_DATA settings = reply;
+    for (const AddressField &field : kAddressFields)
+        if (const std::optional<std::string> &planned = row.*field.planned)
+            WriteSlotText(settings.*field.slot, *planned, ADDRESS_MAX_CHARS);
+    if (row.httpPort)
+        settings.wHttpPort = *row.httpPort;
+    if (row.mode)
+        settings.nIPMode = *row.mode;
+    return settings;
+}
+
+bool ReplyShowsPlan(const PlanRow &row, const DISCOVERY_DATA &reply)
+{
+    const auto mac = NormalizedMac(row.mac);
+    if (!mac || mac != MacOf(reply))
+        return false;
+    for (const AddressField &field : kAddressFields)
+        if (const std::optional<std::string> &planned = row.*field.planned;
+            planned && !AddressesMatch(field, *planned, reply))
+            return false;
+    return (!row.httpPort || *row.httpPort == reply.wHttpPort) && (!row.mode || *row.mode == reply.nIPMode);
+}

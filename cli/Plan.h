@@ -1,0 +1,56 @@
+#pragma once
+// An address plan: a CSV file saying, per camera (by MAC), the address settings it is
+// to take. A field left empty, or a column left out, keeps the camera's own value.
+//
+//   mac,ip,mask,gateway,dns,http_port,mode
+//   00:1A:2B:3C:4D:5E,10.0.0.21,255.255.255.0,10.0.0.1,10.0.0.1,80,static
+//
+// Nothing of a plan may reach a camera while ParsePlan or CheckPlan finds a problem.
+
+#include "discovery/DiscoveryData.h"
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+struct PlanRow {
+    int line = 0; // where the row starts in the file, from 1
+    std::string mac;
+    std::optional<std::string> ip, mask, gateway, dns;
+    std::optional<std::uint16_t> httpPort;
+    std::optional<std::int32_t> mode; // IP_MODE_STATIC or IP_MODE_DHCP
+};
+
+struct ParsedPlan {
+    std::vector<PlanRow> rows;
+    // The file's form, and the values a row cannot hold (http_port, mode); each names
+    // its line.
+    std::vector<std::string> problems;
+};
+
+// Reads the CSV text (RFC 4180 quoting, LF or CR LF, a UTF-8 byte order mark allowed,
+// empty lines skipped). The first line names the columns.
+ParsedPlan ParsePlan(std::string_view csvText);
+
+// A row from named values (the plan's column names), for one camera given on the
+// command line; a value a row cannot hold is a problem, naming no line.
+PlanRow PlanRowFromFields(const std::vector<std::pair<std::string, std::string>> &fields,
+                          std::vector<std::string> &problems);
+// Every problem of the rows against each other and against the cameras that answered
+// the search, each naming its line: malformed MACs and addresses, MACs and IPs planned
+// twice, an IP another answering camera has, a MAC that did not answer or answered
+// from two cameras, addresses planned for a camera that will be under DHCP.
+std::vector<std::string> CheckPlan(const std::vector<PlanRow> &rows, const std::vector<DISCOVERY_DATA> &answered);
+
+// The MAC as six upper-case hex pairs joined by ':', or nothing when it is not six hex
+// pairs separated all by ':' or all by '-'.
+std::optional<std::string> NormalizedMac(std::string_view mac);
+
+// The settings a set-configuration command carries for the row: the camera's own reply
+// with the planned fields put in. Type and login are the command's to fill.
+DISCOVERY_DATA PlannedSettings(const PlanRow &row, const DISCOVERY_DATA &reply);
+
+// True when the reply comes from the row's camera and shows every planned field.
+bool ReplyShowsPlan(const PlanRow &row, const DISCOVERY_DATA &reply);

@@ -1,0 +1,47 @@
+#pragma once
+// One run's hold on the site's network: the adapter the broadcasts leave from, the
+// discovery session, the cameras the last sweep listed, and commands with their results.
+
+#include "cli/Progress.h"
+#include "discovery/DeviceListing.h"
+#include "discovery/DiscoverySession.h"
+#include "platform/Adapters.h"
+
+#include <chrono>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+// The adapter a name or address picks, or the first, as the window's selector has it.
+// Nothing when there is no such adapter.
+std::optional<AdapterEntry> ChooseAdapter(const std::vector<AdapterEntry> &adapters,
+                                          const std::optional<std::string> &nameOrAddress);
+
+class CSite final {
+public:
+    explicit CSite(CProgress &progress);
+
+    // Opens the sockets on the chosen adapter; an exit status, with the reason on
+    // standard error, when it cannot.
+    int Open(const std::optional<std::string> &adapterChoice);
+
+    // One sweep; the cameras that answered it, first to answer first.
+    const std::vector<DISCOVERY_DATA> &Sweep();
+    const std::vector<DISCOVERY_DATA> &Cameras() const { return m_listing.Devices(); }
+    // The camera of that MAC (in any of its spellings) in the last sweep.
+    std::optional<DISCOVERY_DATA> FindCamera(const std::string &mac) const;
+
+    // Sends each set-configuration command, keeping at most concurrency of them waiting
+    // for their results, each at most timeout; a result per command, nothing for one
+    // that got none.
+    std::vector<std::optional<std::int32_t>> SendSettings(const std::vector<DISCOVERY_DATA> &commands,
+                                                          std::size_t concurrency, std::chrono::milliseconds timeout);
+    // Reboot or factory reset for each camera in turn.
+    void SendToEach(std::int32_t type, const std::vector<DISCOVERY_DATA> &cameras, const CommandLogin &login);
+
+private:
+    CProgress &m_progress;
+    CDeviceCollection m_listing;
+    CDiscoverySession m_session{m_listing};
+};

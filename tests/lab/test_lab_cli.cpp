@@ -1,0 +1,352 @@
+// lanscout-cli as a user runs it, against camsim in the lab: the real program in a
+// process of its own, its output, its exit status, and what camsim saw. Where a test
+// shows that nothing was sent, a later search is the fence: camsim handles datagrams
+// in order, so once it logged that search, anything sent before it was logged too.
+#include "camapi/PasswordChange.h"
+#include "camapi/VideoConfig.h"
+#include "tests/lab/CamsimProcess.h"
+#include "tests/lab/LabFile.h"
+
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <fstream>
+#include <map>
+#include <regex>
+#include <sstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+extern char **environ;
+
+namespace {
+
+constexpr int kLogTimeoutMs = 10000;
+const std::string kPassword = "Site-pass-1";
+
+struct CliResult {
+    int status = -1;
+    std::string out;
+    std::string err;
+};
+
+std::string ReadFile(const std::string &path)
+{
+    std::ifstream file(path, std::ios::binary);
+    std::ostringstream text;
+    text << file.rdbuf();
+    return text.str();
+}
+
+// Runs lanscout-cli with its output in files, no terminal and LANSCOUT_PASSWORD unset
+// unless env gives it.
+CliResult RunCli(const std::vector<std::string> &args, const std::map<std::string, std::string> &env = {})
+{
+    lab::LabFile out(""), err("");
+    std::vector<std::string> argv{LANSCOUT_CLI};
+    argv.insert(argv.end(), args.begin(), args.end());
+    std::vector<char *> argp;
+    for (std::string &arg : argv)
+        argp.push_back(arg.data());
+    argp.push_back(nullptr);
+    std::vector<std::string> environment;
+    for (char **entry = environ; *entry; ++entry)
+        if (std::string(*entry).rfind("LANSCOUT_PASSWORD=", 0) != 0)
+            environment.emplace_back(*entry);
+    for (const auto &[name, value] : env)
+        environment.push_back(name + "=" + value);
+    std::vector<char *> envp;
+    for (std::string &entry : environment)
+        envp.push_back(entry.data());
+    envp.push_back(nullptr);
+
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
+    posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, out.Path().c_str(), O_WRONLY | O_TRUNC, 0);
+    posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, err.Path().c_str(), O_WRONLY | O_TRUNC, 0);
+    posix_spawnattr_t attributes;
+    posix_spawnattr_init(&attributes);
+    posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSID); // no controlling terminal to ask on
+    pid_t pid = -1;
+    CliResult result;
+    if (posix_spawn(&pid, argp[0], &actions, &attributes, argp.data(), envp.data()) == 0) {
+        int status = 0;
+        waitpid(pid, &status, 0);
+        result.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+    }
+    posix_spawn_file_actions_destroy(&actions);
+    posix_spawnattr_destroy(&attributes);
+    result.out = ReadFile(out.Path());
+    result.err = ReadFile(err.Path());
+    return result;
+}
+
+std::vector<std::string> Matches(const std::string &text, const std::string &pattern)
+{
+    const std::regex expression(pattern);
+    std::vector<std::string> found;
+    for (auto it = std::sregex_iterator(text.begin(), text.end(), expression); it != std::sregex_iterator(); ++it)
+        found.push_back((*it)[1]);
+    return found;
+}
+
+// The IPs of camsim's replies to its first search, in the order they left.
+std::vector<std::string> FirstSweepReplyIps(const CamsimProcess &camsim, std::size_t cameras)
+{
+    std::vector<std::string> ips;
+    for (const std::string &line : camsim.LogLines())
+        if (line.find(" reply mac=") != std::string::npos && ips.size() < cameras)
+            ips.push_back(Matches(line, " ip=([0-9.]+)").front());
+    return ips;
+}
+
+std::string CameraFile(const std::vector<std::string> &sections)
+{
+    std::string text;
+    for (std::size_t i = 0; i < sections.size(); ++i)
+        text += "[camera]\nmac = 02:4C:53:10:00:" + std::string(i < 10 ? "0" : "") + std::to_string(i) +
+                "\nip = 10.77.0." + std::to_string(10 + i) + "\npassword = " + kPassword + "\n" + sections[i] + "\n";
+    return text;
+}
+
+// Runs a search as the fence for everything the command before it sent.
+void SearchAsFence(const CamsimProcess &camsim, int searchesBefore)
+{
+    ASSERT_EQ(RunCli({"search", "--format", "csv"}).status, 0);
+    ASSERT_TRUE(camsim.WaitForLog("recv search", kLogTimeoutMs, searchesBefore + 5));
+}
+
+class CliLab : public ::testing::Test {
+protected:
+    static std::map<std::string, std::string> PasswordEnv() { return {{"LANSCOUT_PASSWORD", kPassword}}; }
+};
+
+TEST_F(CliLab, SearchListsTheCamerasInAnswerOrderInEachFormat)
+{
+    lab::LabFile cameras(CameraFile({"model = SIM \"Dome\", 2\nfirmware = 1.0\xe9", "mode = dhcp\nhttps = yes", "",
+                                     "http_port = 8080"}));
+    CamsimProcess camsim({"--config", cameras.Path()});
+    struct FormatCase {
+        const char *format;
+        const char *ipPattern; // captures each camera's IP, in output order
+        const char *mustHold;
+    };
+    const FormatCase cases[] = {
+        {"table", R"(\n02:4C:53:10:00:0\d\s+([0-9.]+))", "MAC"},
+        {"csv", R"(\n02:4C:53:10:00:0\d,([0-9.]+),)", "\"SIM \"\"Dome\"\", 2\",1.0\xc3\xa9,static"},
+        {"json", R"re("ip":\s*"([0-9.]+)")re", "\"model\": \"SIM \\\"Dome\\\", 2\", \"firmware\": \"1.0\xc3\xa9\""},
+        {"txt", R"(\] ([0-9.]+)\t)", "[1.0\xe9] 10.77.0.10\tSIM \"Dome\", 2\r\n"},
+    };
+    std::vector<std::string> answerOrder;
+    for (const FormatCase &test : cases) {
+        SCOPED_TRACE(test.format);
+        const CliResult search = RunCli({"search", "--format", test.format});
+        ASSERT_EQ(search.status, 0) << search.err;
+        if (answerOrder.empty())
+            answerOrder = FirstSweepReplyIps(camsim, 4);
+        EXPECT_EQ(Matches("\n" + search.out, test.ipPattern), answerOrder) << search.out;
+        EXPECT_NE(search.out.find(test.mustHold), std::string::npos) << search.out;
+    }
+    const CliResult bad = RunCli({"search", "--format", "xml"});
+    EXPECT_EQ(bad.status, 64);
+    EXPECT_NE(bad.err.find("xml"), std::string::npos) << bad.err;
+}
+
+TEST_F(CliLab, SetIsVerifiedBySearchingAgain)
+{
+    lab::LabFile cameras(CameraFile({"", "", "keeps_settings = yes"}));
+    CamsimProcess camsim({"--config", cameras.Path()});
+    lab::LabFile wrongPassword("Site-pass-2\n");
+    struct SetCase {
+        const char *name;
+        std::vector<std::string> args;
+        int status;
+        const char *camsimLine; // the command as camsim took it
+        const char *errorText;
+    };
+    const SetCase cases[] = {
+        {"moves", {"set", "02:4c:53:10:00:00", "--ip", "10.77.1.50", "--http-port", "8081", "--user", "admin"}, 0,
+         "set-config mac=02:4C:53:10:00:00 user=admin mode=0 ip=10.77.1.50 http=8081", ""},
+        {"wrong password",
+         {"set", "02:4C:53:10:00:01", "--ip", "10.77.1.51", "--user", "admin", "--password-file", wrongPassword.Path()},
+         5, "set-config mac=02:4C:53:10:00:01 user=admin mode=0 ip=10.77.1.51 http=80 from", "login failed"},
+        {"says yes, does not move", {"set", "02-4C-53-10-00-02", "--ip", "10.77.1.52", "--user", "admin"}, 6,
+         "set-config mac=02:4C:53:10:00:02 user=admin mode=0 ip=10.77.1.52", "does not answer with them"},
+        {"absent camera", {"set", "02:4C:53:10:00:99", "--ip", "10.77.1.53", "--user", "admin"}, 7, nullptr,
+         "no camera with MAC"},
+    };
+    for (const SetCase &test : cases) {
+        SCOPED_TRACE(test.name);
+        const CliResult set = RunCli(test.args, PasswordEnv());
+        EXPECT_EQ(set.status, test.status) << set.err;
+        EXPECT_NE(set.err.find(test.errorText), std::string::npos) << set.err;
+        if (test.camsimLine) {
+            EXPECT_EQ(camsim.CountLog(test.camsimLine), 1) << test.camsimLine;
+        }
+    }
+    const std::string after = RunCli({"search", "--format", "csv"}).out;
+    EXPECT_NE(after.find("02:4C:53:10:00:00,10.77.1.50,"), std::string::npos) << after;
+    EXPECT_NE(after.find("02:4C:53:10:00:01,10.77.0.11,"), std::string::npos) << "the refused camera moved: " << after;
+    EXPECT_NE(after.find("02:4C:53:10:00:02,10.77.0.12,"), std::string::npos) << after;
+}
+
+// The plan of the first count generated cameras: each to 10.77.2.x, HTTP port 8000 + x,
+// static (every fourth is under DHCP now).
+std::string MovePlan(int count)
+{
+    std::string plan = "mac,ip,http_port,mode\n";
+    for (int i = 0; i < count; ++i) {
+        char mac[32];
+        std::snprintf(mac, sizeof mac, "02:4C:53:00:%02X:%02X", (i + 1) >> 8, (i + 1) & 0xff);
+        plan += std::string(mac) + ",10.77.2." + std::to_string(i + 1) + "," + std::to_string(8000 + i) + ",static\n";
+    }
+    return plan;
+}
+
+TEST_F(CliLab, ApplyGivesFiftyCamerasTheirPlanAndVerifiesEach)
+{
+    CamsimProcess camsim({"--cameras", "50", "--first-ip", CamsimProcess::FirstCameraAddress()});
+    lab::LabFile plan(MovePlan(50));
+    const CliResult apply =
+        RunCli({"apply", plan.Path(), "--user", "admin", "--concurrency", "8", "--format", "json"},
+               {{"LANSCOUT_PASSWORD", "vqxnt"}});
+    EXPECT_EQ(apply.status, 0) << apply.err << apply.out;
+    EXPECT_EQ(Matches(apply.out, R"re("outcome":\s*"(verified)")re").size(), 50u) << apply.out;
+    EXPECT_EQ(camsim.CountLog("result=0 to"), 50);
+    const std::string after = RunCli({"search", "--format", "csv"}).out;
+    EXPECT_EQ(Matches(after, R"(,(10\.77\.2\.\d+),)").size(), 50u) << after;
+}
+
+TEST_F(CliLab, FlawedPlansAndDryRunsSendNothing)
+{
+    CamsimProcess camsim({"--cameras", "4", "--first-ip", CamsimProcess::FirstCameraAddress()});
+    lab::LabFile flawed("mac,ip\n"
+                        "02:4C:53:00:00:01,10.77.2.1\n"
+                        "02:4C:53:00:00:02,10.77.2.1\n"  // the same IP twice in the plan
+                        "02:4C:53:00:00:03,10.77.0.13\n" // the fourth camera's own IP
+                        "02:4C:53:00:00:77,10.77.2.7\n"  // no such camera
+                        "02:4C:53:00:00:04,10.77.2.300\n");
+    lab::LabFile sound(MovePlan(4));
+    int searches = 0;
+    struct PlanCase {
+        const char *name;
+        std::vector<std::string> args;
+        int status;
+        std::vector<std::string> texts; // in standard error, or in standard output for a dry run
+    };
+    const PlanCase cases[] = {
+        {"flawed",
+         {"apply", flawed.Path(), "--user", "admin"},
+         65,
+         {"line 3: ip 10.77.2.1 is planned on line 2 already", "line 4", "10.77.0.13", "line 5", "line 6"}},
+        {"dry run", {"apply", sound.Path(), "--dry-run"}, 0, {"10.77.2.1", "10.77.2.4"}},
+        {"unreadable", {"apply", "/nonexistent/plan.csv", "--user", "admin"}, 66, {"/nonexistent/plan.csv"}},
+    };
+    for (const PlanCase &test : cases) {
+        SCOPED_TRACE(test.name);
+        const CliResult apply = RunCli(test.args, {{"LANSCOUT_PASSWORD", "vqxnt"}});
+        EXPECT_EQ(apply.status, test.status) << apply.err;
+        for (const std::string &text : test.texts)
+            EXPECT_NE((apply.err + apply.out).find(text), std::string::npos) << text << "\n" << apply.err;
+        searches = camsim.CountLog("recv search");
+    }
+    SearchAsFence(camsim, searches);
+    EXPECT_EQ(camsim.CountLog("set-config"), 0);
+}
+
+TEST_F(CliLab, RebootAsksUnlessToldYes)
+{
+    CamsimProcess camsim({"--cameras", "2", "--first-ip", CamsimProcess::FirstCameraAddress()});
+    const std::map<std::string, std::string> login{{"LANSCOUT_PASSWORD", "vqxnt"}};
+    const CliResult unasked = RunCli({"reboot", "02:4C:53:00:00:01", "--user", "admin"}, login);
+    EXPECT_EQ(unasked.status, 9) << unasked.err;
+    SearchAsFence(camsim, camsim.CountLog("recv search"));
+    EXPECT_EQ(camsim.CountLog("reboot mac="), 0);
+
+    const CliResult told = RunCli({"reboot", "02:4C:53:00:00:01", "02:4C:53:00:00:02", "--user", "admin", "--yes"}, login);
+    EXPECT_EQ(told.status, 0) << told.err;
+    EXPECT_TRUE(camsim.WaitForLog("reboot mac=", kLogTimeoutMs, 2));
+    EXPECT_EQ(camsim.CountLog("reboot mac=02:4C:53:00:00:01 silent-ms"), 1);
+}
+
+// The bytes a camera's password may hold, read from a file, reach the camera as they
+// are, and the login that verifies them uses them too.
+TEST_F(CliLab, PasswordFromAFileReachesTheCameraByteForByte)
+{
+    CamsimProcess camsim({"--cameras", "1", "--first-ip", CamsimProcess::FirstCameraAddress()});
+    const std::string ip = CamsimProcess::FirstCameraAddress();
+    const std::string newPassword = "p&ss #%+ w\xf6rd:=";
+    lab::LabFile current("vqxnt\r\n"), next(newPassword + "\n");
+    const CliResult change = RunCli({"password", ip, "--user", "admin", "--password-file", current.Path(),
+                                     "--new-password-file", next.Path()});
+    ASSERT_EQ(change.status, 0) << change.err;
+    EXPECT_EQ(camsim.CountLog("password mac=02:4C:53:00:00:01 user=admin"), 1);
+    const std::vector<std::string> log = camsim.LogLines();
+    const auto changed = std::find_if(log.begin(), log.end(),
+                                      [](const std::string &line) { return line.find("password mac=") != std::string::npos; });
+    EXPECT_TRUE(std::any_of(changed, log.end(), [](const std::string &line) {
+        return line.find("page=basic.cgi") != std::string::npos && line.find("status=200") != std::string::npos;
+    })) << "no verifying login after the change";
+
+    CVantoHttpApi api;
+    api.SetHost(ip, kCameraHttpPort);
+    VIDEO_CONFIG channels[VIDEO_CONFIG_MAX_RECORDS];
+    std::int32_t count = 0;
+    api.SetCredentials("admin", newPassword);
+    EXPECT_EQ(api.GetVideoConfig(channels, sizeof channels, count, -1).nCode, API_SUCCESS);
+    api.SetCredentials("admin", newPassword.substr(0, newPassword.size() - 1));
+    EXPECT_EQ(api.GetVideoConfig(channels, sizeof channels, count, -1).nCode, API_UNAUTHORIZED);
+
+    lab::LabFile shortOne("short\n");
+    const CliResult refused = RunCli({"password", ip, "--user", "admin", "--new-password-file", shortOne.Path()},
+                                     {{"LANSCOUT_PASSWORD", newPassword}});
+    EXPECT_EQ(refused.status, 66) << refused.err;
+    EXPECT_NE(refused.err.find("8 to 30"), std::string::npos) << refused.err;
+}
+
+// The receive port of a running window: polls until some socket has it.
+bool ReceivePortTaken()
+{
+    const std::string table = ReadFile("/proc/net/udp");
+    return table.find(":9C4E ") != std::string::npos; // 40014
+}
+
+TEST_F(CliLab, BadAdapterAndARunningWindowAreToldApart)
+{
+    CamsimProcess camsim({"--cameras", "1", "--first-ip", CamsimProcess::FirstCameraAddress()});
+    const CliResult adapter = RunCli({"search", "--adapter", "eth9"});
+    EXPECT_EQ(adapter.status, 67);
+    EXPECT_NE(adapter.err.find("eth9"), std::string::npos) << adapter.err;
+    const CliResult byAddress = RunCli({"search", "--adapter", CamsimProcess::ToolAddress(), "--format", "csv"});
+    EXPECT_EQ(byAddress.status, 0) << byAddress.err;
+
+    pid_t window = -1;
+    std::string program = LANSCOUT_EXECUTABLE;
+    char *argv[] = {program.data(), nullptr};
+    std::vector<std::string> environment{"QT_QPA_PLATFORM=offscreen"};
+    for (char **entry = environ; *entry; ++entry)
+        environment.emplace_back(*entry);
+    std::vector<char *> envp;
+    for (std::string &entry : environment)
+        envp.push_back(entry.data());
+    envp.push_back(nullptr);
+    ASSERT_EQ(posix_spawn(&window, argv[0], nullptr, nullptr, argv, envp.data()), 0);
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+    while (!ReceivePortTaken() && std::chrono::steady_clock::now() < deadline)
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    const CliResult second = RunCli({"search"});
+    kill(window, SIGTERM);
+    waitpid(window, nullptr, 0);
+    EXPECT_EQ(second.status, 69);
+    EXPECT_NE(second.err.find("another copy is running"), std::string::npos) << second.err;
+}
+
+} // namespace

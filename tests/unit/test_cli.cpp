@@ -1,0 +1,545 @@
+// lanscout-cli's Qt-free parts: the address plan, the printed formats, the secrets.
+#include "cli/Csv.h"
+#include "cli/Output.h"
+#include "cli/Plan.h"
+#include "cli/Secrets.h"
+
+#include <gtest/gtest.h>
+
+#include <cerrno>
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <sstream>
+#include <utility>
+
+#include <poll.h>
+#include <pty.h>
+#include <sys/wait.h>
+#include <termios.h>
+#include <unistd.h>
+
+namespace {
+
+DISCOVERY_DATA Camera(const char *mac, const char *ip, std::int32_t mode = IP_MODE_STATIC)
+{
+    DISCOVERY_DATA record = ZeroRecord();
+    record.nType = DISCOVERY_REPLY;
+    WriteSlotText(record.szMAC, mac);
+    WriteSlotText(record.szIP, ip);
+    WriteSlotText(record.szSubnetMask, "255.255.252.0");
+    WriteSlotText(record.szGateway, "10.77.0.1");
+    WriteSlotText(record.szDNS, "10.77.0.1");
+    WriteSlotText(record.szProductName, "XNV-6080");
+    WriteSlotText(record.szFirmwareVersion, "2.10");
+    record.nIPMode = mode;
+    record.wHttpPort = 80;
+    record.wRtspPort = 554;
+    return record;
+}
+
+// Problems are checked by their line and a telling part of their text.
+struct Expected {
+    int line; // 0: a problem of the whole plan
+    const char *fragment;
+};
+
+void ExpectProblems(const std::vector<std::string> &problems, const std::vector<Expected> &expected)
+{
+    ASSERT_EQ(problems.size(), expected.size()) << ::testing::PrintToString(problems);
+    for (std::size_t i = 0; i < expected.size(); ++i) {
+        const std::string where = expected[i].line ? "line " + std::to_string(expected[i].line) + ": " : "";
+        EXPECT_EQ(problems[i].rfind(where, 0), 0u) << problems[i];
+        EXPECT_NE(problems[i].find(expected[i].fragment), std::string::npos) << problems[i];
+    }
+}
+
+class TempFile {
+public:
+    TempFile(const std::string &name, const std::string &bytes)
+        : m_path(::testing::TempDir() + "lanscout_cli_" + std::to_string(::getpid()) + "_" + name)
+    {
+        std::ofstream(m_path, std::ios::binary) << bytes;
+    }
+    ~TempFile() { std::remove(m_path.c_str()); }
+    TempFile(const TempFile &) = delete;
+    TempFile &operator=(const TempFile &) = delete;
+
+    const std::string &Path() const { return m_path; }
+
+private:
+    std::string m_path;
+};
+
+} // namespace
+
+// --- The plan -----------------------------------------------------------------------
+
+TEST(Plan, ReadsQuotedFieldsLineEndsAndAByteOrderMarkIntoRowsWithTheirLines)
+{
+    const ParsedPlan plan = ParsePlan("\xEF\xBB\xBF Mode , MAC ,\"Http_Port\",ip,dns\r\n"
+                                      "\r\n"
+                                      "dhcp,\"02:4c:53:00:00:01\",8080,,\r\n"
+                                      "  STATIC ,02-4C-53-00-00-02, , \"10.77.0.20\" ,\"10.77.\n0.1\"\n"
+                                      "static,\"02:4C:53:00:00:03\"\"x\",,,\n");
+    EXPECT_TRUE(plan.problems.empty()) << ::testing::PrintToString(plan.problems);
+    ASSERT_EQ(plan.rows.size(), 3u);
+    EXPECT_EQ(plan.rows[0].line, 3);
+    EXPECT_EQ(plan.rows[0].mac, "02:4c:53:00:00:01");
+    EXPECT_EQ(plan.rows[0].mode, IP_MODE_DHCP);
+    EXPECT_EQ(plan.rows[0].httpPort, 8080);
+    EXPECT_FALSE(plan.rows[0].ip || plan.rows[0].dns || plan.rows[0].mask);
+    EXPECT_EQ(plan.rows[1].line, 4);
+    EXPECT_EQ(plan.rows[1].mode, IP_MODE_STATIC);
+    EXPECT_FALSE(plan.rows[1].httpPort);
+    EXPECT_EQ(plan.rows[1].ip, "10.77.0.20");
+    EXPECT_EQ(plan.rows[1].dns, "10.77.\n0.1"); // kept as read; the check refuses it
+    EXPECT_EQ(plan.rows[2].line, 6); // the quoted line end counts
+    EXPECT_EQ(plan.rows[2].mac, "02:4C:53:00:00:03\"x");
+}
+
+TEST(Plan, FormFaultsAreAllReportedWithTheirLines)
+{
+    const struct {
+        const char *csv;
+        std::vector<Expected> problems;
+    } cases[] = {
+        {"", {{0, "empty"}}},
+        {"\n\r\n", {{0, "empty"}}},
+        {"mac,ip\n", {{1, "names no camera"}}},
+        {"ip,mode\n10.0.0.1,static\n", {{1, "no mac column"}}},
+        {"mac,colour,ip,IP\nM1,red,1.2.3.4,1.2.3.5\n", {{1, "unknown column \"colour\""}, {1, "\"IP\" named twice"}}},
+        {"mac,http_port,mode\nM1,0,static\nM2,65536,\nM3,8o,auto\nM4,+80,\nM5,65535,DHCP\n",
+         {{2, "http_port \"0\""}, {3, "http_port \"65536\""}, {4, "http_port \"8o\""}, {4, "mode \"auto\""},
+          {5, "http_port \"+80\""}}},
+        {"mac,ip\nM1\nM2,1,2\nM3,\"1.2\"x\nM4,1\"2\nM5,\"1.2.3.4\n",
+         {{2, "1 fields where the header has 2"},
+          {3, "3 fields"},
+          {4, "text after a field's closing quote"},
+          {5, "a quote inside a field"},
+          {6, "quote opened on line 6 is never closed"}}},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.csv);
+        ExpectProblems(ParsePlan(c.csv).problems, c.problems);
+    }
+}
+
+TEST(Plan, CheckListsEveryProblemWithItsLine)
+{
+    const std::vector<DISCOVERY_DATA> answered = {
+        Camera("02:4C:53:00:00:01", "10.77.0.10"),
+        Camera("02:4C:53:00:00:02", "10.77.0.11"),
+        Camera("02:4C:53:00:00:03", "10.77.0.12", IP_MODE_DHCP),
+        Camera("02:4C:53:00:00:09", "10.77.0.18"),
+        Camera("02:4c:53:00:00:09", "10.77.0.19"), // the same MAC, spelt otherwise
+    };
+    const struct {
+        const char *name;
+        const char *csv;
+        std::vector<Expected> problems;
+    } cases[] = {
+        {"a good plan: MACs in any spelling, a camera keeping its own IP, DHCP to static",
+         "mac,ip,mask,gateway,dns,http_port,mode\n"
+         "02-4c-53-00-00-01,10.77.0.20,255.255.252.0,10.77.0.1,0.0.0.0,8080,\n"
+         "02:4C:53:00:00:02,10.77.0.11,,,,,static\n"
+         "02:4c:53:00:00:03,10.77.0.30,255.255.255.0,,,,static\n",
+         {}},
+        {"faults of form",
+         "mac,ip,mask,gateway,dns\n"
+         "02:4C:53:00:00,,,,\n"
+         "02:4C:53:00:00:0G,,,,\n"
+         "02:4C-53:00:00:01,,,,\n"
+         "02:4C:53:00:00:02,10.77.0.256,255.0.255.0,010.77.0.1,+1.2.3.4\n"
+         "02:4C:53:00:00:01,1.2.3,0.0.0.1,1..2.3,1.2.3.4.5\n",
+         {{2, "MAC \"02:4C:53:00:00\""},
+          {3, "MAC \"02:4C:53:00:00:0G\""},
+          {4, "MAC \"02:4C-53:00:00:01\""},
+          {5, "ip \"10.77.0.256\""},
+          {5, "mask \"255.0.255.0\" is not a contiguous"},
+          {5, "gateway \"010.77.0.1\""},
+          {5, "dns \"+1.2.3.4\""},
+          {6, "ip \"1.2.3\""},
+          {6, "mask \"0.0.0.1\""},
+          {6, "gateway \"1..2.3\""},
+          {6, "dns \"1.2.3.4.5\""}}},
+        {"faults against each other and the cameras that answered",
+         "mac,ip\n"
+         "02:4C:53:00:00:01,10.77.0.11\n"
+         "02:4C:53:00:00:02,10.77.0.11\n"
+         "02-4c-53-00-00-01,\n"
+         "02:4C:53:00:00:77,10.77.0.40\n"
+         "02:4C:53:00:00:03,10.77.0.41\n"
+         "02:4C:53:00:00:09,\n",
+         {{2, "ip 10.77.0.11 is the address of another camera that answered, MAC \"02:4C:53:00:00:02\""},
+          {3, "ip 10.77.0.11 is planned on line 2 already"},
+          {4, "MAC 02:4C:53:00:00:01 is planned on line 2 already"},
+          {5, "MAC 02:4C:53:00:00:77 did not answer"},
+          {6, "under DHCP"},
+          {7, "answered from 2 cameras (\"10.77.0.18\", \"10.77.0.19\")"}}},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        const ParsedPlan plan = ParsePlan(c.csv);
+        ASSERT_TRUE(plan.problems.empty()) << ::testing::PrintToString(plan.problems);
+        ExpectProblems(CheckPlan(plan.rows, answered), c.problems);
+    }
+}
+
+TEST(Plan, SettingsCarryThePlannedFieldsAndTheReplyShowsThem)
+{
+    const DISCOVERY_DATA reply = Camera("02:4C:53:00:00:01", "10.77.0.10", IP_MODE_DHCP);
+    const PlanRow row = ParsePlan("mac,ip,gateway,http_port,mode\n02-4c-53-00-00-01,10.77.0.20,10.77.0.2,8080,static\n")
+                            .rows.at(0);
+
+    DISCOVERY_DATA expected = reply; // everything but the planned fields stays as the camera sent it
+    std::memcpy(expected.szIP, "10.77.0.20", 11);
+    std::memcpy(expected.szGateway, "10.77.0.2\0", 10);
+    expected.wHttpPort = 8080;
+    expected.nIPMode = IP_MODE_STATIC;
+    const DISCOVERY_DATA settings = PlannedSettings(row, reply);
+    EXPECT_EQ(std::memcmp(&settings, &expected, sizeof settings), 0);
+
+    EXPECT_FALSE(ReplyShowsPlan(row, reply));
+    EXPECT_TRUE(ReplyShowsPlan(row, settings));
+    const struct {
+        const char *name;
+        void (*change)(DISCOVERY_DATA &);
+        bool shows;
+    } replies[] = {
+        {"MAC spelt otherwise", [](DISCOVERY_DATA &r) { WriteSlotText(r.szMAC, "02:4c:53:00:00:01"); }, true},
+        {"unplanned field changed", [](DISCOVERY_DATA &r) { WriteSlotText(r.szDNS, "8.8.8.8"); }, true},
+        {"another camera", [](DISCOVERY_DATA &r) { WriteSlotText(r.szMAC, "02:4C:53:00:00:02"); }, false},
+        {"other IP", [](DISCOVERY_DATA &r) { WriteSlotText(r.szIP, "10.77.0.21"); }, false},
+        {"other gateway", [](DISCOVERY_DATA &r) { WriteSlotText(r.szGateway, "10.77.0.1"); }, false},
+        {"other port", [](DISCOVERY_DATA &r) { r.wHttpPort = 80; }, false},
+        {"other mode", [](DISCOVERY_DATA &r) { r.nIPMode = IP_MODE_DHCP; }, false},
+    };
+    for (const auto &c : replies) {
+        DISCOVERY_DATA changed = settings;
+        c.change(changed);
+        EXPECT_EQ(ReplyShowsPlan(row, changed), c.shows) << c.name;
+    }
+}
+
+// --- What is printed -----------------------------------------------------------------
+
+namespace {
+
+// A camera whose texts hold what breaks careless output: quotes, commas, a backslash,
+// control bytes and Latin-1 letters.
+DISCOVERY_DATA OddCamera()
+{
+    DISCOVERY_DATA record = Camera("02:4C:53:00:00:01", "10.77.0.10");
+    WriteSlotText(record.szProductName, "Cam \"A\", \\ \x1B[2J\xE9\r\n");
+    WriteSlotText(record.szFirmwareVersion, "v\xB2\x9B");
+    record.nIPMode = 7;
+    record.bHttps = 1;
+    return record;
+}
+
+std::string CameraList(const std::vector<DISCOVERY_DATA> &cameras, ListFormat format)
+{
+    std::ostringstream out;
+    WriteCameraList(out, cameras, format);
+    return out.str();
+}
+
+} // namespace
+
+TEST(Output, CameraListInEachFormat)
+{
+    const std::vector<DISCOVERY_DATA> cameras = {OddCamera(), Camera("02:4C:53:00:00:02", "10.77.0.11")};
+    const struct {
+        ListFormat format;
+        std::string expected;
+    } cases[] = {
+        {ListFormat::Txt, "[v\xB2\x9B] 10.77.0.10\tCam \"A\", \\ \x1B[2J\xE9\r\n\r\n"
+                          "[2.10] 10.77.0.11\tXNV-6080\r\n"},
+        {ListFormat::Csv, "mac,ip,model,firmware,mode,mask,gateway,dns,http_port,https\n"
+                          "02:4C:53:00:00:01,10.77.0.10,\"Cam \"\"A\"\", \\ \x1B[2J\xC3\xA9\r\n\",v\xC2\xB2\xC2\x9B,7,"
+                          "255.255.252.0,10.77.0.1,10.77.0.1,80,yes\n"
+                          "02:4C:53:00:00:02,10.77.0.11,XNV-6080,2.10,static,255.255.252.0,10.77.0.1,10.77.0.1,"
+                          "80,no\n"},
+        {ListFormat::Json, "[\n"
+                           "  {\"mac\": \"02:4C:53:00:00:01\", \"ip\": \"10.77.0.10\", "
+                           "\"model\": \"Cam \\\"A\\\", \\\\ \\u001b[2J\xC3\xA9\\u000d\\u000a\", "
+                           "\"firmware\": \"v\xC2\xB2\\u009b\", \"mode\": 7, \"mask\": \"255.255.252.0\", "
+                           "\"gateway\": \"10.77.0.1\", \"dns\": \"10.77.0.1\", \"http_port\": 80, \"https\": true},\n"
+                           "  {\"mac\": \"02:4C:53:00:00:02\", \"ip\": \"10.77.0.11\", \"model\": \"XNV-6080\", "
+                           "\"firmware\": \"2.10\", \"mode\": \"static\", \"mask\": \"255.255.252.0\", "
+                           "\"gateway\": \"10.77.0.1\", \"dns\": \"10.77.0.1\", \"http_port\": 80, \"https\": false}\n"
+                           "]\n"},
+        {ListFormat::Table, // \xE9 and \xB2 take one column each, as the terminal shows them
+         "MAC                IP          MODEL                        FIRMWARE  MODE    MASK           "
+         "GATEWAY    DNS        HTTP  HTTPS\n"
+         "02:4C:53:00:00:01  10.77.0.10  Cam \"A\", \\ \\x1B[2J\xC3\xA9\\x0D\\x0A  v\xC2\xB2\\x9B    7       "
+         "255.255.252.0  10.77.0.1  10.77.0.1  80    yes\n"
+         "02:4C:53:00:00:02  10.77.0.11  XNV-6080                     2.10      static  255.255.252.0  "
+         "10.77.0.1  10.77.0.1  80    no\n"},
+    };
+    for (const auto &c : cases)
+        EXPECT_EQ(CameraList(cameras, c.format), c.expected) << int(c.format);
+    EXPECT_EQ(CameraList({}, ListFormat::Json), "[]\n");
+}
+
+// What the CSV writer quotes, the reader gives back unchanged.
+TEST(Output, CsvFieldsReadBackAsWritten)
+{
+    const std::vector<std::string> fields = {"", "plain", " padded ", "a,b", "say \"hi\"", "two\r\nlines", "\"", "\t"};
+    std::string line = CsvField(fields[0]);
+    for (std::size_t i = 1; i < fields.size(); ++i)
+        line += "," + CsvField(fields[i]);
+    const std::vector<CsvRecord> records = ReadCsv(line + "\r\n");
+    ASSERT_EQ(records.size(), 1u);
+    EXPECT_EQ(records[0].fault, "");
+    EXPECT_EQ(records[0].fields, fields);
+}
+
+TEST(Output, PlanReportInBothFormats)
+{
+    const std::vector<PlanRowReport> rows = {
+        {"02:4C:53:00:00:01", "10.77.0.20", PlanOutcome::Verified, 0},
+        {"02:4C:53:00:00:02", std::nullopt, PlanOutcome::Rejected, RESULT_LOGIN_FAILED},
+        {"02:4C:53:00:00:03", "10.77.0.22", PlanOutcome::Rejected, 42},
+        {"02:4C:53:00:00:04", "10.77.0.23", PlanOutcome::NoAnswer, 0},
+        {"02:4C:53:00:00:05", "10.77.0.24", PlanOutcome::NotVerified, 0},
+    };
+    std::ostringstream table, json;
+    WritePlanReport(table, rows, ReportFormat::Table);
+    WritePlanReport(json, rows, ReportFormat::Json);
+    EXPECT_EQ(table.str(), "MAC                IP          OUTCOME\n"
+                           "02:4C:53:00:00:01  10.77.0.20  verified\n"
+                           "02:4C:53:00:00:02  -           rejected: result 5 (Failed. login failed)\n"
+                           "02:4C:53:00:00:03  10.77.0.22  rejected: result 42\n"
+                           "02:4C:53:00:00:04  10.77.0.23  no-answer\n"
+                           "02:4C:53:00:00:05  10.77.0.24  not-verified\n");
+    EXPECT_EQ(json.str(),
+              "[\n"
+              "  {\"mac\": \"02:4C:53:00:00:01\", \"ip\": \"10.77.0.20\", \"outcome\": \"verified\"},\n"
+              "  {\"mac\": \"02:4C:53:00:00:02\", \"ip\": null, \"outcome\": \"rejected\", \"result\": 5, "
+              "\"message\": \"Failed. login failed\"},\n"
+              "  {\"mac\": \"02:4C:53:00:00:03\", \"ip\": \"10.77.0.22\", \"outcome\": \"rejected\", \"result\": 42, "
+              "\"message\": null},\n"
+              "  {\"mac\": \"02:4C:53:00:00:04\", \"ip\": \"10.77.0.23\", \"outcome\": \"no-answer\"},\n"
+              "  {\"mac\": \"02:4C:53:00:00:05\", \"ip\": \"10.77.0.24\", \"outcome\": \"not-verified\"}\n"
+              "]\n");
+}
+
+TEST(Output, FormatNames)
+{
+    std::string error;
+    EXPECT_EQ(ParseListFormat("txt", error), ListFormat::Txt);
+    EXPECT_EQ(ParseReportFormat("json", error), ReportFormat::Json);
+    EXPECT_EQ(error, "");
+    EXPECT_FALSE(ParseReportFormat("csv", error));
+    EXPECT_EQ(error, "unknown report format \"csv\": use table or json");
+    EXPECT_FALSE(ParseListFormat("JSON", error));
+    EXPECT_EQ(error, "unknown list format \"JSON\": use table, csv, json or txt");
+}
+
+// --- Secrets ------------------------------------------------------------------------
+
+TEST(Secrets, FileGivesItsFirstLineBytesExactly)
+{
+    const struct {
+        const char *name;
+        std::string bytes;
+        const char *secret; // nullptr: refused
+        const char *reason;
+    } cases[] = {
+        {"lf", "pass word\nsecond\n", "pass word", ""},
+        {"crlf", "p&%#\xE9 \r\nsecond\r\n", "p&%#\xE9 ", ""},
+        {"no-line-end", " lead\ttrail ", " lead\ttrail ", ""},
+        {"empty", "", nullptr, "is empty"},
+        {"empty-first-line", "\r\nsecond\n", nullptr, "is empty"},
+        {"utf16", std::string("p\0w\0\n\0", 6), nullptr, "NUL byte"},
+        {"endless", std::string(5000, 'x'), nullptr, "longer than 4096 bytes"},
+    };
+    for (const auto &c : cases) {
+        const Secret secret = ReadSecretFile(TempFile(c.name, c.bytes).Path());
+        EXPECT_EQ(secret.value.value_or("(refused)"), c.secret ? c.secret : "(refused)") << c.name;
+        EXPECT_NE(secret.error.find(c.reason), std::string::npos) << c.name << ": " << secret.error;
+    }
+    const Secret missing = ReadSecretFile("/nonexistent/password");
+    EXPECT_FALSE(missing.value);
+    EXPECT_NE(missing.error.find(std::strerror(ENOENT)), std::string::npos) << missing.error;
+}
+
+TEST(Secrets, FileComesBeforeTheEnvironmentAndANewPasswordHasEightToThirtyCharacters)
+{
+    ::setenv(kPasswordVariable, "from-environment", 1);
+    EXPECT_EQ(ObtainPassword(TempFile("file", "from-file\n").Path(), "unused").value, "from-file");
+    EXPECT_EQ(ObtainPassword(std::nullopt, "unused").value, "from-environment");
+    ::setenv(kPasswordVariable, "", 1);
+    EXPECT_NE(ObtainPassword(std::nullopt, "unused").error.find("LANSCOUT_PASSWORD is empty"), std::string::npos);
+    ::unsetenv(kPasswordVariable);
+
+    for (const std::size_t length : {7u, 8u, 30u, 31u}) {
+        const Secret secret = ObtainNewPassword(TempFile("new", std::string(length, 'n') + "\n").Path());
+        EXPECT_EQ(secret.value.has_value(), length >= 8 && length <= 30) << length << ": " << secret.error;
+    }
+}
+
+// The prompt on a real terminal: a pseudo-terminal is the controlling terminal of a
+// child that asks, and the test types as the user would.
+namespace {
+
+class PromptOnPty : public ::testing::Test {
+protected:
+    // The child asks, then writes "[answer or error] echo=on|off".
+    void StartAsking(Secret (*ask)())
+    {
+        m_pid = ::forkpty(&m_master, nullptr, nullptr, nullptr);
+        ASSERT_GE(m_pid, 0) << std::strerror(errno);
+        if (m_pid == 0) {
+            ::unsetenv(kPasswordVariable);
+            ::signal(SIGINT, SIG_DFL); // a shell's background job starts with it ignored
+            const Secret secret = ask();
+            termios settings{};
+            ::tcgetattr(STDIN_FILENO, &settings);
+            const std::string report = "[" + secret.value.value_or(secret.error) + "] echo=" +
+                                       ((settings.c_lflag & ECHO) ? "on" : "off") + "\n";
+            [[maybe_unused]] const ssize_t n = ::write(STDOUT_FILENO, report.data(), report.size());
+            ::_exit(0);
+        }
+    }
+
+    void TearDown() override { EndChild(); }
+
+    void EndChild()
+    {
+        if (m_pid > 0 && !m_reaped) {
+            ::kill(m_pid, SIGKILL);
+            ::waitpid(m_pid, nullptr, 0);
+        }
+        if (m_master >= 0)
+            ::close(m_master);
+        m_pid = m_master = -1;
+        m_reaped = false;
+        m_shown.clear();
+    }
+
+    // What the terminal showed until the text appeared, the child closed it, or 10 s.
+    std::string ReadUntil(const std::string &text)
+    {
+        for (;;) {
+            if (const std::size_t found = m_shown.find(text); found != std::string::npos) {
+                const std::string upToText = m_shown.substr(0, found + text.size());
+                m_shown.erase(0, upToText.size());
+                return upToText;
+            }
+            pollfd fd{m_master, POLLIN, 0};
+            char buffer[256];
+            const ssize_t n = ::poll(&fd, 1, 10000) == 1 ? ::read(m_master, buffer, sizeof buffer) : -1;
+            if (n <= 0)
+                return std::exchange(m_shown, std::string());
+            m_shown.append(buffer, std::size_t(n));
+        }
+    }
+
+    void Type(const std::string &keys) { ASSERT_EQ(::write(m_master, keys.data(), keys.size()), ssize_t(keys.size())); }
+
+    bool EchoOn() const
+    {
+        termios settings{};
+        ::tcgetattr(m_master, &settings);
+        return settings.c_lflag & ECHO;
+    }
+
+    // The child's end, or -1 when it has not ended within 10 s.
+    int WaitStatus()
+    {
+        int status = 0;
+        for (int tries = 0; tries < 1000; ++tries) {
+            if (::waitpid(m_pid, &status, WNOHANG) == m_pid) {
+                m_reaped = true;
+                return status;
+            }
+            ::usleep(10000);
+        }
+        return -1;
+    }
+
+    pid_t m_pid = -1;
+    int m_master = -1;
+    bool m_reaped = false;
+    std::string m_shown;
+};
+
+} // namespace
+
+TEST_F(PromptOnPty, TypedLinesAreNotEchoedAndEchoComesBack)
+{
+    const struct {
+        const char *name;
+        Secret (*ask)();
+        std::vector<std::pair<const char *, const char *>> prompts; // prompt, typed
+        const char *result;
+    } cases[] = {
+        {"password", [] { return ObtainPassword(std::nullopt, "Password for admin: "); },
+         {{"Password for admin: ", "s3 cr&t%\xE9"}}, "[s3 cr&t%\xE9]"},
+        {"new password", [] { return ObtainNewPassword(std::nullopt); },
+         {{"New password: ", "Secret-123"}, {"New password again: ", "Secret-123"}}, "[Secret-123]"},
+        {"new passwords differ", [] { return ObtainNewPassword(std::nullopt); },
+         {{"New password: ", "Secret-123"}, {"New password again: ", "Secret-124"}},
+         "[Please confirm your input passwords are identical!]"},
+        {"new password too short", [] { return ObtainNewPassword(std::nullopt); },
+         {{"New password: ", "short"}, {"New password again: ", "short"}}, "[Password must be 8 to 30 characters!]"},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        EndChild();
+        StartAsking(c.ask);
+        std::string shown;
+        for (const auto &[prompt, typed] : c.prompts) {
+            shown += ReadUntil(prompt);
+            ASSERT_NE(shown.find(prompt), std::string::npos) << shown;
+            EXPECT_FALSE(EchoOn());
+            Type(std::string(typed) + "\n");
+        }
+        shown += ReadUntil(" echo=on");
+        const std::size_t report = shown.rfind('[');
+        EXPECT_EQ(shown.substr(report), std::string(c.result) + " echo=on") << shown;
+        for (const auto &[prompt, typed] : c.prompts)
+            EXPECT_EQ(shown.substr(0, report).find(typed), std::string::npos) << "echoed: " << shown;
+        EXPECT_EQ(WaitStatus(), 0);
+    }
+}
+
+TEST_F(PromptOnPty, InterruptRestoresEchoThenEndsTheProgram)
+{
+    StartAsking([] { return AskOnTerminal("Password: "); });
+    ASSERT_NE(ReadUntil("Password: ").find("Password: "), std::string::npos);
+    ASSERT_FALSE(EchoOn());
+    Type("half\x03"); // Ctrl-C
+    const int status = WaitStatus();
+    EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGINT) << status;
+    EXPECT_TRUE(EchoOn());
+}
+
+TEST(Secrets, NoTerminalIsAClearError)
+{
+    int pipeFds[2];
+    ASSERT_EQ(::pipe(pipeFds), 0);
+    const pid_t pid = ::fork();
+    ASSERT_GE(pid, 0);
+    if (pid == 0) {
+        ::setsid(); // no controlling terminal from here on
+        ::unsetenv(kPasswordVariable);
+        const std::string error = ObtainPassword(std::nullopt, "Password: ").error;
+        [[maybe_unused]] const ssize_t n = ::write(pipeFds[1], error.data(), error.size());
+        ::_exit(0);
+    }
+    ::close(pipeFds[1]);
+    std::string error;
+    char buffer[256];
+    for (ssize_t n; (n = ::read(pipeFds[0], buffer, sizeof buffer)) > 0;)
+        error.append(buffer, std::size_t(n));
+    ::close(pipeFds[0]);
+    ::waitpid(pid, nullptr, 0);
+    EXPECT_EQ(error.rfind("no terminal to ask on", 0), 0u) << error;
+    EXPECT_NE(error.find(kPasswordVariable), std::string::npos) << error;
+}
