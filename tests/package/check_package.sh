@@ -67,6 +67,12 @@ for heading in NAME SYNOPSIS DESCRIPTION OPTIONS NETWORK FIREWALL FILES ENVIRONM
   grep -q "^$heading" <<<"$page" || fail "the manual page has no $heading section"
 done
 grep -q "ufw allow 40014/udp" <<<"$page" || fail "the manual page lacks the firewall commands"
+cli_version=$(/usr/bin/lanscout-cli --version)
+[[ $cli_version == "lanscout-cli ${version#Lanscout }" ]] || fail "lanscout-cli --version printed '$cli_version'"
+cli_page=$(MANWIDTH=80 man -l /usr/share/man/man1/lanscout-cli.1.gz 2>&1)
+for heading in NAME SYNOPSIS COMMANDS PASSWORDS "EXIT STATUS"; do
+  grep -q "^$heading" <<<"$cli_page" || fail "lanscout-cli's manual page has no $heading section"
+done
 
 step "the hand-over store"
 store=/var/lib/lanscout/registry
