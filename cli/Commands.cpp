@@ -24,7 +24,7 @@
 namespace {
 
 constexpr std::chrono::seconds kDefaultResultTimeout{10};
-constexpr std::size_t kDefaultConcurrency = 8;
+constexpr unsigned kDefaultConcurrency = 8;
 
 // ---- Usage texts
 
@@ -134,18 +134,29 @@ CommandLine ReadCommandLine(const char *command, const char *usage, const Argume
     return {std::move(*parsed), std::nullopt};
 }
 
-std::optional<std::chrono::milliseconds> ResultTimeout(const ParsedOptions &options, std::string &error)
+// A whole number from lowest to highest, or the default when the option is not given.
+std::optional<unsigned> NumberOption(const ParsedOptions &options, const std::string &name, unsigned byDefault,
+                                     unsigned lowest, unsigned highest, const std::string &meaning,
+                                     std::string &error)
 {
-    const std::optional<std::string> text = options.Value(kTimeout.name);
+    const std::optional<std::string> text = options.Value(name);
     if (!text)
-        return kDefaultResultTimeout;
-    unsigned seconds = 0;
-    const auto [end, fault] = std::from_chars(text->data(), text->data() + text->size(), seconds);
-    if (fault != std::errc() || end != text->data() + text->size() || seconds == 0 || seconds > 600) {
-        error = "--timeout takes a number of seconds from 1 to 600";
+        return byDefault;
+    unsigned value = 0;
+    const auto [end, fault] = std::from_chars(text->data(), text->data() + text->size(), value);
+    if (fault != std::errc() || end != text->data() + text->size() || value < lowest || value > highest) {
+        error = "--" + name + " takes " + meaning + " from " + std::to_string(lowest) + " to " +
+                std::to_string(highest);
         return std::nullopt;
     }
-    return std::chrono::seconds(seconds);
+    return value;
+}
+
+std::optional<std::chrono::milliseconds> ResultTimeout(const ParsedOptions &options, std::string &error)
+{
+    const std::optional<unsigned> seconds =
+        NumberOption(options, kTimeout.name, unsigned(kDefaultResultTimeout.count()), 1, 600, "a number of seconds", error);
+    return seconds ? std::optional<std::chrono::milliseconds>(std::chrono::seconds(*seconds)) : std::nullopt;
 }
 
 // The login commands carry; an exit status when the password cannot be had.
@@ -346,16 +357,7 @@ std::optional<std::string> ReadWholeFile(const std::string &path, std::string &e
 
 std::optional<std::size_t> Concurrency(const ParsedOptions &options, std::string &error)
 {
-    const std::optional<std::string> text = options.Value("concurrency");
-    if (!text)
-        return kDefaultConcurrency;
-    unsigned count = 0;
-    const auto [end, fault] = std::from_chars(text->data(), text->data() + text->size(), count);
-    if (fault != std::errc() || end != text->data() + text->size() || count == 0 || count > 256) {
-        error = "--concurrency takes a number from 1 to 256";
-        return std::nullopt;
-    }
-    return count;
+    return NumberOption(options, "concurrency", kDefaultConcurrency, 1, 256, "a number", error);
 }
 
 int RunApply(const Arguments &args)

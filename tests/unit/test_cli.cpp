@@ -1,5 +1,6 @@
 // lanscout-cli's Qt-free parts: the address plan, the printed formats, the secrets.
 #include "cli/Csv.h"
+#include "cli/Options.h"
 #include "cli/Output.h"
 #include "cli/Plan.h"
 #include "cli/Secrets.h"
@@ -380,6 +381,36 @@ TEST(Secrets, FileComesBeforeTheEnvironmentAndANewPasswordHasEightToThirtyCharac
     for (const std::size_t length : {7u, 8u, 30u, 31u}) {
         const Secret secret = ObtainNewPassword(TempFile("new", std::string(length, 'n') + "\n").Path());
         EXPECT_EQ(secret.value.has_value(), length >= 8 && length <= 30) << length << ": " << secret.error;
+    }
+}
+
+TEST(Options, ValuesFlagsAndPositionalsOrTheReason)
+{
+    const std::vector<OptionSpec> specs{{"user", true}, {"yes", false}};
+    const struct {
+        std::vector<std::string> args;
+        const char *parsed; // positionals | user | yes, or the error
+    } cases[] = {
+        {{"02:00:00:00:00:01", "--user", "admin", "--yes"}, "02:00:00:00:00:01|admin|yes"},
+        {{"--user=a=b", "x", "y"}, "x,y|a=b|"},
+        {{"--user", "--yes"}, "|--yes|"}, // a value may look like an option
+        {{"--", "--yes", "-"}, "--yes,-||"},
+        {{"--user"}, "option '--user' needs a value"},
+        {{"--yes=1"}, "option '--yes' takes no value"},
+        {{"--yes", "--yes"}, "option '--yes' given twice"},
+        {{"--password", "secret"}, "unknown option '--password'"},
+        {{"-u", "admin"}, "unknown option '-u'"},
+    };
+    for (const auto &c : cases) {
+        std::string error;
+        const std::optional<ParsedOptions> parsed = ParseOptions(c.args, specs, error);
+        std::string got = error;
+        if (parsed) {
+            for (const std::string &positional : parsed->positional)
+                got += (got.empty() ? "" : ",") + positional;
+            got += "|" + parsed->Value("user").value_or("") + "|" + (parsed->flags.count("yes") ? "yes" : "");
+        }
+        EXPECT_EQ(got, c.parsed) << c.args.front();
     }
 }
 
