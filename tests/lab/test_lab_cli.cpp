@@ -281,7 +281,7 @@ TEST_F(CliLab, RebootAsksUnlessToldYes)
 // are, and the login that verifies them uses them too.
 TEST_F(CliLab, PasswordFromAFileReachesTheCameraByteForByte)
 {
-    CamsimProcess camsim({"--cameras", "1", "--first-ip", CamsimProcess::FirstCameraAddress()});
+    CamsimProcess camsim({"--cameras", "2", "--first-ip", CamsimProcess::FirstCameraAddress()});
     const std::string ip = CamsimProcess::FirstCameraAddress();
     const std::string newPassword = "p&ss #%+ w\xf6rd:=";
     lab::LabFile current("vqxnt\r\n"), next(newPassword + "\n");
@@ -304,6 +304,13 @@ TEST_F(CliLab, PasswordFromAFileReachesTheCameraByteForByte)
     EXPECT_EQ(api.GetVideoConfig(channels, sizeof channels, count, -1).nCode, API_SUCCESS);
     api.SetCredentials("admin", newPassword.substr(0, newPassword.size() - 1));
     EXPECT_EQ(api.GetVideoConfig(channels, sizeof channels, count, -1).nCode, API_UNAUTHORIZED);
+
+    // The second camera has a channel on codec 3: check switches it, as Save does.
+    const CliResult check = RunCli({"check", "10.77.0.11", "--user", "admin"}, {{"LANSCOUT_PASSWORD", "vqxnt"}});
+    EXPECT_EQ(check.status, 0) << check.err;
+    EXPECT_EQ(camsim.CountLog("apply mac=02:4C:53:00:00:02 channel=1 codec=1 result=ok"), 1);
+    const CliResult refusedLogin = RunCli({"check", ip, "--user", "admin"}, {{"LANSCOUT_PASSWORD", "vqxnt"}});
+    EXPECT_EQ(refusedLogin.status, 8) << "the old password still opened the camera";
 
     lab::LabFile shortOne("short\n");
     const CliResult refused = RunCli({"password", ip, "--user", "admin", "--new-password-file", shortOne.Path()},
