@@ -85,12 +85,12 @@ constexpr const char *kPasswordSources =
 
 // ---- Command lines
 
-const OptionSpec kHelp{"help", false};
-const OptionSpec kAdapter{"adapter", true};
-const OptionSpec kUser{"user", true};
-const OptionSpec kPasswordFile{"password-file", true};
-const OptionSpec kTimeout{"timeout", true};
-const OptionSpec kFormat{"format", true};
+const OptionRule kHelp{"help", false};
+const OptionRule kAdapter{"adapter", true};
+const OptionRule kUser{"user", true};
+const OptionRule kPasswordFile{"password-file", true};
+const OptionRule kTimeout{"timeout", true};
+const OptionRule kFormat{"format", true};
 
 void PrintUsage(std::FILE *stream, const char *usage, bool withPasswords)
 {
@@ -113,15 +113,15 @@ struct CommandLine {
 };
 
 CommandLine ReadCommandLine(const char *command, const char *usage, const Arguments &args,
-                            std::vector<OptionSpec> specs, std::size_t minPositional, std::size_t maxPositional)
+                            std::vector<OptionRule> rules, std::size_t minPositional, std::size_t maxPositional)
 {
-    specs.push_back(kHelp);
+    rules.push_back(kHelp);
     std::string error;
-    std::optional<ParsedOptions> parsed = ParseOptions(args, specs, error);
+    std::optional<ParsedOptions> parsed = ParseOptions(args, rules, error);
     if (!parsed)
         return {{}, UsageError(command, error, usage)};
     const bool asksForPasswords =
-        std::any_of(specs.begin(), specs.end(), [](const OptionSpec &spec) { return spec.name == kUser.name; });
+        std::any_of(rules.begin(), rules.end(), [](const OptionRule &rule) { return rule.name == kUser.name; });
     if (parsed->flags.count(kHelp.name)) {
         PrintUsage(stdout, usage, asksForPasswords);
         return {{}, kExitOk};
@@ -157,6 +157,21 @@ std::optional<std::chrono::milliseconds> ResultTimeout(const ParsedOptions &opti
     const std::optional<unsigned> seconds =
         NumberOption(options, kTimeout.name, unsigned(kDefaultResultTimeout.count()), 1, 600, "a number of seconds", error);
     return seconds ? std::optional<std::chrono::milliseconds>(std::chrono::seconds(*seconds)) : std::nullopt;
+}
+
+// How a change is reported and how long a camera's result is awaited.
+struct ChangeOptions {
+    ReportFormat format;
+    std::chrono::milliseconds timeout;
+};
+
+std::optional<ChangeOptions> ReadChangeOptions(const ParsedOptions &options, std::string &error)
+{
+    const std::optional<ReportFormat> format = ParseReportFormat(options.Value(kFormat.name).value_or("table"), error);
+    const std::optional<std::chrono::milliseconds> timeout = format ? ResultTimeout(options, error) : std::nullopt;
+    if (!format || !timeout)
+        return std::nullopt;
+    return ChangeOptions{*format, *timeout};
 }
 
 // The login commands carry; an exit status when the password cannot be had.
@@ -291,9 +306,8 @@ int RunSet(const Arguments &args)
         return *line.exitStatus;
     const ParsedOptions &options = line.options;
     std::string error;
-    const std::optional<ReportFormat> format = ParseReportFormat(options.Value(kFormat.name).value_or("table"), error);
-    const std::optional<std::chrono::milliseconds> timeout = ResultTimeout(options, error);
-    if (!format || !timeout)
+    const std::optional<ChangeOptions> change = ReadChangeOptions(options, error);
+    if (!change)
         return UsageError("set", error, kSetUsage);
     if (options.flags.count("dhcp") && options.flags.count("static"))
         return UsageError("set", "--dhcp and --static exclude each other", kSetUsage);
@@ -318,8 +332,8 @@ int RunSet(const Arguments &args)
     PlanRun run;
     if (const std::optional<int> status = CheckAgainstSite({row}, {}, site, run))
         return *status;
-    const std::vector<PlanRowReport> report = ApplyAndVerify(site, run, login, 1, *timeout);
-    WritePlanReport(std::cout, report, *format);
+    const std::vector<PlanRowReport> report = ApplyAndVerify(site, run, login, 1, change->timeout);
+    WritePlanReport(std::cout, report, change->format);
     const PlanRowReport &outcome = report.front();
     switch (outcome.outcome) {
     case PlanOutcome::Verified:
@@ -370,10 +384,9 @@ int RunApply(const Arguments &args)
         return *line.exitStatus;
     const ParsedOptions &options = line.options;
     std::string error;
-    const std::optional<ReportFormat> format = ParseReportFormat(options.Value(kFormat.name).value_or("table"), error);
-    const std::optional<std::chrono::milliseconds> timeout = ResultTimeout(options, error);
-    const std::optional<std::size_t> concurrency = Concurrency(options, error);
-    if (!format || !timeout || !concurrency)
+    const std::optional<ChangeOptions> change = ReadChangeOptions(options, error);
+    const std::optional<std::size_t> concurrency = change ? Concurrency(options, error) : std::nullopt;
+    if (!change || !concurrency)
         return UsageError("apply", error, kApplyUsage);
     const std::optional<std::string> text = ReadWholeFile(options.positional.front(), error);
     if (!text) {
@@ -398,13 +411,13 @@ int RunApply(const Arguments &args)
         std::vector<DISCOVERY_DATA> planned;
         for (std::size_t i = 0; i < run.rows.size(); ++i)
             planned.push_back(PlannedSettings(run.rows[i], run.replies[i]));
-        WriteCameraList(std::cout, planned, *format == ReportFormat::Json ? ListFormat::Json : ListFormat::Table);
+        WriteCameraList(std::cout, planned, change->format == ReportFormat::Json ? ListFormat::Json : ListFormat::Table);
         std::fprintf(stderr, "lanscout-cli: dry run: the plan is sound; %zu cameras would get these settings\n",
                      planned.size());
         return kExitOk;
     }
-    const std::vector<PlanRowReport> report = ApplyAndVerify(site, run, login, *concurrency, *timeout);
-    WritePlanReport(std::cout, report, *format);
+    const std::vector<PlanRowReport> report = ApplyAndVerify(site, run, login, *concurrency, change->timeout);
+    WritePlanReport(std::cout, report, change->format);
     return AllVerified(report) ? kExitOk : kExitNotVerified;
 }
 

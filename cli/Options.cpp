@@ -10,16 +10,16 @@ std::optional<std::string> ParsedOptions::Value(const std::string &name) const
 
 namespace {
 
-const OptionSpec *FindSpec(const std::vector<OptionSpec> &specs, const std::string &name)
+const OptionRule *FindRule(const std::vector<OptionRule> &rules, const std::string &name)
 {
     const auto found =
-        std::find_if(specs.begin(), specs.end(), [&](const OptionSpec &spec) { return spec.name == name; });
-    return found == specs.end() ? nullptr : &*found;
+        std::find_if(rules.begin(), rules.end(), [&](const OptionRule &rule) { return rule.name == name; });
+    return found == rules.end() ? nullptr : &*found;
 }
 
 } // namespace
 
-std::optional<ParsedOptions> ParseOptions(const std::vector<std::string> &args, const std::vector<OptionSpec> &specs,
+std::optional<ParsedOptions> ParseOptions(const std::vector<std::string> &args, const std::vector<OptionRule> &rules,
                                           std::string &error)
 {
     ParsedOptions parsed;
@@ -40,8 +40,8 @@ std::optional<ParsedOptions> ParseOptions(const std::vector<std::string> &args, 
         }
         const std::size_t equals = arg.find('=');
         const std::string name = arg.substr(2, equals == std::string::npos ? std::string::npos : equals - 2);
-        const OptionSpec *spec = FindSpec(specs, name);
-        if (!spec) {
+        const OptionRule *rule = FindRule(rules, name);
+        if (!rule) {
             error = "unknown option '--" + name + "'";
             return std::nullopt;
         }
@@ -49,7 +49,7 @@ std::optional<ParsedOptions> ParseOptions(const std::vector<std::string> &args, 
             error = "option '--" + name + "' given twice";
             return std::nullopt;
         }
-        if (!spec->takesValue) {
+        if (!rule->takesValue) {
             if (equals != std::string::npos) {
                 error = "option '--" + name + "' takes no value";
                 return std::nullopt;

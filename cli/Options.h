@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-struct OptionSpec {
+struct OptionRule {
     std::string name; // without the leading dashes
     bool takesValue = false;
 };
@@ -24,5 +24,5 @@ struct ParsedOptions {
 
 // Reads args against the command's options; nothing, with the reason in error, for an
 // unknown option, a missing value or an option given twice.
-std::optional<ParsedOptions> ParseOptions(const std::vector<std::string> &args, const std::vector<OptionSpec> &specs,
+std::optional<ParsedOptions> ParseOptions(const std::vector<std::string> &args, const std::vector<OptionRule> &rules,
                                           std::string &error);

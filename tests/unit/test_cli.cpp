@@ -386,7 +386,7 @@ TEST(Secrets, FileComesBeforeTheEnvironmentAndANewPasswordHasEightToThirtyCharac
 
 TEST(Options, ValuesFlagsAndPositionalsOrTheReason)
 {
-    const std::vector<OptionSpec> specs{{"user", true}, {"yes", false}};
+    const std::vector<OptionRule> rules{{"user", true}, {"yes", false}};
     const struct {
         std::vector<std::string> args;
         const char *parsed; // positionals | user | yes, or the error
@@ -403,7 +403,7 @@ TEST(Options, ValuesFlagsAndPositionalsOrTheReason)
     };
     for (const auto &c : cases) {
         std::string error;
-        const std::optional<ParsedOptions> parsed = ParseOptions(c.args, specs, error);
+        const std::optional<ParsedOptions> parsed = ParseOptions(c.args, rules, error);
         std::string got = error;
         if (parsed) {
             for (const std::string &positional : parsed->positional)
