@@ -7,7 +7,6 @@
 #include "cli/Options.h"
 #include "cli/Output.h"
 #include "cli/Plan.h"
-#include "cli/Progress.h"
 #include "cli/Secrets.h"
 #include "cli/Site.h"
 #include "platform/Adapters.h"
@@ -188,6 +187,16 @@ std::optional<int> ObtainLogin(const ParsedOptions &options, const std::string &
     return std::nullopt;
 }
 
+// Opens the site on the chosen adapter and searches it once; an exit status when the
+// sockets cannot be had.
+std::optional<int> SearchSite(CSite &site, const ParsedOptions &options)
+{
+    if (const int status = site.Open(options.Value(kAdapter.name)))
+        return status;
+    site.Sweep();
+    return std::nullopt;
+}
+
 void PrintProblems(const std::string &heading, const std::vector<std::string> &problems)
 {
     std::fprintf(stderr, "lanscout-cli: %s\n", heading.c_str());
@@ -271,11 +280,10 @@ int RunSearch(const Arguments &args)
     const std::optional<ListFormat> format = ParseListFormat(line.options.Value(kFormat.name).value_or("table"), error);
     if (!format)
         return UsageError("search", error, kSearchUsage);
-    CProgress progress;
-    CSite site(progress);
-    if (const int status = site.Open(line.options.Value(kAdapter.name)))
-        return status;
-    WriteCameraList(std::cout, site.Sweep(), *format);
+    CSite site;
+    if (const std::optional<int> status = SearchSite(site, line.options))
+        return *status;
+    WriteCameraList(std::cout, site.Cameras(), *format);
     return kExitOk;
 }
 
@@ -320,11 +328,9 @@ int RunSet(const Arguments &args)
     CommandLogin login;
     if (const std::optional<int> status = ObtainLogin(options, options.positional.front(), login))
         return *status;
-    CProgress progress;
-    CSite site(progress);
-    if (const int status = site.Open(options.Value(kAdapter.name)))
-        return status;
-    site.Sweep();
+    CSite site;
+    if (const std::optional<int> status = SearchSite(site, options))
+        return *status;
     if (NormalizedMac(row.mac) && !site.FindCamera(row.mac)) {
         std::fprintf(stderr, "lanscout-cli: no camera with MAC %s answered the search\n", row.mac.c_str());
         return kExitNoAnswer;
@@ -399,11 +405,9 @@ int RunApply(const Arguments &args)
     if (!dryRun && plan.problems.empty())
         if (const std::optional<int> status = ObtainLogin(options, "the plan's cameras", login))
             return *status;
-    CProgress progress;
-    CSite site(progress);
-    if (const int status = site.Open(options.Value(kAdapter.name)))
-        return status;
-    site.Sweep();
+    CSite site;
+    if (const std::optional<int> status = SearchSite(site, options))
+        return *status;
     PlanRun run;
     if (const std::optional<int> status = CheckAgainstSite(plan.rows, plan.problems, site, run))
         return *status;
@@ -454,11 +458,9 @@ int RunToEach(std::int32_t type, const char *command, const char *usage, const A
     CommandLogin login;
     if (const std::optional<int> status = ObtainLogin(options, "the cameras", login))
         return *status;
-    CProgress progress;
-    CSite site(progress);
-    if (const int status = site.Open(options.Value(kAdapter.name)))
-        return status;
-    site.Sweep();
+    CSite site;
+    if (const std::optional<int> status = SearchSite(site, options))
+        return *status;
     std::vector<DISCOVERY_DATA> cameras;
     std::vector<std::string> missing;
     for (const std::string &mac : options.positional) {

@@ -19,8 +19,6 @@ std::optional<AdapterEntry> ChooseAdapter(const std::vector<AdapterEntry> &adapt
     return found == adapters.end() ? std::nullopt : std::optional<AdapterEntry>(*found);
 }
 
-CSite::CSite(CProgress &progress) : m_progress(progress) {}
-
 int CSite::Open(const std::optional<std::string> &adapterChoice)
 {
     const std::optional<AdapterEntry> adapter = ChooseAdapter(SystemAdapters(), adapterChoice);

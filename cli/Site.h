@@ -20,7 +20,9 @@ std::optional<AdapterEntry> ChooseAdapter(const std::vector<AdapterEntry> &adapt
 
 class CSite final {
 public:
-    explicit CSite(CProgress &progress);
+    CSite() = default;
+    CSite(const CSite &) = delete;
+    CSite &operator=(const CSite &) = delete;
 
     // Opens the sockets on the chosen adapter; an exit status, with the reason on
     // standard error, when it cannot.
@@ -41,7 +43,7 @@ public:
     void SendToEach(std::int32_t type, const std::vector<DISCOVERY_DATA> &cameras, const CommandLogin &login);
 
 private:
-    CProgress &m_progress;
+    CProgress m_progress;
     CDeviceCollection m_listing;
     CDiscoverySession m_session{m_listing};
 };
