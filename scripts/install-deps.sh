@@ -8,7 +8,7 @@ packages=(
   qt6-base-dev qt6-base-dev-tools libgl-dev
   libcurl4-openssl-dev libmicrohttpd-dev
   libgtest-dev
-  iproute2 util-linux
+  iproute2 util-linux strace
   xvfb xauth x11-utils xdotool imagemagick
   at-spi2-core python3-pyatspi dbus
   dpkg-dev lintian desktop-file-utils appstream man-db adduser passwd

@@ -4,49 +4,26 @@
 #include "app/Dialogs.h"
 #include "app/LanscoutDlg.h"
 #include "camapi/LoginCheck.h"
+#include "platform/DebugOutput.h"
 #include "platform/Latin1Text.h"
 #include "platform/MessageBox.h"
+#include "vms/HandOver.h"
 #include "vms/VantoRegistry.h"
 
 #include <QLineEdit>
 
-namespace {
-
-struct HandOver {
-    std::string ip;
-    std::string user;
-    std::string password;
-    std::uint32_t httpPort;
-};
-
-// The five values in the order the management system expects them; false unless all
-// were written. A hand-over that fails halfway takes its flag back, so the management
-// system never picks up a camera whose values are half old, half new.
-bool WriteHandOver(CVantoRegistry &registry, const HandOver &camera)
-{
-    const bool written = registry.IsOpen() && registry.WriteDword("IPCameraNeedSaveToHalvex", 1) == ERROR_SUCCESS &&
-                         registry.WriteString("IPCameraAddress", camera.ip, false) == ERROR_SUCCESS &&
-                         registry.WriteString("IPCameraUserName", camera.user, false) == ERROR_SUCCESS &&
-                         registry.WriteString("IPCameraPassword", camera.password, false) == ERROR_SUCCESS &&
-                         registry.WriteDword("IPCameraHTTPPort", camera.httpPort) == ERROR_SUCCESS;
-    if (!written && registry.IsOpen())
-        registry.WriteDword("IPCameraNeedSaveToHalvex", 0);
-    return written;
-}
-
-} // namespace
-
 void CLanscoutDlg::ClearSaveRequest()
 {
-    CVantoRegistry registry(REG_KEY_TEMP_SETTINGS, KEY_ALL_ACCESS, HKEY_LOCAL_MACHINE);
-    registry.WriteDword("IPCameraNeedSaveToHalvex", 0);
+    // Whatever another account left in the store, the window starts as usual.
+    if (const StoreWriteResult cleared = ClearHandOverRequest(); !cleared.written)
+        OutputDebugStringA("The hand-over flag was not cleared: " + cleared.problem);
 }
 
 void CLanscoutDlg::OnSaveToHalvex()
 {
     CVantoRegistry registry(REG_KEY_TEMP_SETTINGS, KEY_ALL_ACCESS, HKEY_LOCAL_MACHINE);
-    HandOver camera{Latin1(m_editIP->text()), Latin1(m_editUserID->text()), Latin1(m_editPassword->text()),
-                    std::uint32_t(m_nHttpPort)};
+    CameraHandOver camera{Latin1(m_editIP->text()), Latin1(m_editUserID->text()), Latin1(m_editPassword->text()),
+                          std::uint32_t(m_nHttpPort)};
     if (camera.ip.empty()) {
         ShowMessage("Please select a camera to save again.");
         return;
@@ -60,9 +37,8 @@ void CLanscoutDlg::OnSaveToHalvex()
     } else if (!camera.user.empty() && !camera.password.empty()) {
         CheckLoginAndUpdateCodec(camera.ip, camera.user, camera.password, 0);
     }
-    if (!WriteHandOver(registry, camera)) {
-        ShowMessage("The camera was not handed over to HALVEX: its settings could not be written to " +
-                    RegistryKeyFolder(REG_KEY_TEMP_SETTINGS) + ".");
+    if (const StoreWriteResult handedOver = WriteHandOver(registry, camera); !handedOver.written) {
+        ShowMessage("The camera was not handed over to HALVEX: " + handedOver.problem + ".");
         return;
     }
     OnOK();

@@ -7,11 +7,16 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <functional>
+#include <random>
 #include <sstream>
 #include <string_view>
+#include <thread>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -19,13 +24,13 @@ namespace {
 constexpr const char *kDefaultRoot = "/var/lib/lanscout/registry";
 constexpr const char *kRootVariable = "LANSCOUT_REGISTRY_ROOT";
 constexpr const char *kValuesFile = "values.reg";
-constexpr const char *kTempPattern = ".values.reg.XXXXXX";
+constexpr const char *kTempPrefix = ".values.reg.";
 constexpr const char *kFileHeader = "Windows Registry Editor Version 5.00";
 constexpr const char *kVmsKey = "SOFTWARE\\Brenmark\\Halvex DVR\\";
 constexpr unsigned kLastChannelKey = 264;
 // The folders on the way to the hive only need to be passable for the VMS's account.
 constexpr mode_t kRootFolderMode = 0755;
-constexpr mode_t kValuesFileInExistingKeyMode = 0644;
+constexpr mode_t kValuesFileInClosedKeyMode = 0644;
 // A text with one of these cannot stand between quotes on one line.
 constexpr std::string_view kLineBreaking{"\r\n\0", 3};
 
@@ -40,76 +45,33 @@ const char *HiveName(RegistryHive hive)
     return nullptr;
 }
 
-std::vector<std::string> KeyPathParts(const std::string &keyPath)
+// The non-empty parts of a path between its separators.
+std::vector<std::string> PathParts(const std::string &path, char separator)
 {
     std::vector<std::string> parts;
-    std::istringstream in(keyPath);
-    for (std::string part; std::getline(in, part, '\\');)
+    std::istringstream in(path);
+    for (std::string part; std::getline(in, part, separator);)
         if (!part.empty())
             parts.push_back(part);
     return parts;
 }
 
 struct KeyLocation {
-    std::vector<std::string> folders; // the hive's folder first, the key's own last
+    std::vector<std::string> folders; // below the root: the hive's folder first, the key's own last
+    std::string path;                 // the key's folder, for messages
     std::string headerLine;           // [HKEY_LOCAL_MACHINE\SOFTWARE\...]
 };
 
 KeyLocation LocateKey(const std::string &root, const char *hiveName, const std::string &keyPath)
 {
-    KeyLocation key{{root + "/" + hiveName}, std::string("[") + hiveName};
-    for (const std::string &part : KeyPathParts(keyPath)) {
-        key.folders.push_back(key.folders.back() + "/" + part);
+    KeyLocation key{{hiveName}, root + "/" + hiveName, std::string("[") + hiveName};
+    for (const std::string &part : PathParts(keyPath, '\\')) {
+        key.folders.push_back(part);
+        key.path += "/" + part;
         key.headerLine += "\\" + part;
     }
     key.headerLine += "]";
     return key;
-}
-
-// Every folder from the outermost down to path itself: /a, /a/b, /a/b/c.
-std::vector<std::string> FolderChain(const std::string &path)
-{
-    std::vector<std::string> chain;
-    for (std::size_t slash = path.find('/', 1);; slash = path.find('/', slash + 1)) {
-        std::string prefix = path.substr(0, slash);
-        if (!prefix.empty() && prefix.back() != '/')
-            chain.push_back(std::move(prefix));
-        if (slash == std::string::npos)
-            return chain;
-    }
-}
-
-// A folder that already exists is fine as it is; one made here starts closed and is
-// opened up by the caller once it holds.
-int MakeFolder(const std::string &path, bool &made)
-{
-    made = mkdir(path.c_str(), 0700) == 0;
-    if (made)
-        return 0;
-    const int error = errno;
-    struct stat status {};
-    if (stat(path.c_str(), &status) == 0)
-        return S_ISDIR(status.st_mode) ? 0 : ENOTDIR;
-    return error;
-}
-
-using SecureNewFolder = std::function<int(const std::string &)>;
-
-int MakeFolders(const std::vector<std::string> &chain, const SecureNewFolder &secure, bool &madeLast)
-{
-    madeLast = false;
-    for (const std::string &folder : chain) {
-        if (const int error = MakeFolder(folder, madeLast))
-            return error;
-        if (const int error = madeLast ? secure(folder) : 0)
-            return error;
-    }
-    return 0;
-}
-
-int SetRootFolderMode(const std::string &folder)
-{
-    return chmod(folder.c_str(), kRootFolderMode) == 0 ? 0 : errno;
 }
 
 // ---- One value, one line
@@ -246,54 +208,173 @@ std::string FileContent(const std::string &headerLine, const std::vector<std::st
 
 // ---- Files
 
+constexpr std::size_t kMaxValuesFileSize = std::size_t(1) << 20;
+constexpr std::chrono::milliseconds kLockPoll{10};
+// Traversing a folder needs no read access to it; the key itself is locked and synced.
+constexpr int kPassFolderFlags = O_PATH | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC;
+constexpr int kOwnFolderFlags = O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC;
+
 class Descriptor
 {
 public:
+    Descriptor() = default;
     explicit Descriptor(int fd) : m_fd(fd) {}
-    ~Descriptor()
-    {
-        if (m_fd >= 0)
-            close(m_fd);
-    }
+    ~Descriptor() { Reset(-1); }
     Descriptor(const Descriptor &) = delete;
     Descriptor &operator=(const Descriptor &) = delete;
 
     bool IsValid() const { return m_fd >= 0; }
     int Get() const { return m_fd; }
+    void Reset(int fd)
+    {
+        if (m_fd >= 0)
+            close(m_fd);
+        m_fd = fd;
+    }
+    int Release() { return std::exchange(m_fd, -1); }
 
 private:
-    int m_fd;
+    int m_fd = -1;
 };
 
-// The next values file is written here, next to values.reg, and removed again unless it
-// has taken values.reg's place.
-class TempFile
+// A failed step: the errno to return and the reason in words, naming the place.
+struct Outcome {
+    int error = 0;
+    std::string why;
+    bool Failed() const { return error != 0; }
+};
+
+Outcome SystemError(int error, const std::string &path)
+{
+    return {error, path + ": " + std::strerror(error)};
+}
+
+enum class Wanted { Folder, File };
+
+const char *KindOfEntry(mode_t mode)
+{
+    if (S_ISDIR(mode))
+        return "a folder";
+    if (S_ISREG(mode))
+        return "a file";
+    if (S_ISFIFO(mode))
+        return "a FIFO";
+    if (S_ISCHR(mode) || S_ISBLK(mode))
+        return "a device";
+    return "a socket";
+}
+
+bool IsWantedKind(mode_t mode, Wanted wanted)
+{
+    return wanted == Wanted::Folder ? S_ISDIR(mode) : S_ISREG(mode);
+}
+
+// Nothing but a folder or a regular file is used where one is expected: a link could
+// lead anywhere, a FIFO or a device would block or never end.
+Outcome CheckKind(const std::string &path, mode_t mode, Wanted wanted)
+{
+    if (IsWantedKind(mode, wanted))
+        return {};
+    if (S_ISLNK(mode))
+        return {ELOOP, path + " is a symbolic link, which the store never follows"};
+    const char *want = wanted == Wanted::Folder ? ", not a folder" : ", not a file";
+    return {S_ISDIR(mode) ? EISDIR : ENOTDIR, path + " is " + KindOfEntry(mode) + want};
+}
+
+// Why `name` below `parent` could not be opened: what stands there, or the system's reason.
+Outcome OpenFailure(int parent, const std::string &name, const std::string &path, int error, Wanted wanted)
+{
+    struct stat entry {};
+    if (fstatat(parent, name.c_str(), &entry, AT_SYMLINK_NOFOLLOW) == 0)
+        if (Outcome kind = CheckKind(path, entry.st_mode, wanted); kind.Failed())
+            return kind;
+    return SystemError(error, path);
+}
+
+using SecureNewFolder = std::function<int(int)>;
+
+// Opens the folder `name` below `parent`, making it when it is missing: made closed to
+// everyone else, then given its mode by `secure` once it is known to be the folder made.
+Outcome OpenOrMakeFolder(int parent, const std::string &name, const std::string &path, int flags,
+                         const SecureNewFolder &secure, Descriptor &folder)
+{
+    folder.Reset(openat(parent, name.c_str(), flags));
+    if (folder.IsValid())
+        return {};
+    if (errno != ENOENT)
+        return OpenFailure(parent, name, path, errno, Wanted::Folder);
+    if (mkdirat(parent, name.c_str(), 0700) != 0) {
+        if (errno != EEXIST)
+            return SystemError(errno, path);
+        folder.Reset(openat(parent, name.c_str(), flags)); // another writer made it first
+        return folder.IsValid() ? Outcome{} : OpenFailure(parent, name, path, errno, Wanted::Folder);
+    }
+    folder.Reset(openat(parent, name.c_str(), kOwnFolderFlags));
+    if (!folder.IsValid())
+        return OpenFailure(parent, name, path, errno, Wanted::Folder);
+    if (const int error = secure(folder.Get()))
+        return SystemError(error, path);
+    return {};
+}
+
+// The root is where the administrator (or LANSCOUT_REGISTRY_ROOT) says, links on its way
+// included; the folders missing on the way are made passable for the VMS's account.
+Outcome OpenStoreRoot(const std::string &root, Descriptor &store)
+{
+    store.Reset(open(root.starts_with('/') ? "/" : ".", O_PATH | O_DIRECTORY | O_CLOEXEC));
+    if (!store.IsValid())
+        return SystemError(errno, root);
+    const auto passable = [](int folder) { return fchmod(folder, kRootFolderMode) == 0 ? 0 : errno; };
+    std::string path = root.starts_with('/') ? "" : ".";
+    for (const std::string &part : PathParts(root, '/')) {
+        path += "/" + part;
+        Descriptor next;
+        if (Outcome opened = OpenOrMakeFolder(store.Get(), part, path, O_PATH | O_DIRECTORY | O_CLOEXEC, passable, next);
+            opened.Failed())
+            return opened;
+        store.Reset(next.Release());
+    }
+    return {};
+}
+
+// Holds the key's lock while it lives. Anyone who can read the key can take the lock,
+// so it is waited for only so long.
+class KeyLock
 {
 public:
-    explicit TempFile(const std::string &folder)
-        : m_path(folder + "/" + kTempPattern), m_fd(mkostemp(m_path.data(), O_CLOEXEC))
+    explicit KeyLock(int key) : m_key(key) {}
+    ~KeyLock()
     {
+        if (m_held)
+            flock(m_key, LOCK_UN);
     }
-    ~TempFile()
-    {
-        if (m_fd.IsValid() && !m_renamed)
-            unlink(m_path.c_str());
-    }
-    TempFile(const TempFile &) = delete;
-    TempFile &operator=(const TempFile &) = delete;
+    KeyLock(const KeyLock &) = delete;
+    KeyLock &operator=(const KeyLock &) = delete;
 
-    bool IsValid() const { return m_fd.IsValid(); }
-    int Get() const { return m_fd.Get(); }
-    int RenameTo(const std::string &path)
+    Outcome Take(const std::string &folder, std::chrono::milliseconds wait)
     {
-        m_renamed = rename(m_path.c_str(), path.c_str()) == 0;
-        return m_renamed ? 0 : errno;
+        const auto deadline = std::chrono::steady_clock::now() + wait;
+        while (flock(m_key, LOCK_EX | LOCK_NB) != 0) {
+            if (errno != EWOULDBLOCK && errno != EINTR)
+                return SystemError(errno, folder);
+            if (std::chrono::steady_clock::now() >= deadline)
+                return {ETIMEDOUT, "the key " + folder + " stayed locked by another program for " + Seconds(wait)};
+            std::this_thread::sleep_for(kLockPoll);
+        }
+        m_held = true;
+        return {};
     }
 
 private:
-    std::string m_path;
-    Descriptor m_fd;
-    bool m_renamed = false;
+    static std::string Seconds(std::chrono::milliseconds wait)
+    {
+        char text[32];
+        std::snprintf(text, sizeof text, "%g s", std::chrono::duration<double>(wait).count());
+        return text;
+    }
+
+    int m_key;
+    bool m_held = false;
 };
 
 struct ExistingFile {
@@ -302,26 +383,54 @@ struct ExistingFile {
     std::string content;
 };
 
-int LockExclusive(int fd)
+// One values file is one name for one file of bounded size: a second name could make
+// another file's content pass for the key's values.
+Outcome CheckValuesFile(const std::string &path, const struct stat &status)
 {
-    while (flock(fd, LOCK_EX) != 0)
-        if (errno != EINTR)
-            return errno;
-    return 0;
+    if (Outcome kind = CheckKind(path, status.st_mode, Wanted::File); kind.Failed())
+        return kind;
+    if (status.st_nlink > 1)
+        return {EMLINK, path + " has other names (hard links)"};
+    if (std::uintmax_t(status.st_size) > kMaxValuesFileSize)
+        return {EFBIG, path + " is larger than 1 MiB"};
+    return {};
 }
 
-int ReadAll(int fd, std::string &content)
+Outcome ReadBounded(int fd, const std::string &path, std::string &content)
 {
     char buffer[65536];
     for (;;) {
         const ssize_t got = read(fd, buffer, sizeof buffer);
         if (got == 0)
-            return 0;
+            return {};
+        if (got < 0 && errno != EINTR)
+            return SystemError(errno, path);
         if (got > 0)
-            content.append(buffer, static_cast<std::size_t>(got));
-        else if (errno != EINTR)
-            return errno;
+            content.append(buffer, std::size_t(got));
+        if (content.size() > kMaxValuesFileSize)
+            return {EFBIG, path + " is larger than 1 MiB"};
     }
+}
+
+// A missing file is a key without values. One that is there but cannot be read fails the
+// write: replacing it would throw away values nobody has seen. The file is looked at
+// before it is opened, so that opening it can neither block nor touch a device.
+Outcome ReadExisting(int key, const std::string &path, ExistingFile &file)
+{
+    struct stat entry {};
+    if (fstatat(key, kValuesFile, &entry, AT_SYMLINK_NOFOLLOW) != 0)
+        return errno == ENOENT ? Outcome{} : SystemError(errno, path);
+    if (Outcome refused = CheckValuesFile(path, entry); refused.Failed())
+        return refused;
+    const Descriptor fd(openat(key, kValuesFile, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
+    if (!fd.IsValid())
+        return OpenFailure(key, kValuesFile, path, errno, Wanted::File);
+    if (fstat(fd.Get(), &file.status) != 0)
+        return SystemError(errno, path);
+    if (Outcome refused = CheckValuesFile(path, file.status); refused.Failed()) // swapped since the look
+        return refused;
+    file.exists = true;
+    return ReadBounded(fd.Get(), path, file.content);
 }
 
 int WriteAll(int fd, const std::string &content)
@@ -336,47 +445,82 @@ int WriteAll(int fd, const std::string &content)
     return 0;
 }
 
-// A missing file is a key without values. One that is there but cannot be read fails the
-// write: replacing it would throw away values nobody has seen.
-int ReadExisting(const std::string &path, ExistingFile &file)
+std::string RandomSuffix()
 {
-    const Descriptor fd(open(path.c_str(), O_RDONLY | O_CLOEXEC));
-    if (!fd.IsValid())
-        return errno == ENOENT ? 0 : errno;
-    if (fstat(fd.Get(), &file.status) != 0)
-        return errno;
-    file.exists = true;
-    return ReadAll(fd.Get(), file.content);
+    static constexpr char kDigits[] = "0123456789abcdef";
+    std::random_device random;
+    std::string suffix;
+    for (int i = 0; i < 12; ++i)
+        suffix += kDigits[random() % 16];
+    return suffix;
 }
 
-// A replacement keeps the old file's owner (where this account may give a file away) and
-// mode, so rewriting a value never changes who can read the key.
-int TakeOverIdentity(int fd, const ExistingFile &old, mode_t newFileMode)
+// The next values file is written here, next to values.reg, and removed again unless it
+// has taken values.reg's place.
+class TempFile
 {
-    if (old.exists && fchown(fd, old.status.st_uid, old.status.st_gid) != 0) {
-        // Only root may give a file away; anyone else's rewrite becomes their own file.
+public:
+    explicit TempFile(int key) : m_key(key)
+    {
+        for (int attempt = 0; attempt < 16 && !m_fd.IsValid(); ++attempt) {
+            m_name = kTempPrefix + RandomSuffix();
+            m_fd.Reset(openat(key, m_name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600));
+            m_error = m_fd.IsValid() ? 0 : errno;
+            if (m_error != EEXIST)
+                break;
+        }
     }
-    const mode_t mode = old.exists ? old.status.st_mode & 07777 : newFileMode;
-    return fchmod(fd, mode) == 0 ? 0 : errno;
-}
+    ~TempFile()
+    {
+        if (m_fd.IsValid() && !m_renamed)
+            unlinkat(m_key, m_name.c_str(), 0);
+    }
+    TempFile(const TempFile &) = delete;
+    TempFile &operator=(const TempFile &) = delete;
+
+    int Error() const { return m_error; }
+    int Get() const { return m_fd.Get(); }
+    int RenameOver(const char *name)
+    {
+        m_renamed = renameat(m_key, m_name.c_str(), m_key, name) == 0;
+        return m_renamed ? 0 : errno;
+    }
+
+private:
+    int m_key;
+    std::string m_name;
+    Descriptor m_fd;
+    int m_error = 0;
+    bool m_renamed = false;
+};
 
 // Readers see the old values.reg or the new one, never a part of either, also when the
-// writer dies or the power goes in the middle.
-int ReplaceValuesFile(const std::string &folder, int folderFd, const std::string &content,
-                      const ExistingFile &old, mode_t newFileMode)
+// writer dies or the power goes in the middle: the data is on disk before the rename,
+// the rename before the write is reported.
+Outcome ReplaceValuesFile(int key, const std::string &path, const std::string &content, mode_t mode)
 {
-    TempFile temp(folder);
-    if (!temp.IsValid())
-        return errno;
+    TempFile temp(key);
+    if (temp.Error() != 0)
+        return SystemError(temp.Error(), path);
     if (const int error = WriteAll(temp.Get(), content))
-        return error;
-    if (const int error = TakeOverIdentity(temp.Get(), old, newFileMode))
-        return error;
-    if (fsync(temp.Get()) != 0)
-        return errno;
-    if (const int error = temp.RenameTo(folder + "/" + kValuesFile))
-        return error;
-    return fsync(folderFd) == 0 ? 0 : errno;
+        return SystemError(error, path);
+    if (fchmod(temp.Get(), mode) != 0 || fsync(temp.Get()) != 0)
+        return SystemError(errno, path);
+    if (const int error = temp.RenameOver(kValuesFile))
+        return SystemError(error, path);
+    return fsync(key) == 0 ? Outcome{} : SystemError(errno, path);
+}
+
+// The replacement is this account's own file; nothing of another account's file is
+// taken over. It keeps the mode of a values file this account wrote before; otherwise a
+// key open to everyone gets a file open to everyone, any other key one readable by all.
+mode_t ReplacementMode(const ExistingFile &old, int key, const CKeySecurity &security)
+{
+    if (old.exists && old.status.st_uid == geteuid())
+        return old.status.st_mode & 0777;
+    struct stat folder {};
+    const bool openToAll = fstat(key, &folder) == 0 && (folder.st_mode & S_IWOTH) != 0;
+    return openToAll ? security.ValuesFileMode() : kValuesFileInClosedKeyMode;
 }
 
 } // namespace
@@ -404,33 +548,69 @@ std::string RegistryKeyFolder(unsigned index, RegistryHive hive)
     const char *hiveName = HiveName(hive);
     if (hiveName == nullptr)
         return {};
-    return LocateKey(RegistryRoot(), hiveName, RegistryKeyPath(index)).folders.back();
+    return LocateKey(RegistryRoot(), hiveName, RegistryKeyPath(index)).path;
+}
+
+RegistryValue RegistryValue::Dword(std::string name, std::uint32_t value)
+{
+    return {std::move(name), DwordData(value)};
+}
+
+RegistryValue RegistryValue::String(std::string name, const std::string &text, bool raw)
+{
+    return {std::move(name), raw ? BinaryData(text) : TextData(text)};
 }
 
 // In a store shared through its group (set-group-ID, as the package makes it), a new key
 // keeps the bit it inherited, so everything below stays in the store's group.
-int CKeySecurity::ApplyToKey(const std::string &folder) const
+int CKeySecurity::ApplyToKey(int folder) const
 {
     struct stat status {};
-    if (stat(folder.c_str(), &status) != 0)
+    if (fstat(folder, &status) != 0)
         return errno;
-    return chmod(folder.c_str(), KeyFolderMode() | (status.st_mode & S_ISGID)) == 0 ? 0 : errno;
+    return fchmod(folder, KeyFolderMode() | (status.st_mode & S_ISGID)) == 0 ? 0 : errno;
 }
 
 CVantoRegistry::CVantoRegistry(unsigned keyIndex, std::uint32_t access, RegistryHive hive) : m_access(access)
 {
     const char *hiveName = HiveName(hive);
-    if (hiveName == nullptr || !m_security.IsReady())
+    if (hiveName == nullptr || !m_security.IsReady()) {
+        m_problem = "the hive is unknown";
         return;
+    }
     const std::string root = RegistryRoot();
-    bool madeRoot = false;
-    if (MakeFolders(FolderChain(root), SetRootFolderMode, madeRoot) != 0)
-        return;
     const KeyLocation key = LocateKey(root, hiveName, RegistryKeyPath(keyIndex));
-    const auto secureKey = [this](const std::string &folder) { return m_security.ApplyToKey(folder); };
-    if (MakeFolders(key.folders, secureKey, m_madeKey) != 0)
+    Descriptor folder;
+    if (Outcome opened = OpenStoreRoot(root, folder); opened.Failed()) {
+        m_problem = std::move(opened.why);
         return;
-    m_folder = key.folders.back();
+    }
+    // The registry gives the keys above a new key no new rights: they get the store's own.
+    struct stat store {};
+    if (fstat(folder.Get(), &store) != 0) {
+        m_problem = SystemError(errno, root).why;
+        return;
+    }
+    const auto likeTheStore = [&store](int made) {
+        return fchmod(made, store.st_mode & (S_ISGID | S_ISVTX | 0777)) == 0 ? 0 : errno;
+    };
+    const auto secureKey = [this](int made) { return m_security.ApplyToKey(made); };
+    std::string path = root;
+    for (std::size_t i = 0; i < key.folders.size(); ++i) {
+        const bool isKey = i + 1 == key.folders.size();
+        path += "/" + key.folders[i];
+        Descriptor next;
+        const Outcome opened = OpenOrMakeFolder(folder.Get(), key.folders[i], path,
+                                                isKey ? kOwnFolderFlags : kPassFolderFlags,
+                                                isKey ? SecureNewFolder(secureKey) : SecureNewFolder(likeTheStore), next);
+        if (opened.Failed()) {
+            m_problem = opened.why;
+            return;
+        }
+        folder.Reset(next.Release());
+    }
+    m_keyFd = folder.Release();
+    m_folder = key.path;
     m_keyLine = key.headerLine;
 }
 
@@ -441,56 +621,63 @@ CVantoRegistry::~CVantoRegistry()
 
 bool CVantoRegistry::IsOpen() const
 {
-    return !m_folder.empty();
+    return m_keyFd >= 0;
 }
 
 long CVantoRegistry::WriteDword(const std::string &name, std::uint32_t value)
 {
-    return WriteValue(name, DwordData(value));
+    return WriteValues({RegistryValue::Dword(name, value)});
 }
 
 long CVantoRegistry::WriteString(const std::string &name, const std::string &text, bool raw)
 {
-    return WriteValue(name, raw ? BinaryData(text) : TextData(text));
+    return WriteValues({RegistryValue::String(name, text, raw)});
+}
+
+long CVantoRegistry::WriteValues(const std::vector<RegistryValue> &values)
+{
+    if (!IsOpen())
+        return ERROR_INVALID_HANDLE; // the reason it is not open stays the problem
+    if ((m_access & KEY_SET_VALUE) == 0)
+        return Fail(EACCES, "the key " + m_folder + " was opened without the right to set values");
+    for (const RegistryValue &value : values)
+        if (!IsUsableName(value.Name()))
+            return Fail(EINVAL, "a value name holds a line break or a NUL");
+    return StoreValues(values);
 }
 
 long CVantoRegistry::CloseKey()
 {
     if (!IsOpen())
         return ERROR_INVALID_HANDLE;
-    m_folder.clear();
+    close(std::exchange(m_keyFd, -1));
     return ERROR_SUCCESS;
 }
 
-long CVantoRegistry::WriteValue(const std::string &name, const std::string &data)
+long CVantoRegistry::Fail(int error, std::string problem)
 {
-    if (!IsOpen())
-        return ERROR_INVALID_HANDLE;
-    if ((m_access & KEY_SET_VALUE) == 0)
-        return EACCES;
-    if (!IsUsableName(name))
-        return EINVAL;
-    return StoreValueLine(NameField(name) + "=" + data);
+    m_problem = std::move(problem);
+    return error;
 }
 
-// The folder lock keeps two writers of one key (two windows handing over at once) from
-// each rewriting the file without the other's value.
-long CVantoRegistry::StoreValueLine(const std::string &line)
+// The key's lock keeps two writers (two windows handing over at once) from each
+// rewriting the file without the other's values, and a hand-over from being mixed
+// with another.
+long CVantoRegistry::StoreValues(const std::vector<RegistryValue> &values)
 {
-    const Descriptor folder(open(m_folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-    if (!folder.IsValid())
-        return errno;
-    if (const int error = LockExclusive(folder.Get()))
-        return error;
+    const auto fail = [this](Outcome outcome) { return Fail(outcome.error, std::move(outcome.why)); };
+    const std::string path = m_folder + "/" + kValuesFile;
+    KeyLock lock(m_keyFd);
+    if (Outcome locked = lock.Take(m_folder, m_lockWait); locked.Failed())
+        return fail(std::move(locked));
     ExistingFile old;
-    if (const int error = ReadExisting(m_folder + "/" + kValuesFile, old))
-        return error;
-    std::vector<std::string> values = ValueLines(old.content);
-    PutValue(values, line);
-    return ReplaceValuesFile(m_folder, folder.Get(), FileContent(m_keyLine, values), old, NewValuesFileMode());
-}
-
-mode_t CVantoRegistry::NewValuesFileMode() const
-{
-    return m_madeKey ? m_security.ValuesFileMode() : kValuesFileInExistingKeyMode;
+    if (Outcome read = ReadExisting(m_keyFd, path, old); read.Failed())
+        return fail(std::move(read));
+    std::vector<std::string> lines = ValueLines(old.content);
+    for (const RegistryValue &value : values)
+        PutValue(lines, NameField(value.Name()) + "=" + value.Data());
+    const std::string content = FileContent(m_keyLine, lines);
+    if (content.size() > kMaxValuesFileSize)
+        return Fail(EFBIG, path + " would grow larger than 1 MiB");
+    return fail(ReplaceValuesFile(m_keyFd, path, content, ReplacementMode(old, m_keyFd, m_security)));
 }

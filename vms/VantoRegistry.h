@@ -6,8 +6,10 @@
 
 #include <sys/types.h>
 
+#include <chrono>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 enum class RegistryHive : std::uint32_t { LocalMachine = 0x80000002u };
 inline constexpr RegistryHive HKEY_LOCAL_MACHINE = RegistryHive::LocalMachine;
@@ -35,26 +37,48 @@ std::string RegistryKeyFolder(unsigned index, RegistryHive hive = HKEY_LOCAL_MAC
 // else /var/lib/lanscout/registry.
 std::string RegistryRoot();
 
+// One value to write: its name and its data as values.reg holds it.
+class RegistryValue
+{
+public:
+    static RegistryValue Dword(std::string name, std::uint32_t value);
+    // raw false: REG_SZ, the text and its terminator. raw true: REG_BINARY, exactly the bytes.
+    static RegistryValue String(std::string name, const std::string &text, bool raw);
+
+    const std::string &Name() const { return m_name; }
+    const std::string &Data() const { return m_data; }
+
+private:
+    RegistryValue(std::string name, std::string data) : m_name(std::move(name)), m_data(std::move(data)) {}
+    std::string m_name;
+    std::string m_data;
+};
+
 // "Everyone, full access" on a file-backed hive: a key made here is open to every account,
-// so the VMS can read and clear a hand-over whichever user it runs as. The modes are set
-// after creation, so the umask cannot narrow them.
+// so the VMS can read and clear a hand-over whichever user it runs as. Only the key gets
+// it; the folders made on the way to it get no more than the store itself grants. The
+// modes are set after creation, so the umask cannot narrow them.
 class CKeySecurity
 {
 public:
     // A mode needs no preparation, so this is always ready.
     bool IsReady() const { return true; }
     // Gives a newly made key folder its mode. 0, or the errno of the failure.
-    int ApplyToKey(const std::string &folder) const;
+    int ApplyToKey(int folder) const;
     mode_t KeyFolderMode() const { return 0777; }
     mode_t ValuesFileMode() const { return 0666; }
 };
 
+// The store opens nothing through a link and never blocks: every folder and the values
+// file are opened below their parent without following links, anything but a folder or
+// a regular file where one is expected is refused, the values file is read up to 1 MiB,
+// and the key's lock is waited for a few seconds at most.
 class CVantoRegistry
 {
 public:
     // Opens the key, making it and any missing key above it. Never throws and reports
     // nothing: when the key cannot be opened (say the root is not writable), IsOpen()
-    // is false and every write returns ERROR_INVALID_HANDLE.
+    // is false, LastProblem() says why, and every write returns ERROR_INVALID_HANDLE.
     explicit CVantoRegistry(unsigned keyIndex, std::uint32_t access = KEY_ALL_ACCESS,
                             RegistryHive hive = HKEY_LOCAL_MACHINE);
     virtual ~CVantoRegistry();
@@ -69,20 +93,29 @@ public:
     // a name with a CR, LF or NUL, or the errno of the step that failed (the file then stays
     // as it was). A rewritten value keeps its place. An empty name is the key's default value.
     long WriteDword(const std::string &name, std::uint32_t value);
-    // raw false: REG_SZ, the text and its terminator. raw true: REG_BINARY, exactly the bytes.
     long WriteString(const std::string &name, const std::string &text, bool raw);
+    // All the values in one replacement under one lock: a reader sees all of them or none.
+    long WriteValues(const std::vector<RegistryValue> &values);
 
     // ERROR_SUCCESS, or ERROR_INVALID_HANDLE when no key is open.
     long CloseKey();
 
+    // Why the key could not be opened or the last write failed, naming the place; empty
+    // after a write that succeeded.
+    const std::string &LastProblem() const { return m_problem; }
+    // How long a write waits for another program's lock on the key before it fails.
+    void SetLockWait(std::chrono::milliseconds wait) { m_lockWait = wait; }
+
 private:
-    long WriteValue(const std::string &name, const std::string &data);
-    long StoreValueLine(const std::string &line);
-    mode_t NewValuesFileMode() const;
+    // Keeps the problem for LastProblem() and returns the code; 0 clears the problem.
+    long Fail(int error, std::string problem);
+    long StoreValues(const std::vector<RegistryValue> &values);
 
     CKeySecurity m_security;
     std::uint32_t m_access;
-    std::string m_folder; // empty when no key is open
+    int m_keyFd = -1;
+    std::string m_folder; // for messages
     std::string m_keyLine;
-    bool m_madeKey = false;
+    std::string m_problem;
+    std::chrono::milliseconds m_lockWait{3000};
 };

@@ -1,0 +1,32 @@
+#pragma once
+// The hand-over of one camera to the HALVEX video management system on this computer:
+// its address, login and HTTP port under the system's temporary-settings key, with the
+// flag that says a camera waits. Every start of the program clears the flag. Qt-free.
+
+#include <cstdint>
+#include <string>
+
+class CVantoRegistry;
+
+struct CameraHandOver {
+    std::string ip;
+    std::string user;
+    std::string password;
+    std::uint32_t httpPort = 0;
+};
+
+// What became of a write to the store: done, or the reason it was not, in words that
+// name the place (for the user's message and the debug output).
+struct StoreWriteResult {
+    bool written = false;
+    std::string problem;
+};
+
+// Writes the five values, flag first, as one replacement of the key's values, so the
+// management system sees the previous camera or this one, never a mix. A hand-over
+// that cannot be written takes the flag back to 0.
+StoreWriteResult WriteHandOver(CVantoRegistry &registry, const CameraHandOver &camera);
+
+// Sets the flag to 0. Waits only briefly for a key another program holds: the window
+// must start whatever the store's state.
+StoreWriteResult ClearHandOverRequest();
