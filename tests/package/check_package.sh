@@ -82,7 +82,7 @@ useradd --system --no-create-home --shell /usr/sbin/nologin --groups lanscout la
 useradd --system --no-create-home --shell /usr/sbin/nologin --groups lanscout lanscout-ci-b
 useradd --system --no-create-home --shell /usr/sbin/nologin lanscout-ci-out
 install -m 755 "$build/tests/package/store_writer" "$work/store_writer"
-write_as() { runuser -u "$1" -- env -u LANSCOUT_REGISTRY_ROOT "$work/store_writer" "$2" "$3"; }
+write_as() { runuser -u "$1" -- env -u LANSCOUT_REGISTRY_ROOT "$work/store_writer" "${@:2}"; }
 if write_as lanscout-ci-out IPCameraIP 10.0.0.9 2>/dev/null; then
   fail "a user outside the group wrote into the store"
 fi
@@ -93,6 +93,25 @@ grep -q '^"IPCameraIP"="10.0.0.1"$' "$key/values.reg" || fail "the first member'
 grep -q '^"IPCameraUserID"="operator"$' "$key/values.reg" || fail "the second member's value is missing"
 [[ $(stat -c '%G %a' "$key") == "lanscout 2777" ]] || fail "the key is $(stat -c '%G %a' "$key"), want 'lanscout 2777'"
 echo "store: $modes; key made by one member, written by another: $(stat -c '%U %G %a' "$key")"
+
+step "after the first hand-over, only the hand-over key is open to everyone"
+above=("$store/HKEY_LOCAL_MACHINE" "$store/HKEY_LOCAL_MACHINE/SOFTWARE" "$store/HKEY_LOCAL_MACHINE/SOFTWARE/Brenmark"
+       "$store/HKEY_LOCAL_MACHINE/SOFTWARE/Brenmark/Halvex DVR")
+for folder in "$store" "${above[@]}"; do
+  [[ $folder == "$store" || $(stat -c '%G %a' "$folder") == "lanscout 2775" ]] ||
+    fail "$folder is $(stat -c '%G %a' "$folder"), want the store's 'lanscout 2775'"
+  if runuser -u lanscout-ci-out -- mkdir "$folder/made-by-an-outsider" 2>/dev/null; then
+    fail "a user outside the group made a folder in $folder"
+  fi
+done
+if write_as lanscout-ci-out --key 1 IPCameraIP 10.0.0.9 2>/dev/null; then
+  fail "a user outside the group made a key"
+fi
+write_as lanscout-ci-out IPCameraNote outsider || fail "the hand-over key is not open to everyone"
+echo "no folder or key made by an outsider; the hand-over key written by one"
+
+step "traps planted in the store by other accounts"
+bash "$(dirname "$0")/store_traps.sh" "$build" "$work" lanscout-ci-a lanscout-ci-b lanscout-ci-out
 
 step "removing keeps the store, purging deletes it"
 dpkg -r lanscout >/dev/null
