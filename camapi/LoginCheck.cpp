@@ -6,14 +6,7 @@
 
 namespace {
 
-constexpr int kCodecToReplace = 3;
 constexpr int kReplacementCodec = 1;
-
-struct ChannelReading {
-    API_RESULT result;
-    VIDEO_CONFIG records[VIDEO_CONFIG_MAX_RECORDS] = {};
-    std::int32_t count = 0;
-};
 
 ChannelReading ReadAllChannels(CVantoHttpApi &api)
 {
@@ -31,43 +24,52 @@ CVantoHttpApi CameraApi(const std::string &ip, const std::string &user, const st
 }
 
 // Every channel is visited, so one refused write does not leave the others on codec 3.
-std::int32_t ReplaceCodec3(CVantoHttpApi &api, ChannelReading &reading)
+void ReplaceCodec3(CVantoHttpApi &api, ChannelReading &reading, LoginCheckResult &check)
 {
-    std::int32_t failures = 0;
     for (std::int32_t i = 0; i < reading.count; ++i) {
         VIDEO_CONFIG &record = reading.records[i];
         if (record.codec != kCodecToReplace)
             continue;
         record.codec = kReplacementCodec;
         const API_RESULT result = api.SetVideoConfig(record, VIDEO_SET_CODEC);
-        failures |= result.nCode;
+        check.switchFailures |= result.nCode;
+        if (result.nCode == API_SUCCESS)
+            check.switchedChannels.push_back(record.channel_no);
         OutputDebugStringA("-------------------");
         OutputDebugStringA(result.strMessage);
     }
-    return failures;
 }
 
 } // namespace
 
-bool CheckLoginAndUpdateCodec(const std::string &ip, const std::string &user, const std::string &password,
-                              std::int32_t show)
+ChannelReading ReadCameraChannels(const std::string &ip, const std::string &user, const std::string &password)
 {
-    if (ip.empty() || password.empty() || user.empty())
-        return false;
+    CVantoHttpApi api = CameraApi(ip, user, password);
+    return ReadAllChannels(api);
+}
+
+LoginCheckResult CheckLoginAndUpdateCodec(const std::string &ip, const std::string &user, const std::string &password,
+                                          std::int32_t show)
+{
+    LoginCheckResult check;
+    if (ip.empty() || password.empty() || user.empty()) {
+        check.reading.nCode = API_FAIL;
+        check.reading.strMessage = "Fail.";
+        return check;
+    }
     CVantoHttpApi api = CameraApi(ip, user, password);
     ChannelReading reading = ReadAllChannels(api);
+    check.reading = reading.result;
     if (reading.result.nCode != API_SUCCESS) {
         if (show)
             ShowMessage(reading.result.strMessage);
         OutputDebugStringA("api.GetVideoConfig error.");
-        return false;
+        return check;
     }
-    if (ReplaceCodec3(api, reading) != 0) {
-        if (show)
-            ShowMessage("Update codec failed.");
-        return false;
-    }
-    return true;
+    ReplaceCodec3(api, reading, check);
+    if (check.switchFailures != 0 && show)
+        ShowMessage("Update codec failed.");
+    return check;
 }
 
 bool AcceptsDefaultLogin(const std::string &ip)

@@ -12,7 +12,8 @@
 namespace {
 
 constexpr long kHttpUnauthorized = 401;
-constexpr long kFirstErrorStatus = 400;
+constexpr long kFirstSuccessStatus = 200;
+constexpr long kLastSuccessStatus = 299;
 
 API_RESULT Result(std::int32_t code, std::int32_t curlCode = 0)
 {
@@ -36,7 +37,18 @@ std::string LowerAscii(std::string_view text)
 struct Transfer {
     CURLcode code = CURLE_FAILED_INIT;
     long httpStatus = 0;
+    bool loginAsked = false;
 };
+
+// Notes a digest challenge among the headers of any response of the transfer.
+std::size_t NoteChallenge(char *data, std::size_t size, std::size_t count, void *transfer)
+{
+    const std::size_t bytes = size * count;
+    const std::string line = LowerAscii(std::string_view(data, bytes));
+    if (line.starts_with("www-authenticate:") && line.find("digest") != std::string::npos)
+        static_cast<Transfer *>(transfer)->loginAsked = true;
+    return bytes;
+}
 
 Transfer Perform(const std::string &url, const std::string &user, const std::string &password, std::string &body)
 {
@@ -53,6 +65,10 @@ Transfer Perform(const std::string &url, const std::string &user, const std::str
     curl_easy_setopt(curl, CURLOPT_USERNAME, user.c_str());
     curl_easy_setopt(curl, CURLOPT_PASSWORD, password.c_str());
     curl_easy_setopt(curl, CURLOPT_HTTPAUTH, long(CURLAUTH_DIGEST));
+    curl_easy_setopt(curl, CURLOPT_HEADERFUNCTION, &NoteChallenge);
+    curl_easy_setopt(curl, CURLOPT_HEADERDATA, &transfer);
+    // Cameras are on the installer's own segment; a proxy would see every password.
+    curl_easy_setopt(curl, CURLOPT_PROXY, "");
     // The transfer may run off the window thread; time-outs must not rely on signals.
     curl_easy_setopt(curl, CURLOPT_NOSIGNAL, 1L);
     RunBlocking([&] { transfer.code = curl_easy_perform(curl); });
@@ -74,7 +90,8 @@ API_RESULT ClassifyResponse(long httpStatus, std::string_view body)
         return Result(API_FAIL);
     if (lower.find("unauthorized") != std::string::npos)
         return Result(API_UNAUTHORIZED);
-    return Result(httpStatus >= kFirstErrorStatus ? API_FAIL : API_SUCCESS);
+    const bool success = httpStatus >= kFirstSuccessStatus && httpStatus <= kLastSuccessStatus;
+    return Result(success ? API_SUCCESS : API_FAIL);
 }
 
 void CVantoHttpApi::SetHost(const std::string &host, std::uint16_t port)
@@ -110,6 +127,7 @@ API_RESULT CVantoHttpApi::SendRequest(const std::string &url, std::string &respo
         return Result(API_NETWORK_ERROR, transfer.code);
     body.resize(std::strlen(body.c_str()));
     API_RESULT result = ClassifyResponse(transfer.httpStatus, body);
+    result.bLoginAsked = transfer.loginAsked;
     response = std::move(body);
     return result;
 }
@@ -132,8 +150,11 @@ API_RESULT CVantoHttpApi::GetVideoConfig(void *buffer, std::uint32_t bufferLengt
     VIDEO_CONFIG records[VIDEO_CONFIG_MAX_RECORDS] = {};
     count = ParseVideoConfig(text, records);
     const std::size_t bytes = std::size_t(count) * sizeof(VIDEO_CONFIG);
-    if (bufferLength < bytes)
-        return Result(API_BUFFER_TOO_SMALL, result.nCurlCode);
+    if (bufferLength < bytes) {
+        API_RESULT tooSmall = Result(API_BUFFER_TOO_SMALL, result.nCurlCode);
+        tooSmall.bLoginAsked = result.bLoginAsked;
+        return tooSmall;
+    }
     std::memcpy(buffer, records, bytes);
     return result;
 }

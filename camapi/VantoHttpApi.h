@@ -21,12 +21,16 @@ struct API_RESULT {
     std::int32_t nCode = API_SUCCESS;
     std::int32_t nCurlCode = 0; // libcurl's result, for diagnosis only
     std::string strMessage;
+    // The camera challenged the request for a digest login: only then does a success
+    // prove the login.
+    bool bLoginAsked = false;
 };
 
 // The result a completed transfer gets from its HTTP status and body. 401 is always
 // "Unauthorized"; otherwise the markers decide, without regard to letter case, in this
-// order: "ok\r\n", "ng\r\n", "unauthorized"; without any, an error status (400 and
-// above) is "Fail." and any other "Success.".
+// order: "ok\r\n", "ng\r\n", "unauthorized"; without any, a status outside 200-299
+// is "Fail." (no redirect is followed, so a 3xx is never the camera's answer) and any
+// other "Success.".
 API_RESULT ClassifyResponse(long httpStatus, std::string_view body);
 
 class CVantoHttpApi {
@@ -37,8 +41,9 @@ public:
     void SetHost(const std::string &host, std::uint16_t port);
     void SetCredentials(const std::string &user, const std::string &password);
 
-    // One GET of the URL. The body is written to response only when the transfer
-    // completed; after a failure response keeps what it held.
+    // One GET of the URL, straight to the camera whatever proxy the environment names
+    // (the password can travel in the query). The body is written to response only when
+    // the transfer completed; after a failure response keeps what it held.
     API_RESULT SendRequest(const std::string &url, std::string &response);
 
     // libcurl's write callback: appends the piece to the std::string at stream, as it

@@ -498,15 +498,36 @@ int WebFailure(const API_RESULT &result)
     return result.nCode == API_UNAUTHORIZED ? int(RESULT_LOGIN_FAILED) : int(kExitWebFailed);
 }
 
-// A login with the password, proven by reading the camera's video settings.
-API_RESULT LogIn(const std::string &ip, const std::string &user, const std::string &password)
+// Without a challenge, a camera's "success" proves nothing about any login.
+int NoLoginAsked(const std::string &ip)
 {
-    CVantoHttpApi api;
-    api.SetHost(ip, kCameraHttpPort);
-    api.SetCredentials(user, password);
-    VIDEO_CONFIG channels[VIDEO_CONFIG_MAX_RECORDS] = {};
-    std::int32_t count = 0;
-    return api.GetVideoConfig(channels, sizeof channels, count, -1);
+    std::fprintf(stderr, "lanscout-cli: %s: the camera asked for no login: nothing could be verified\n", ip.c_str());
+    return kExitNoLoginAsked;
+}
+
+// A login proven by reading the camera's video settings on a request it challenged.
+std::optional<int> ProveLogin(const std::string &ip, const std::string &user, const std::string &password,
+                              const char *what)
+{
+    const API_RESULT reading = ReadCameraChannels(ip, user, password).result;
+    if (reading.nCode != API_SUCCESS) {
+        std::fprintf(stderr, "lanscout-cli: the camera took the new password, but %s failed: %s\n", what,
+                     reading.strMessage.c_str());
+        return kExitNotVerified;
+    }
+    if (!reading.bLoginAsked)
+        return NoLoginAsked(ip);
+    return std::nullopt;
+}
+
+// The old password must no longer open the camera.
+std::optional<int> ProveOldPasswordRefused(const std::string &ip, const std::string &user, const std::string &old)
+{
+    const API_RESULT reading = ReadCameraChannels(ip, user, old).result;
+    if (reading.nCode == API_UNAUTHORIZED)
+        return std::nullopt;
+    std::fprintf(stderr, "lanscout-cli: the camera still takes the old password (%s)\n", reading.strMessage.c_str());
+    return kExitNotVerified;
 }
 
 int RunPassword(const Arguments &args)
@@ -528,14 +549,30 @@ int RunPassword(const Arguments &args)
     const API_RESULT changed = ChangeCameraPassword(ip, login.userId, login.password, *newPassword.value);
     if (changed.nCode != API_SUCCESS)
         return WebFailure(changed);
-    const API_RESULT verified = LogIn(ip, login.userId, *newPassword.value);
-    if (verified.nCode != API_SUCCESS) {
-        std::fprintf(stderr, "lanscout-cli: the camera took the new password, but a login with it failed: %s\n",
-                     verified.strMessage.c_str());
-        return kExitNotVerified;
-    }
+    if (!changed.bLoginAsked)
+        return NoLoginAsked(ip);
+    if (const std::optional<int> status = ProveLogin(ip, login.userId, *newPassword.value, "a login with it"))
+        return *status;
+    if (*newPassword.value != login.password)
+        if (const std::optional<int> status = ProveOldPasswordRefused(ip, login.userId, login.password))
+            return *status;
     std::printf("%s\tpassword changed and verified\n", ip.c_str());
     return kExitOk;
+}
+
+// A channel the camera said it switched, read back still on codec 3.
+std::optional<int> ProveCodecsSwitched(const std::string &ip, const CommandLogin &login)
+{
+    const ChannelReading again = ReadCameraChannels(ip, login.userId, login.password);
+    if (again.result.nCode != API_SUCCESS)
+        return WebFailure(again.result);
+    for (std::int32_t i = 0; i < again.count; ++i)
+        if (again.records[i].codec == kCodecToReplace) {
+            std::fprintf(stderr, "lanscout-cli: %s: channel %d is still on codec 3 after the switch\n", ip.c_str(),
+                         int(again.records[i].channel_no));
+            return kExitNotVerified;
+        }
+    return std::nullopt;
 }
 
 int RunCheck(const Arguments &args)
@@ -547,8 +584,17 @@ int RunCheck(const Arguments &args)
     CommandLogin login;
     if (const std::optional<int> status = ObtainLogin(line.options, ip, login))
         return *status;
-    if (!CheckLoginAndUpdateCodec(ip, login.userId, login.password, 1))
+    const LoginCheckResult check = CheckLoginAndUpdateCodec(ip, login.userId, login.password, 0);
+    if (check.reading.nCode != API_SUCCESS)
+        return WebFailure(check.reading);
+    if (!check.reading.bLoginAsked)
+        return NoLoginAsked(ip);
+    if (check.switchFailures != 0) {
+        std::fprintf(stderr, "lanscout-cli: %s: Update codec failed.\n", ip.c_str());
         return kExitWebFailed;
+    }
+    if (const std::optional<int> status = ProveCodecsSwitched(ip, login))
+        return *status;
     std::printf("%s\tlogin accepted, no channel left on codec 3\n", ip.c_str());
     return kExitOk;
 }

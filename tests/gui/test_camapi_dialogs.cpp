@@ -210,7 +210,7 @@ TEST_F(PasswordDialogLab, WindowStaysPaintedAndBusyDuringARequest)
         }
     });
     tick.start(50);
-    const bool ok = CheckLoginAndUpdateCodec(kSlowCamera, "admin", "vqxnt", 1);
+    const bool ok = CheckLoginAndUpdateCodec(kSlowCamera, "admin", "vqxnt", 1).Passed();
     running = false;
     tick.stop();
     SetBlockingRunner(previous);

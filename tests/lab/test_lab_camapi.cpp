@@ -2,6 +2,7 @@
 // answers are sorted, what the login check and codec update send, and how the client
 // survives cameras that misbehave. Each camera of the file below plays one case.
 #include "camapi/LoginCheck.h"
+#include "camapi/PasswordChange.h"
 #include "camapi/VantoHttpApi.h"
 #include "platform/DebugOutput.h"
 #include "platform/MessageBox.h"
@@ -9,6 +10,12 @@
 #include "tests/lab/LabFile.h"
 
 #include <gtest/gtest.h>
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cstdio>
@@ -43,6 +50,7 @@ const CameraCase kCameras[] = {
     {"one-mib", "", nullptr},
     {"over-one-mib", "", nullptr},
     {"reference", "channels = 3,1", nullptr},
+    {"proxied", "", nullptr},
 };
 
 std::string CameraIp(const std::string &name)
@@ -318,6 +326,34 @@ TEST_F(CamApiLab, LoginCheckFailuresAndTheDefaultLoginTest)
     EXPECT_TRUE(AcceptsDefaultLogin(CameraIp("upper-ng"))) << "only a refusal or no answer count";
     EXPECT_FALSE(AcceptsDefaultLogin(CamsimProcess::ToolAddress()));
     EXPECT_EQ(observed.boxes.size(), shown.size()) << "the default-login test never shows a box";
+}
+
+// A proxy named by the environment would see the new password in the query: requests
+// go straight to the camera whatever it says.
+TEST_F(CamApiLab, ProxyOfTheEnvironmentIsNeverUsed)
+{
+    const int proxy = socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t length = sizeof address;
+    ASSERT_EQ(bind(proxy, reinterpret_cast<sockaddr *>(&address), sizeof address), 0);
+    ASSERT_EQ(listen(proxy, 8), 0);
+    ASSERT_EQ(getsockname(proxy, reinterpret_cast<sockaddr *>(&address), &length), 0);
+    const std::string proxyUrl = "http://127.0.0.1:" + std::to_string(ntohs(address.sin_port));
+    for (const char *variable : {"http_proxy", "HTTP_PROXY", "all_proxy", "ALL_PROXY"})
+        setenv(variable, proxyUrl.c_str(), 1);
+
+    const API_RESULT changed = ChangeCameraPassword(CameraIp("proxied"), "admin", "vqxnt", "Proxied-pass-1");
+    for (const char *variable : {"http_proxy", "HTTP_PROXY", "all_proxy", "ALL_PROXY"})
+        unsetenv(variable);
+    EXPECT_EQ(changed.nCode, API_SUCCESS) << changed.strMessage;
+    EXPECT_TRUE(changed.bLoginAsked);
+    EXPECT_EQ(s_camsim->CountLog("ip=" + CameraIp("proxied") + " port=80 user=admin page=system.cgi"), 1)
+        << "the change reached the camera";
+    pollfd waiting{proxy, POLLIN, 0};
+    EXPECT_EQ(poll(&waiting, 1, 0), 0) << "the proxy was called";
+    close(proxy);
 }
 
 // Runs once: the whole 40 s limit.

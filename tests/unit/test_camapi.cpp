@@ -157,7 +157,12 @@ TEST(ResponseClassification, StatusAndMarkers)
         {500, "<html>Internal Server Error</html>", API_FAIL, "Fail."},
         {404, "", API_FAIL, "Fail."},
         {500, "ok\r\n", API_SUCCESS, "Success."},
-        {302, "moved", API_SUCCESS, "Success."},
+        {302, "moved", API_FAIL, "Fail."},
+        {302, "", API_FAIL, "Fail."},
+        {304, "", API_FAIL, "Fail."},
+        {199, "", API_FAIL, "Fail."},
+        {204, "", API_SUCCESS, "Success."},
+        {299, "", API_SUCCESS, "Success."},
     };
     for (const Case &c : cases) {
         const API_RESULT result = ClassifyResponse(c.status, c.body);
