@@ -77,12 +77,20 @@ bool CLanscoutDlg::ConfirmDefaultPassword()
     const std::string ip = FirstSelectedRowIp();
     if (!AcceptsDefaultLogin(ip) || ip.empty())
         return true;
+    return ForceNewPassword(ip).has_value();
+}
+
+// The change is made for the factory user, so that user goes into the User ID edit
+// with the new password: every later step, and any retry, logs in as that pair.
+std::optional<std::string> CLanscoutDlg::ForceNewPassword(const std::string &ip)
+{
     ShowMessage("Please change the default password.");
     std::string password = DEFAULT_PASSWORD;
     if (RunChangePasswordDialog(ip, DEFAULT_USER_ID, password) != CHANGE_PWD_DONE)
-        return false;
+        return std::nullopt;
+    m_editUserID->setText(QString::fromLatin1(DEFAULT_USER_ID));
     m_editPassword->setText(QString::fromLatin1(password.c_str()));
-    return true;
+    return password;
 }
 
 void CLanscoutDlg::OnSave()
