@@ -151,12 +151,12 @@ protected:
 
 private:
     struct ActionTarget {
-        std::string ip; // of the first selected row
+        std::string ip; // of the camera in the details panel
         std::string user;
         std::string password;
     };
     int SelectedRowCount() const;
-    std::string FirstSelectedRowIp() const;
+    std::string ActionCameraIp() const;
     // The checks every device action starts with; false once the user was told why.
     bool CheckActionTarget(ActionTarget &target);
     // Runs the password dialog; password goes in as the current one and comes back

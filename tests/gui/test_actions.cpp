@@ -4,6 +4,7 @@
 // dialog is answered inside its own modal run, as a user would.
 #include "tests/gui/GuiTest.h"
 
+#include <QItemSelectionModel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTableWidget>
@@ -138,6 +139,27 @@ TEST_F(Actions, ForcedChangeLeavesTheFactoryUserWithTheNewPassword)
     EXPECT_EQ(PasswordEdit(), "Fresh-pass-2");
     ASSERT_TRUE(camsim->WaitForLog("factory-reset mac=02:00:00:00:04:00", 10000));
     EXPECT_EQ(camsim->CountLog("factory-reset mac=02:00:00:00:04:00 ip="), 1) << "the camera took the login";
+}
+
+// The checks test the camera the command goes to, the one in the details panel, though
+// the keyboard moved the highlight on; and at the address it answered from, not the new
+// one typed for it.
+TEST_F(Actions, SaveChecksTheCameraItsCommandGoesTo)
+{
+    ClickCamera(kSiteCamera);
+    QTest::keyClick(&List(), Qt::Key_Down);
+    const QModelIndexList highlighted = List().selectionModel()->selectedRows();
+    ASSERT_EQ(highlighted.size(), 1);
+    ASSERT_EQ(highlighted[0].row(), RowOf(kSecondFactory));
+    window->m_editIP->setText(QStringLiteral("10.77.1.50"));
+    Login("admin", "Site-pass-1");
+    Press(IDC_SAVE);
+    EXPECT_TRUE(messages.boxes.empty()) << messages.Texts().front();
+    ASSERT_TRUE(camsim->WaitForLog("result mac=02:00:00:00:04:01", 10000));
+    EXPECT_EQ(camsim->CountLog("set-config mac=02:00:00:00:04:01 user=admin mode=0 ip=10.77.1.50"), 1);
+    EXPECT_EQ(camsim->CountLog("result mac=02:00:00:00:04:01 result=0"), 1);
+    EXPECT_GT(camsim->CountLog("http mac=02:00:00:00:04:01"), 0);
+    EXPECT_EQ(camsim->CountLog("http mac=02:00:00:00:04:02"), 0);
 }
 
 TEST_F(Actions, CancelledPasswordChangeSendsNothing)
