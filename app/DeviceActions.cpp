@@ -11,30 +11,21 @@
 #include <QLineEdit>
 #include <QTableWidget>
 
-#include <algorithm>
-
-namespace {
-
-constexpr int kIpColumn = 2;
-
-
-} // namespace
-
 int CLanscoutDlg::SelectedRowCount() const
 {
     return int(m_listDevices->selectionModel()->selectedRows().size());
 }
 
-std::string CLanscoutDlg::FirstSelectedRowIp() const
+// The checks test the camera the command goes to: the one in the details panel, which
+// keeps its camera when the keyboard moves the highlight. Its discovered address, not
+// the IP edit, which may hold the new address the user means to give it. Empty without
+// a highlighted row or a camera in the panel.
+std::string CLanscoutDlg::ActionCameraIp() const
 {
-    const QModelIndexList rows = m_listDevices->selectionModel()->selectedRows();
-    if (rows.isEmpty())
+    DISCOVERY_DATA record;
+    if (SelectedRowCount() == 0 || m_nSelectedIndex < 0 || !m_devices.GetAt(std::uint32_t(m_nSelectedIndex), record))
         return {};
-    const int first = std::min_element(rows.begin(), rows.end(), [](const QModelIndex &a, const QModelIndex &b) {
-                          return a.row() < b.row();
-                      })->row();
-    const QTableWidgetItem *cell = m_listDevices->item(first, kIpColumn);
-    return cell ? Latin1(cell->text()) : std::string();
+    return SlotText(record.szIP);
 }
 
 bool CLanscoutDlg::CheckActionTarget(ActionTarget &target)
@@ -43,7 +34,7 @@ bool CLanscoutDlg::CheckActionTarget(ActionTarget &target)
         ShowMessage("Please select only one device.");
         return false;
     }
-    target.ip = FirstSelectedRowIp();
+    target.ip = ActionCameraIp();
     target.password = Latin1(m_editPassword->text());
     target.user = Latin1(m_editUserID->text());
     if (target.ip.empty()) {
@@ -74,15 +65,23 @@ bool CLanscoutDlg::ConfirmDefaultPassword()
         ShowMessage("Please select only one device.");
         return false;
     }
-    const std::string ip = FirstSelectedRowIp();
+    const std::string ip = ActionCameraIp();
     if (!AcceptsDefaultLogin(ip) || ip.empty())
         return true;
+    return ForceNewPassword(ip).has_value();
+}
+
+// The change is made for the factory user, so that user goes into the User ID edit
+// with the new password: every later step, and any retry, logs in as that pair.
+std::optional<std::string> CLanscoutDlg::ForceNewPassword(const std::string &ip)
+{
     ShowMessage("Please change the default password.");
     std::string password = DEFAULT_PASSWORD;
     if (RunChangePasswordDialog(ip, DEFAULT_USER_ID, password) != CHANGE_PWD_DONE)
-        return false;
+        return std::nullopt;
+    m_editUserID->setText(QString::fromLatin1(DEFAULT_USER_ID));
     m_editPassword->setText(QString::fromLatin1(password.c_str()));
-    return true;
+    return password;
 }
 
 void CLanscoutDlg::OnSave()

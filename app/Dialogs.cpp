@@ -3,6 +3,7 @@
 #include "app/AppIcon.h"
 #include "app/Templates.h"
 #include "camapi/PasswordChange.h"
+#include "platform/DialogTemplate.h"
 #include "platform/Latin1Text.h"
 #include "platform/MessageBox.h"
 
@@ -90,12 +91,10 @@ void CChangePwdDlg::OnCancel()
     done(0);
 }
 
-// Enter leaves the dialog as OK would, without a change; it never applies.
+// Enter presses the focused button; from an edit it leaves the dialog as OK would,
+// without a change, so a half-typed password is never sent.
 void CChangePwdDlg::keyPressEvent(QKeyEvent *event)
 {
-    if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
-        done(IDOK);
-        return;
-    }
-    QDialog::keyPressEvent(event);
+    if (!HandleEnterKey(*this, *event, [this] { done(IDOK); }))
+        QDialog::keyPressEvent(event);
 }

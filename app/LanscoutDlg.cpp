@@ -20,7 +20,6 @@
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QMenu>
-#include <QPushButton>
 #include <QRadioButton>
 #include <QTableWidget>
 
@@ -201,13 +200,8 @@ void CLanscoutDlg::FillAdapterList()
 // Shift+F10 opens the window menu, as the menu key does.
 void CLanscoutDlg::keyPressEvent(QKeyEvent *event)
 {
-    if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
-        if (auto *button = qobject_cast<QPushButton *>(focusWidget()))
-            button->click();
-        else
-            OnOK();
+    if (HandleEnterKey(*this, *event, [this] { OnOK(); }))
         return;
-    }
     if (event->key() == Qt::Key_F10 && event->modifiers() == Qt::ShiftModifier) {
         const QWidget *anchor = focusWidget() ? focusWidget() : this;
         ShowWindowMenu(anchor->mapToGlobal(anchor->rect().center()));

@@ -15,6 +15,7 @@
 #include <functional>
 #include <thread>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -150,17 +151,20 @@ protected:
 
 private:
     struct ActionTarget {
-        std::string ip; // of the first selected row
+        std::string ip; // of the camera in the details panel
         std::string user;
         std::string password;
     };
     int SelectedRowCount() const;
-    std::string FirstSelectedRowIp() const;
+    std::string ActionCameraIp() const;
     // The checks every device action starts with; false once the user was told why.
     bool CheckActionTarget(ActionTarget &target);
     // Runs the password dialog; password goes in as the current one and comes back
     // as the camera's password after the run.
     static int RunChangePasswordDialog(const std::string &ip, const std::string &user, std::string &password);
+    // Makes the user replace a camera's factory password; the new one, or none when the
+    // user did not change it. The edits then hold the factory user with it.
+    std::optional<std::string> ForceNewPassword(const std::string &ip);
 
     bool OnInitWindow();
     void MakeMessageMap();

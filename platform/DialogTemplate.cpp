@@ -6,6 +6,7 @@
 #include <QFontMetrics>
 #include <QGroupBox>
 #include <QHeaderView>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -96,6 +97,17 @@ QWidget *MakeControl(QDialog &dialog, const ControlTemplate &c, QButtonGroup *&r
 }
 
 } // namespace
+
+bool HandleEnterKey(const QWidget &dialog, const QKeyEvent &event, const std::function<void()> &otherwise)
+{
+    if (event.key() != Qt::Key_Return && event.key() != Qt::Key_Enter)
+        return false;
+    if (auto *button = qobject_cast<QPushButton *>(dialog.focusWidget()))
+        button->click();
+    else
+        otherwise();
+    return true;
+}
 
 QString StripMnemonic(const char *caption)
 {

@@ -1,12 +1,15 @@
 #pragma once
 // Dialog templates as constant tables, read like a resource script: one row a control,
-// positions in dialog units, built into Qt widgets by one function.
+// positions in dialog units, built into Qt widgets by one function; and the Enter key
+// as a dialog box takes it.
 
 #include <QString>
 
+#include <functional>
 #include <span>
 
 class QDialog;
+class QKeyEvent;
 class QWidget;
 
 enum class ControlKind { PushButton, DefaultButton, RadioButton, Label, CentredLabel, Icon, GroupBox, Edit,
@@ -45,6 +48,10 @@ QWidget *GetDlgItem(const QWidget &dialog, int id);
 
 // The ID a control was built with, or -1.
 int ControlId(const QWidget &control);
+
+// Enter in a dialog presses the focused push button, as in a dialog box; elsewhere it
+// runs `otherwise`, the dialog's own Enter. False, touching nothing, for other keys.
+bool HandleEnterKey(const QWidget &dialog, const QKeyEvent &event, const std::function<void()> &otherwise);
 
 // Caption text without its mnemonic markers.
 QString StripMnemonic(const char *caption);

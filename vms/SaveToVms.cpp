@@ -30,10 +30,11 @@ void CLanscoutDlg::OnSaveToHalvex()
     }
     if (AcceptsDefaultLogin(camera.ip)) {
         CheckLoginAndUpdateCodec(camera.ip, DEFAULT_USER_ID, DEFAULT_PASSWORD, 0);
-        ShowMessage("Please change the default password.");
-        camera.password = DEFAULT_PASSWORD;
-        if (RunChangePasswordDialog(camera.ip, DEFAULT_USER_ID, camera.password) != CHANGE_PWD_DONE)
+        const std::optional<std::string> newPassword = ForceNewPassword(camera.ip);
+        if (!newPassword)
             return;
+        camera.user = DEFAULT_USER_ID;
+        camera.password = *newPassword;
     } else if (!camera.user.empty() && !camera.password.empty()) {
         CheckLoginAndUpdateCodec(camera.ip, camera.user, camera.password, 0);
     }

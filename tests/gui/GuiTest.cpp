@@ -1,5 +1,8 @@
 #include "tests/gui/GuiTest.h"
 
+#include "app/Templates.h"
+#include "platform/DialogTemplate.h"
+
 #include <QApplication>
 #include <QLineEdit>
 #include <QTableWidget>
@@ -29,6 +32,32 @@ std::vector<std::string> MessageRecorder::Texts() const
     return texts;
 }
 
+PasswordDialogAnswerer::PasswordDialogAnswerer(std::function<void(CChangePwdDlg &)> answer)
+    : m_answer(std::move(answer))
+{
+    QObject::connect(&m_poll, &QTimer::timeout, [this] {
+        auto *dialog = qobject_cast<CChangePwdDlg *>(QApplication::activeModalWidget());
+        if (!dialog || dialog == m_answered)
+            return;
+        m_answered = dialog;
+        opened.push_back({dialog->m_strIP, dialog->m_strUserID, dialog->m_strPassword});
+        m_answer(*dialog);
+    });
+    m_poll.start(10);
+}
+
+void TypeNewPassword(CChangePwdDlg &dialog, const std::string &password)
+{
+    for (int id : {IDC_NEW_PASSWORD, IDC_CONFIRM_PASSWORD})
+        qobject_cast<QLineEdit *>(GetDlgItem(dialog, id))->setText(QString::fromLatin1(password.c_str()));
+    QTest::mouseClick(GetDlgItem(dialog, IDC_APPLY_PASSWORD), Qt::LeftButton);
+}
+
+void Cancel(CChangePwdDlg &dialog)
+{
+    QTest::mouseClick(GetDlgItem(dialog, IDC_CANCEL_PASSWORD), Qt::LeftButton);
+}
+
 void MainWindowTest::SetUp()
 {
     window = std::make_unique<CLanscoutDlg>();
@@ -45,6 +74,13 @@ void MainWindowTest::TearDown()
 void MainWindowTest::RunFirstSearchToEnd()
 {
     ASSERT_TRUE(WaitFor([this] { return !window->IsSweepRunning(); }, 15000)) << "the search did not end";
+}
+
+void MainWindowTest::RestartWindow()
+{
+    MainWindowTest::TearDown();
+    MainWindowTest::SetUp();
+    RunFirstSearchToEnd();
 }
 
 void CamerasWindowTest::SetUp()

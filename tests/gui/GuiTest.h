@@ -2,6 +2,7 @@
 // Shared pieces of the GUI tests: the real main window, built offscreen inside the
 // lab, with the message boxes answered by the test.
 
+#include "app/Dialogs.h"
 #include "app/LanscoutDlg.h"
 #include "platform/MessageBox.h"
 #include "tests/lab/CamsimProcess.h"
@@ -10,6 +11,10 @@
 
 #include <gtest/gtest.h>
 
+#include <QPointer>
+#include <QTimer>
+
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -29,6 +34,27 @@ private:
     MessageBoxHandler m_previous;
 };
 
+// Answers each password dialog that opens: `answer` runs inside the dialog's modal
+// loop. What the dialog was opened with is kept for the test.
+class PasswordDialogAnswerer final {
+public:
+    explicit PasswordDialogAnswerer(std::function<void(CChangePwdDlg &)> answer);
+
+    struct Opened {
+        std::string ip, user, password;
+    };
+    std::vector<Opened> opened;
+
+private:
+    std::function<void(CChangePwdDlg &)> m_answer;
+    QTimer m_poll;
+    QPointer<CChangePwdDlg> m_answered; // null once it is gone, so a new one at its address counts
+};
+
+// Answers for the password dialog: a new password typed twice and applied, or Cancel.
+void TypeNewPassword(CChangePwdDlg &dialog, const std::string &password);
+void Cancel(CChangePwdDlg &dialog);
+
 // A created and shown main window. The first search's worker waits for the window
 // thread, and these tests let it run only where they say so (RunFirstSearchToEnd):
 // until then the controls stay exactly as initialisation left them.
@@ -38,6 +64,8 @@ protected:
     void TearDown() override;
     // Lets the window thread serve the first search until it has ended.
     void RunFirstSearchToEnd();
+    // The program closed and started again: a new window, after its first search.
+    void RestartWindow();
 
     template <typename T>
     T *Get(int id) const

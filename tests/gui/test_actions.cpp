@@ -2,17 +2,13 @@
 // the checks before anything is sent, the forced change of a factory password, and
 // the commands that follow. Message boxes are answered through the seam; the password
 // dialog is answered inside its own modal run, as a user would.
-#include "app/Dialogs.h"
-#include "app/Templates.h"
-#include "platform/DialogTemplate.h"
 #include "tests/gui/GuiTest.h"
 
-#include <QApplication>
+#include <QItemSelectionModel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTableWidget>
 #include <QTest>
-#include <QTimer>
 
 #include <cstdlib>
 #include <functional>
@@ -29,46 +25,6 @@ const char *const kCameras = "[camera]\nmac = 02:00:00:00:04:00\nip = 10.77.0.10
                              "[camera]\nmac = 02:00:00:00:04:02\nip = 10.77.0.12\n"
                              "[camera]\nmac = 02:00:00:00:04:03\nip = 10.77.0.13\npassword = Site-pass-3\n";
 
-// Answers each password dialog that opens: `answer` runs inside the dialog's modal
-// loop. What the dialog was opened with is kept for the test.
-class PasswordDialogAnswerer final {
-public:
-    explicit PasswordDialogAnswerer(std::function<void(CChangePwdDlg &)> answer) : m_answer(std::move(answer))
-    {
-        QObject::connect(&m_poll, &QTimer::timeout, [this] {
-            auto *dialog = qobject_cast<CChangePwdDlg *>(QApplication::activeModalWidget());
-            if (!dialog || dialog == m_answered)
-                return;
-            m_answered = dialog;
-            opened.push_back({dialog->m_strIP, dialog->m_strUserID, dialog->m_strPassword});
-            m_answer(*dialog);
-        });
-        m_poll.start(10);
-    }
-
-    struct Opened {
-        std::string ip, user, password;
-    };
-    std::vector<Opened> opened;
-
-private:
-    std::function<void(CChangePwdDlg &)> m_answer;
-    QTimer m_poll;
-    CChangePwdDlg *m_answered = nullptr;
-};
-
-void TypeNewPassword(CChangePwdDlg &dialog, const std::string &password)
-{
-    for (int id : {IDC_NEW_PASSWORD, IDC_CONFIRM_PASSWORD})
-        qobject_cast<QLineEdit *>(GetDlgItem(dialog, id))->setText(QString::fromLatin1(password.c_str()));
-    QTest::mouseClick(GetDlgItem(dialog, IDC_APPLY_PASSWORD), Qt::LeftButton);
-}
-
-void Cancel(CChangePwdDlg &dialog)
-{
-    QTest::mouseClick(GetDlgItem(dialog, IDC_CANCEL_PASSWORD), Qt::LeftButton);
-}
-
 class Actions : public CamerasWindowTest {
 protected:
     Actions() : CamerasWindowTest(kCameras) {}
@@ -80,6 +36,7 @@ protected:
 
     QTableWidget &List() const { return *window->m_listDevices; }
     std::string PasswordEdit() const { return window->m_editPassword->text().toStdString(); }
+    std::string UserIdEdit() const { return window->m_editUserID->text().toStdString(); }
     // Hidden buttons are pressed as the message map would on their click.
     void Press(int id) { qobject_cast<QPushButton *>(window->Control(id))->click(); }
     // camsim handles the window's datagrams in order: once a search sent after them is
@@ -165,6 +122,44 @@ TEST_F(Actions, SaveOnAFactoryLoginForcesANewPasswordAndUsesIt)
     EXPECT_EQ(camsim->CountLog("result mac=02:00:00:00:04:00 result=0"), 1) << "the command carried the new password";
     EXPECT_TRUE(window->IsSweepRunning()) << "a new search follows";
     EXPECT_EQ(PasswordEdit(), "");
+}
+
+// The change was made for the factory user, so the command goes with that user and the
+// new password, whatever user ID had been typed. (Factory Reset: the one action whose
+// checks let a user ID that the camera does not know get as far as the change.)
+TEST_F(Actions, ForcedChangeLeavesTheFactoryUserWithTheNewPassword)
+{
+    MessageRecorder yes(IDYES); // confirms the list of cameras to reset
+    PasswordDialogAnswerer answerer([](CChangePwdDlg &d) { TypeNewPassword(d, "Fresh-pass-2"); });
+    ClickCamera(kFactoryCamera);
+    Login("installer", "Typed-pass-1");
+    Press(IDC_FACTORY_RESET);
+    ASSERT_EQ(answerer.opened.size(), 1u);
+    EXPECT_EQ(UserIdEdit(), "admin");
+    EXPECT_EQ(PasswordEdit(), "Fresh-pass-2");
+    ASSERT_TRUE(camsim->WaitForLog("factory-reset mac=02:00:00:00:04:00", 10000));
+    EXPECT_EQ(camsim->CountLog("factory-reset mac=02:00:00:00:04:00 ip="), 1) << "the camera took the login";
+}
+
+// The checks test the camera the command goes to, the one in the details panel, though
+// the keyboard moved the highlight on; and at the address it answered from, not the new
+// one typed for it.
+TEST_F(Actions, SaveChecksTheCameraItsCommandGoesTo)
+{
+    ClickCamera(kSiteCamera);
+    QTest::keyClick(&List(), Qt::Key_Down);
+    const QModelIndexList highlighted = List().selectionModel()->selectedRows();
+    ASSERT_EQ(highlighted.size(), 1);
+    ASSERT_EQ(highlighted[0].row(), RowOf(kSecondFactory));
+    window->m_editIP->setText(QStringLiteral("10.77.1.50"));
+    Login("admin", "Site-pass-1");
+    Press(IDC_SAVE);
+    EXPECT_TRUE(messages.boxes.empty()) << messages.Texts().front();
+    ASSERT_TRUE(camsim->WaitForLog("result mac=02:00:00:00:04:01", 10000));
+    EXPECT_EQ(camsim->CountLog("set-config mac=02:00:00:00:04:01 user=admin mode=0 ip=10.77.1.50"), 1);
+    EXPECT_EQ(camsim->CountLog("result mac=02:00:00:00:04:01 result=0"), 1);
+    EXPECT_GT(camsim->CountLog("http mac=02:00:00:00:04:01"), 0);
+    EXPECT_EQ(camsim->CountLog("http mac=02:00:00:00:04:02"), 0);
 }
 
 TEST_F(Actions, CancelledPasswordChangeSendsNothing)

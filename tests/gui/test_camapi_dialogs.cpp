@@ -27,12 +27,14 @@ const char *const kCameraFile = "[camera]\nmac = 02:00:00:00:02:00\nip = 10.77.0
                                 "[camera]\nmac = 02:00:00:00:02:01\nip = 10.77.0.11\nchannels = 1\n"
                                 "[camera]\nmac = 02:00:00:00:02:02\nip = 10.77.0.12\nchannels = 1\n"
                                 "[camera]\nmac = 02:00:00:00:02:03\nip = 10.77.0.13\nchannels = 3,3,3,3\n"
-                                "http_behaviour = slow\n";
+                                "http_behaviour = slow\n"
+                                "[camera]\nmac = 02:00:00:00:02:04\nip = 10.77.0.14\nchannels = 1\n";
 const std::string kRulesCamera = "10.77.0.10";
 const std::string kRetryCamera = "10.77.0.11";
 const std::string kOddPasswordCamera = "10.77.0.12";
 const std::string kOddPasswordMac = "02:00:00:00:02:02";
 const std::string kSlowCamera = "10.77.0.13";
+const std::string kEnterKeyCamera = "10.77.0.14";
 
 class PasswordDialogLab : public ::testing::Test {
 protected:
@@ -149,6 +151,36 @@ TEST_F(PasswordDialogLab, AnyPrintablePasswordReachesTheCameraAsTyped)
     lab::DiscoveryTool tool;
     EXPECT_EQ(tool.LoginResult(kOddPasswordMac, "admin", password), lab::kLoginTaken);
     EXPECT_EQ(tool.LoginResult(kOddPasswordMac, "admin", "vqxnt"), lab::kLoginRefused);
+}
+
+// Enter presses the focused button; in an edit it leaves as OK would, sending nothing.
+TEST_F(PasswordDialogLab, EnterPressesTheFocusedButtonAndFromAnEditLeavesWithoutAChange)
+{
+    struct Case {
+        int focus;
+        int endCode;
+        bool sends;
+    };
+    const Case cases[] = {
+        {IDC_NEW_PASSWORD, IDOK, false},
+        {IDC_CANCEL_PASSWORD, 0, false},
+        {IDC_APPLY_PASSWORD, CHANGE_PWD_DONE, true},
+    };
+    for (const Case &c : cases) {
+        Open(kEnterKeyCamera);
+        Edit(IDC_NEW_PASSWORD)->setText(QStringLiteral("Enter-pass-1"));
+        Edit(IDC_CONFIRM_PASSWORD)->setText(QStringLiteral("Enter-pass-1"));
+        dialog->activateWindow();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(dialog.get()));
+        QWidget *focused = GetDlgItem(*dialog, c.focus);
+        focused->setFocus();
+        ASSERT_EQ(QApplication::focusWidget(), focused);
+        const int requests = s_camsim->CountLog("page=system.cgi");
+        QTest::keyClick(focused, Qt::Key_Return);
+        EXPECT_FALSE(dialog->isVisible()) << "focus on " << c.focus;
+        EXPECT_EQ(dialog->result(), c.endCode) << "focus on " << c.focus;
+        EXPECT_EQ(s_camsim->CountLog("page=system.cgi") > requests, c.sends) << "focus on " << c.focus;
+    }
 }
 
 namespace {

@@ -1,22 +1,25 @@
 // Save to HALVEX through the real window against camsim in the lab, read back from the
 // hive by a reader of the file format written apart from the product.
-#include "app/Dialogs.h"
-#include "app/Templates.h"
-#include "platform/DialogTemplate.h"
 #include "tests/gui/GuiTest.h"
 #include "tests/support/ValuesFileReader.h"
 
-#include <QApplication>
 #include <QLineEdit>
-#include <QPushButton>
-#include <QTableWidget>
 #include <QTest>
-#include <QTimer>
 
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <memory>
+
+namespace regfile {
+
+// A failure names each value and shows its bytes.
+void PrintTo(const Value &value, std::ostream *out)
+{
+    *out << value.name << " = " << ::testing::PrintToString(value.bytes);
+}
+
+} // namespace regfile
 
 namespace {
 
@@ -24,9 +27,12 @@ namespace fs = std::filesystem;
 
 const std::string kSiteCamera = "10.77.0.10";    // admin / Site-pass-1, HTTP port 8080
 const std::string kFactoryCamera = "10.77.0.11"; // admin / vqxnt
+const std::string kSecondFactory = "10.77.0.12"; // admin / vqxnt
 const char *const kCameras = "[camera]\nmac = 02:00:00:00:05:00\nip = 10.77.0.10\npassword = Site-pass-1\n"
                              "http_port = 8080\n"
-                             "[camera]\nmac = 02:00:00:00:05:01\nip = 10.77.0.11\n";
+                             "[camera]\nmac = 02:00:00:00:05:01\nip = 10.77.0.11\n"
+                             "[camera]\nmac = 02:00:00:00:05:02\nip = 10.77.0.12\n";
+const std::string kNewPassword = "Fresh-pass-9";
 
 std::string Sz(const std::string &text)
 {
@@ -48,7 +54,7 @@ protected:
         m_hive = hive;
         ::setenv("LANSCOUT_REGISTRY_ROOT", m_hive.c_str(), 1);
         CamerasWindowTest::SetUp();
-        ASSERT_EQ(window->RowCount(), 2);
+        ASSERT_EQ(window->RowCount(), 3);
     }
     void TearDown() override
     {
@@ -57,6 +63,15 @@ protected:
     }
 
     void SaveToHalvex() { QTest::mouseClick(window->Control(IDC_SAVE_TO_VMS), Qt::LeftButton); }
+    void TypeHttpPort(const char *text) { window->Control(IDC_HTTP_PORT)->setProperty("text", QString::fromLatin1(text)); }
+    // Points the hand-over at a plain file where the hive's folder should be.
+    static std::string BlockHive()
+    {
+        const std::string blocked = std::string(std::getenv("LANSCOUT_REGISTRY_ROOT")) + "/not-a-folder";
+        std::ofstream(blocked) << "a file where the hive should be";
+        ::setenv("LANSCOUT_REGISTRY_ROOT", blocked.c_str(), 1);
+        return blocked;
+    }
     bool WindowEnded() const { return !window->isVisible() && window->result() == QDialog::Accepted; }
 
     std::vector<regfile::Value> HandedOver() const
@@ -118,35 +133,56 @@ TEST_F(HandOver, EmptyAddressWritesNothing)
 
 TEST_F(HandOver, FactoryPasswordIsReplacedBeforeTheHandOver)
 {
-    QTimer answer;
-    std::string openedWith;
-    QObject::connect(&answer, &QTimer::timeout, [&] {
-        auto *dialog = qobject_cast<CChangePwdDlg *>(QApplication::activeModalWidget());
-        if (!dialog || !openedWith.empty())
-            return;
-        openedWith = dialog->m_strUserID + "/" + dialog->m_strPassword;
-        for (int id : {IDC_NEW_PASSWORD, IDC_CONFIRM_PASSWORD})
-            qobject_cast<QLineEdit *>(GetDlgItem(*dialog, id))->setText(QStringLiteral("Fresh-pass-9"));
-        QTest::mouseClick(GetDlgItem(*dialog, IDC_APPLY_PASSWORD), Qt::LeftButton);
-    });
-    answer.start(10);
+    PasswordDialogAnswerer answerer([](CChangePwdDlg &d) { TypeNewPassword(d, kNewPassword); });
     ClickCamera(kFactoryCamera);
     Login("installer", "");
     SaveToHalvex();
-    EXPECT_EQ(openedWith, "admin/vqxnt");
+    ASSERT_EQ(answerer.opened.size(), 1u);
+    EXPECT_EQ(answerer.opened[0].user + "/" + answerer.opened[0].password, "admin/vqxnt");
     const std::vector<std::string> shown = {"Please change the default password.", "Password is changed successfully!"};
     EXPECT_EQ(messages.Texts(), shown);
     EXPECT_TRUE(WindowEnded());
-    EXPECT_EQ(HandedOver(), Expected(1, kFactoryCamera, "installer", "Fresh-pass-9", 80));
+    EXPECT_EQ(HandedOver(), Expected(1, kFactoryCamera, "admin", kNewPassword, 80)) << "the user it was changed for";
+}
+
+// After the change the camera takes only the new password: a save stopped after it
+// hands that over, with the user it was changed for, when the user tries again.
+TEST_F(HandOver, SaveStoppedAfterAPasswordChangeHandsOverTheNewLoginNextTime)
+{
+    PasswordDialogAnswerer answerer([](CChangePwdDlg &d) { TypeNewPassword(d, kNewPassword); });
+    const std::string hive = std::getenv("LANSCOUT_REGISTRY_ROOT");
+    struct Case {
+        std::string camera;
+        const char *stop; // within the message that stops the first save
+        std::function<void()> obstruct, clear;
+    };
+    const Case cases[] = {
+        {kFactoryCamera, "Enter an integer.", [&] { TypeHttpPort("abc"); }, [&] { TypeHttpPort("80"); }},
+        {kSecondFactory, "not handed over", [&] { BlockHive(); },
+         [&] { ::setenv("LANSCOUT_REGISTRY_ROOT", hive.c_str(), 1); }},
+    };
+    for (const Case &c : cases) {
+        messages.boxes.clear();
+        ClickCamera(c.camera);
+        Login("installer", "");
+        c.obstruct();
+        SaveToHalvex();
+        ASSERT_EQ(messages.boxes.size(), 3u) << c.stop;
+        EXPECT_EQ(messages.boxes[1].text, "Password is changed successfully!");
+        EXPECT_NE(messages.boxes[2].text.find(c.stop), std::string::npos) << messages.boxes[2].text;
+        c.clear();
+        SaveToHalvex();
+        EXPECT_TRUE(WindowEnded()) << c.stop;
+        EXPECT_EQ(HandedOver(), Expected(1, c.camera, "admin", kNewPassword, 80)) << c.stop;
+        RestartWindow();
+    }
 }
 
 // A hand-over that did not reach the hive is not reported as done: the window stays,
 // and says where it tried to write.
 TEST_F(HandOver, UnwritableHiveIsReportedAndTheWindowStays)
 {
-    const std::string blocked = std::string(std::getenv("LANSCOUT_REGISTRY_ROOT")) + "/not-a-folder";
-    std::ofstream(blocked) << "a file where the hive should be";
-    ::setenv("LANSCOUT_REGISTRY_ROOT", blocked.c_str(), 1);
+    const std::string blocked = BlockHive();
     ClickCamera(kSiteCamera);
     Login("admin", "Site-pass-1");
     SaveToHalvex();
