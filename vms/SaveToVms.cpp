@@ -1,7 +1,6 @@
 // The hand-over of one camera to the HALVEX video management system on this computer:
 // its address and login under the system's temporary-settings key, with the flag that
 // says a camera waits. Every start clears the flag.
-#include "app/Dialogs.h"
 #include "app/LanscoutDlg.h"
 #include "camapi/LoginCheck.h"
 #include "platform/DebugOutput.h"
