@@ -39,8 +39,9 @@ const char *const kUsage =
     "                     and an unknown-type datagram\n"
     "  --reboot-ms MS     silence after a reboot or factory reset (3000)\n"
     "  --http-behaviour MODE  how the cameras' web pages answer: normal, ng, hang, slow,\n"
-    "                     endless, plain-401 or error-500 (normal); a camera file's\n"
-    "                     http_behaviour key overrides it for its camera\n";
+    "                     endless, plain-401, error-500, no-login, redirect or keeps-codec\n"
+    "                     (normal); a camera file's http_behaviour key overrides it for\n"
+    "                     its camera\n";
 
 [[noreturn]] void Usage(const std::string &problem)
 {
