@@ -33,6 +33,7 @@ const char *const kUsage =
     "  --prefix N         prefix length of those addresses and of generated masks (22)\n"
     "  --log FILE         event log (default: standard output)\n"
     "  --late-ms MS       send each search's answers MS later\n"
+    "  --result-delay-ms MS  send each set-config result MS after its command came\n"
     "  --repeat K         answer each search K times per camera\n"
     "  --drop-percent P   leave out P% of the replies, chosen by a generator seeded with --seed S (1)\n"
     "  --malformed        after each search's replies send an empty, a short, an oversized\n"
@@ -86,6 +87,7 @@ Options ParseOptions(int argc, char **argv)
         else if (arg == "--prefix") o.prefixLength = IntArgument(arg, value, 1, 32);
         else if (arg == "--log") o.logPath = value;
         else if (arg == "--late-ms") o.lateMs = IntArgument(arg, value, 0, 600000);
+        else if (arg == "--result-delay-ms") o.resultDelayMs = IntArgument(arg, value, 0, 600000);
         else if (arg == "--repeat") o.repeat = IntArgument(arg, value, 1, 1000);
         else if (arg == "--drop-percent") o.dropPercent = IntArgument(arg, value, 0, 100);
         else if (arg == "--seed") o.seed = unsigned(IntArgument(arg, value, 0, 1 << 30));
