@@ -6,6 +6,7 @@
 
 #include <cstdlib>
 #include <fstream>
+#include <sstream>
 #include <stdexcept>
 #include <string>
 
@@ -32,5 +33,14 @@ public:
 private:
     std::string m_path;
 };
+
+// A file's bytes; empty when it cannot be read.
+inline std::string ReadFile(const std::string &path)
+{
+    std::ifstream file(path, std::ios::binary);
+    std::ostringstream text;
+    text << file.rdbuf();
+    return text.str();
+}
 
 } // namespace lab

@@ -50,6 +50,16 @@ std::string CameraAddress(int offset)
     return inet_ntoa(address);
 }
 
+// The time stamp of the first log line with the needle.
+long long StampOf(const CamsimProcess &camsim, const std::string &needle)
+{
+    for (const std::string &line : camsim.LogLines())
+        if (line.find(needle) != std::string::npos)
+            return std::stoll(line);
+    ADD_FAILURE() << "no log line with " << needle;
+    return 0;
+}
+
 // Three generated cameras; the third one serves as the fence.
 class ThreeCameras : public ::testing::Test {
 protected:
@@ -212,14 +222,25 @@ TEST(CamsimMisbehaviour, LateRepliesLeaveNoEarlierThanAsked)
     ASSERT_TRUE(reply);
     EXPECT_TRUE(IsRecordOfType(*reply, lab::kReply));
     ASSERT_TRUE(camsim.WaitForLog("reply mac=", kAnswerTimeoutMs)); // written just after the send
-    const auto stamp = [&](const std::string &needle) {
-        for (const std::string &line : camsim.LogLines())
-            if (line.find(needle) != std::string::npos)
-                return std::stoll(line);
-        ADD_FAILURE() << "no log line with " << needle;
-        return 0LL;
-    };
-    EXPECT_GE(stamp("reply mac=") - stamp("recv search"), 300);
+    EXPECT_GE(StampOf(camsim, "reply mac=") - StampOf(camsim, "recv search"), 300);
+}
+
+// A held-back result is scheduled, not waited for: a search sent after the command is
+// answered first.
+TEST(CamsimMisbehaviour, HeldBackResultsLeaveNoEarlierThanAskedAndHoldUpNothing)
+{
+    CamsimProcess camsim({"--cameras", "1", "--first-ip", CamsimProcess::FirstCameraAddress(), "--result-delay-ms",
+                          "300"});
+    Tool tool;
+    tool.Broadcast(Command(lab::kSetConfig, GeneratedMac(1), "admin", "wrong"));
+    tool.Broadcast(lab::SearchRequest());
+    const auto first = tool.Receive();
+    const auto second = tool.Receive();
+    ASSERT_TRUE(first && second);
+    EXPECT_TRUE(IsRecordOfType(*first, lab::kReply)) << "the search waited for the held-back result";
+    EXPECT_TRUE(IsRecordOfType(*second, lab::kSetConfig));
+    ASSERT_TRUE(camsim.WaitForLog("result mac=", kAnswerTimeoutMs)); // written just after the send
+    EXPECT_GE(StampOf(camsim, "result mac=") - StampOf(camsim, "set-config mac="), 300);
 }
 
 TEST(CamsimReboot, ARebootingCameraIsSilentAndTheWrongLoginDoesNotReboot)

@@ -5,21 +5,19 @@
 #include "camapi/PasswordChange.h"
 #include "camapi/VideoConfig.h"
 #include "tests/lab/CamsimProcess.h"
+#include "tests/lab/CliProcess.h"
 #include "tests/lab/LabFile.h"
 
 #include <gtest/gtest.h>
 
-#include <fcntl.h>
 #include <signal.h>
 #include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <chrono>
-#include <fstream>
 #include <map>
 #include <regex>
-#include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
@@ -30,64 +28,6 @@ namespace {
 
 constexpr int kLogTimeoutMs = 10000;
 const std::string kPassword = "Site-pass-1";
-
-struct CliResult {
-    int status = -1;
-    std::string out;
-    std::string err;
-};
-
-std::string ReadFile(const std::string &path)
-{
-    std::ifstream file(path, std::ios::binary);
-    std::ostringstream text;
-    text << file.rdbuf();
-    return text.str();
-}
-
-// Runs lanscout-cli with its output in files, no terminal and LANSCOUT_PASSWORD unset
-// unless env gives it.
-CliResult RunCli(const std::vector<std::string> &args, const std::map<std::string, std::string> &env = {})
-{
-    lab::LabFile out(""), err("");
-    std::vector<std::string> argv{LANSCOUT_CLI};
-    argv.insert(argv.end(), args.begin(), args.end());
-    std::vector<char *> argp;
-    for (std::string &arg : argv)
-        argp.push_back(arg.data());
-    argp.push_back(nullptr);
-    std::vector<std::string> environment;
-    for (char **entry = environ; *entry; ++entry)
-        if (std::string(*entry).rfind("LANSCOUT_PASSWORD=", 0) != 0)
-            environment.emplace_back(*entry);
-    for (const auto &[name, value] : env)
-        environment.push_back(name + "=" + value);
-    std::vector<char *> envp;
-    for (std::string &entry : environment)
-        envp.push_back(entry.data());
-    envp.push_back(nullptr);
-
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
-    posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, out.Path().c_str(), O_WRONLY | O_TRUNC, 0);
-    posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, err.Path().c_str(), O_WRONLY | O_TRUNC, 0);
-    posix_spawnattr_t attributes;
-    posix_spawnattr_init(&attributes);
-    posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSID); // no controlling terminal to ask on
-    pid_t pid = -1;
-    CliResult result;
-    if (posix_spawn(&pid, argp[0], &actions, &attributes, argp.data(), envp.data()) == 0) {
-        int status = 0;
-        waitpid(pid, &status, 0);
-        result.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-    }
-    posix_spawn_file_actions_destroy(&actions);
-    posix_spawnattr_destroy(&attributes);
-    result.out = ReadFile(out.Path());
-    result.err = ReadFile(err.Path());
-    return result;
-}
 
 std::vector<std::string> Matches(const std::string &text, const std::string &pattern)
 {
@@ -196,19 +136,6 @@ TEST_F(CliLab, SetIsVerifiedBySearchingAgain)
     EXPECT_NE(after.find("02:4C:53:10:00:00,10.77.1.50,"), std::string::npos) << after;
     EXPECT_NE(after.find("02:4C:53:10:00:01,10.77.0.11,"), std::string::npos) << "the refused camera moved: " << after;
     EXPECT_NE(after.find("02:4C:53:10:00:02,10.77.0.12,"), std::string::npos) << after;
-}
-
-// The plan of the first count generated cameras: each to 10.77.2.x, HTTP port 8000 + x,
-// static (every fourth is under DHCP now).
-std::string MovePlan(int count)
-{
-    std::string plan = "mac,ip,http_port,mode\n";
-    for (int i = 0; i < count; ++i) {
-        char mac[32];
-        std::snprintf(mac, sizeof mac, "02:4C:53:00:%02X:%02X", (i + 1) >> 8, (i + 1) & 0xff);
-        plan += std::string(mac) + ",10.77.2." + std::to_string(i + 1) + "," + std::to_string(8000 + i) + ",static\n";
-    }
-    return plan;
 }
 
 TEST_F(CliLab, ApplyGivesFiftyCamerasTheirPlanAndVerifiesEach)
@@ -322,7 +249,7 @@ TEST_F(CliLab, PasswordFromAFileReachesTheCameraByteForByte)
 // The receive port of a running window: polls until some socket has it.
 bool ReceivePortTaken()
 {
-    const std::string table = ReadFile("/proc/net/udp");
+    const std::string table = lab::ReadFile("/proc/net/udp");
     return table.find(":9C4E ") != std::string::npos; // 40014
 }
 

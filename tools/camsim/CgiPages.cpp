@@ -89,8 +89,19 @@ std::string SettingsForLog(const Query &settings)
     return text;
 }
 
+// Takes a valid setting; one that changes the codec only seems to when the camera keepsCodec.
+bool ApplySetting(VideoChannel &channel, const QueryItem &setting, bool keepsCodec)
+{
+    VideoChannel changed = channel;
+    if (!ApplyChannelSetting(changed, setting.key, setting.value))
+        return false;
+    if (!keepsCodec || changed.codec == channel.codec)
+        channel = changed;
+    return true;
+}
+
 // Exactly one setting per request, for a channel that exists and is not locked.
-PageAnswer ApplyVideo(Camera &camera, const Query &query, Log &log)
+PageAnswer ApplyVideo(Camera &camera, const Query &query, bool keepsCodec, Log &log)
 {
     const std::string *channelText = SingleValue(query, "channel_no");
     Query settings;
@@ -99,7 +110,7 @@ PageAnswer ApplyVideo(Camera &camera, const Query &query, Log &log)
     });
     const auto channel = ChannelOf(camera, channelText);
     const bool applied = channel && settings.size() == 1 && !camera.lockedChannels.contains(*channel) &&
-                         ApplyChannelSetting(camera.channels[*channel], settings[0].key, settings[0].value);
+                         ApplySetting(camera.channels[*channel], settings[0], keepsCodec);
     log.Line("apply mac=%s channel=%s%s result=%s", camera.mac.c_str(),
              channelText ? Printable(*channelText).c_str() : "-", SettingsForLog(settings).c_str(),
              applied ? "ok" : "ng");
@@ -138,14 +149,14 @@ PageAnswer RefusalPage()
     return {200, "ng\r\n"};
 }
 
-PageAnswer AnswerPage(Camera &camera, const std::string &path, const Query &query, Log &log)
+PageAnswer AnswerPage(Camera &camera, const std::string &path, const Query &query, bool keepsCodec, Log &log)
 {
     const std::string *submenu = SingleValue(query, "msubmenu");
     const std::string *action = SingleValue(query, "action");
     if (path == kBasicPath && Is(submenu, "video") && Is(action, "view"))
         return ViewVideo(camera, query);
     if (path == kBasicPath && Is(submenu, "video") && Is(action, "apply"))
-        return ApplyVideo(camera, query, log);
+        return ApplyVideo(camera, query, keepsCodec, log);
     if (path == kSystemPath && Is(submenu, "users") && Is(action, "modify"))
         return ModifyUser(camera, query, log);
     return NotFoundPage();

@@ -264,7 +264,7 @@ void DiscoveryResponder::HandleSetConfig(Camera &camera, const DISCOVERY_DATA &c
     answer.nType = DISCOVERY_SET_CONFIG;
     answer.nResult = result;
     WriteSlotText(answer.szMAC, camera.mac);
-    Queue(&answer, sizeof answer, answeringIp, ReplyAddress(from), nowMs,
+    Queue(&answer, sizeof answer, answeringIp, ReplyAddress(from), nowMs + m_options.resultDelayMs,
           "result mac=" + camera.mac + " result=" + std::to_string(result));
 }
 

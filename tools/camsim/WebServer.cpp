@@ -9,7 +9,6 @@
 #include <cerrno>
 #include <chrono>
 #include <cstring>
-#include <random>
 #include <string_view>
 #include <thread>
 
@@ -17,12 +16,7 @@ namespace {
 
 using namespace std::chrono_literals;
 
-constexpr const char *kOpaque = "5a1e0c7d3b9f4e21";
 constexpr std::uint16_t kStandardPort = 80;
-constexpr unsigned kNonceTimeoutS = 300;
-// Room for the nonces of many logins at once: two that land in one slot push out each
-// other, and the first one's login fails.
-constexpr unsigned kNonceSlots = 16384;
 // How often a waiting answer looks whether camsim is stopping.
 constexpr auto kStopCheckStep = 20ms;
 
@@ -39,9 +33,8 @@ constexpr const char *kUnauthorizedPage =
     "<html><head><title>401 Unauthorized</title></head><body><h1>401 Unauthorized</h1></body></html>";
 constexpr const char *kAccessDeniedPage = "<html><body>Access denied</body></html>";
 constexpr const char *kServerErrorPage = "<html><body>Internal Server Error</body></html>";
-
-// A marker for "the request's headers have been seen".
-char g_headersSeen;
+constexpr const char *kBadRequestPage =
+    "<html><head><title>400 Bad Request</title></head><body><h1>400 Bad Request</h1></body></html>";
 
 // Waits `duration` in short steps; false as soon as camsim is stopping.
 bool PauseUnlessStopping(const std::atomic<bool> &stopping, std::chrono::milliseconds duration)
@@ -102,12 +95,17 @@ Query QueryOf(MHD_Connection *connection)
     return query;
 }
 
+std::optional<DigestFields> DigestOf(MHD_Connection *connection)
+{
+    const char *header = MHD_lookup_connection_value(connection, MHD_HEADER_KIND, MHD_HTTP_HEADER_AUTHORIZATION);
+    return header ? ParseDigestAuthorization(header) : std::nullopt;
+}
+
+// The user a digest login names, for the log.
 std::string DigestUser(MHD_Connection *connection)
 {
-    char *user = MHD_digest_auth_get_username(connection);
-    const std::string text = user ? Printable(user) : "-";
-    MHD_free(user);
-    return text;
+    const std::optional<DigestFields> digest = DigestOf(connection);
+    return digest && digest->contains("username") ? Printable(digest->at("username")) : "-";
 }
 
 int SocketOf(MHD_Connection *connection)
@@ -131,9 +129,7 @@ bool LocalAddressOf(MHD_Connection *connection, std::string &ip, unsigned &port)
     return true;
 }
 
-// The server makes a nonce of the time in seconds, the page and the realm, and takes
-// each nonce's count only once: a realm of its own keeps a camera's nonces apart from
-// the others', so that logins to many cameras at once do not fail each other.
+// Each camera is a server of its own: its nonces and logins hold for it alone.
 std::string RealmOf(const Camera &camera)
 {
     return "camera " + camera.mac;
@@ -149,8 +145,6 @@ const char *ContentType(unsigned status)
 WebServer::WebServer(std::vector<Camera> &cameras, std::mutex &camerasMutex, const Options &options, Log &log)
     : m_cameras(cameras), m_camerasMutex(camerasMutex), m_options(options), m_log(log)
 {
-    std::random_device random;
-    std::generate(m_nonceSeed.begin(), m_nonceSeed.end(), [&] { return static_cast<unsigned char>(random()); });
 }
 
 WebServer::~WebServer()
@@ -202,8 +196,8 @@ bool WebServer::Listen(std::uint16_t port)
 {
     MHD_Daemon *daemon = MHD_start_daemon(
         MHD_USE_THREAD_PER_CONNECTION | MHD_USE_INTERNAL_POLLING_THREAD | MHD_USE_AUTO, port, nullptr, nullptr,
-        &WebServer::OnRequest, this, MHD_OPTION_DIGEST_AUTH_RANDOM, m_nonceSeed.size(), m_nonceSeed.data(),
-        MHD_OPTION_NONCE_NC_SIZE, kNonceSlots, MHD_OPTION_END);
+        &WebServer::OnRequest, this, MHD_OPTION_URI_LOG_CALLBACK, &WebServer::OnRequestLine, this,
+        MHD_OPTION_NOTIFY_COMPLETED, &WebServer::OnRequestDone, this, MHD_OPTION_END);
     if (!daemon) {
         m_log.Line("error http listen port=%u: %s", port, std::strerror(errno));
         return false;
@@ -212,21 +206,36 @@ bool WebServer::Listen(std::uint16_t port)
     return true;
 }
 
+// The digest's uri is checked against the request target as it came, which the server
+// decodes before the request is handed over.
+void *WebServer::OnRequestLine(void *, const char *target, MHD_Connection *)
+{
+    return new Request{target ? target : ""};
+}
+
+void WebServer::OnRequestDone(void *, MHD_Connection *, void **requestState, MHD_RequestTerminationCode)
+{
+    delete static_cast<Request *>(*requestState);
+    *requestState = nullptr;
+}
+
 MHD_Result WebServer::OnRequest(void *self, MHD_Connection *connection, const char *url, const char *method,
                                 const char *, const char *, std::size_t *uploadDataSize, void **requestState)
 {
-    if (*requestState == nullptr) { // only the headers so far
-        *requestState = &g_headersSeen;
+    Request &request = *static_cast<Request *>(*requestState);
+    if (!request.headersSeen) {
+        request.headersSeen = true;
         return MHD_YES;
     }
     if (*uploadDataSize != 0) { // a body is not looked at
         *uploadDataSize = 0;
         return MHD_YES;
     }
-    return static_cast<WebServer *>(self)->Answer(connection, url, method);
+    return static_cast<WebServer *>(self)->Answer(connection, request, url, method);
 }
 
-MHD_Result WebServer::Answer(MHD_Connection *connection, const std::string &path, const std::string &method)
+MHD_Result WebServer::Answer(MHD_Connection *connection, const Request &request, const std::string &path,
+                             const std::string &method)
 {
     const Query query = QueryOf(connection);
     RequestLine line;
@@ -247,16 +256,30 @@ MHD_Result WebServer::Answer(MHD_Connection *connection, const std::string &path
         WaitForStopOrHangUp(SocketOf(connection));
         return MHD_NO;
     }
-    const int login = MHD_digest_auth_check2(connection, camera->realm.c_str(), camera->login.user.c_str(),
-                                             camera->login.password.c_str(), kNonceTimeoutS, MHD_DIGEST_ALG_MD5);
-    if (login != MHD_YES)
-        return Challenge(connection, line, *camera, login == MHD_INVALID_NONCE);
-    return AnswerAuthenticated(connection, line, *camera, path, method, query);
+    if (camera->behaviour == HttpBehaviour::Redirect)
+        return Redirect(connection, line, request.target);
+    const bool slow = camera->behaviour == HttpBehaviour::Slow;
+    switch (LoginVerdict(connection, *camera, request, method)) {
+    case DigestVerdict::LoggedIn: return AnswerAdmitted(connection, line, *camera, path, method, query);
+    case DigestVerdict::WrongUri: return Send(connection, line, {MHD_HTTP_BAD_REQUEST, kBadRequestPage}, slow);
+    case DigestVerdict::StaleNonce: return Challenge(connection, line, *camera, true);
+    case DigestVerdict::Refused: break;
+    }
+    return Challenge(connection, line, *camera, false);
 }
 
-MHD_Result WebServer::AnswerAuthenticated(MHD_Connection *connection, const RequestLine &line,
-                                          const ReachedCamera &camera, const std::string &path,
-                                          const std::string &method, const Query &query)
+// A camera that asks no login lets every request in.
+DigestVerdict WebServer::LoginVerdict(MHD_Connection *connection, const ReachedCamera &camera,
+                                      const Request &request, const std::string &method)
+{
+    if (camera.behaviour == HttpBehaviour::NoLogin)
+        return DigestVerdict::LoggedIn;
+    return m_login.Check(DigestOf(connection), camera.realm, camera.login, method, request.target);
+}
+
+// A request that is logged in, or needs no login.
+MHD_Result WebServer::AnswerAdmitted(MHD_Connection *connection, const RequestLine &line, const ReachedCamera &camera,
+                                     const std::string &path, const std::string &method, const Query &query)
 {
     switch (camera.behaviour) {
     case HttpBehaviour::Ng: return Send(connection, line, RefusalPage(), false);
@@ -269,13 +292,13 @@ MHD_Result WebServer::AnswerAuthenticated(MHD_Connection *connection, const Requ
         return Send(connection, line, {MHD_HTTP_OK, *camera.body}, slow);
     if (method != MHD_HTTP_METHOD_GET)
         return Send(connection, line, NotFoundPage(), slow);
-    return Send(connection, line, AnswerPageOf(camera.index, path, query), slow);
+    return Send(connection, line, AnswerPageOf(camera, path, query), slow);
 }
 
-PageAnswer WebServer::AnswerPageOf(std::size_t cameraIndex, const std::string &path, const Query &query)
+PageAnswer WebServer::AnswerPageOf(const ReachedCamera &camera, const std::string &path, const Query &query)
 {
     const std::lock_guard lock(m_camerasMutex);
-    return AnswerPage(m_cameras[cameraIndex], path, query, m_log);
+    return AnswerPage(m_cameras[camera.index], path, query, camera.behaviour == HttpBehaviour::KeepsCodec, m_log);
 }
 
 // The camera with this address, when the port is 80 or the camera's own HTTP port.
@@ -305,13 +328,19 @@ MHD_Result WebServer::Challenge(MHD_Connection *connection, const RequestLine &l
     const bool plain = camera.behaviour == HttpBehaviour::Plain401;
     MHD_Response *response = MakeResponse({MHD_HTTP_UNAUTHORIZED, plain ? kAccessDeniedPage : kUnauthorizedPage},
                                           camera.behaviour == HttpBehaviour::Slow);
-    if (!response)
-        return MHD_NO;
-    LogRequest(line, std::to_string(MHD_HTTP_UNAUTHORIZED));
-    const MHD_Result queued =
-        MHD_queue_auth_fail_response2(connection, camera.realm.c_str(), kOpaque, response, stale ? MHD_YES : MHD_NO, MHD_DIGEST_ALG_MD5);
-    MHD_destroy_response(response);
-    return queued;
+    if (response)
+        MHD_add_response_header(response, MHD_HTTP_HEADER_WWW_AUTHENTICATE,
+                                m_login.Challenge(camera.realm, stale).c_str());
+    return Queue(connection, line, MHD_HTTP_UNAUTHORIZED, response);
+}
+
+// The same page over HTTPS, as a camera that serves HTTPS only sends a client on.
+MHD_Result WebServer::Redirect(MHD_Connection *connection, const RequestLine &line, const std::string &target)
+{
+    MHD_Response *response = MakeResponse({MHD_HTTP_FOUND, ""}, false);
+    if (response)
+        MHD_add_response_header(response, MHD_HTTP_HEADER_LOCATION, ("https://" + line.ip + target).c_str());
+    return Queue(connection, line, MHD_HTTP_FOUND, response);
 }
 
 MHD_Result WebServer::SendEndless(MHD_Connection *connection, const RequestLine &line)

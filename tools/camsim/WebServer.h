@@ -1,7 +1,7 @@
 #pragma once
-// The cameras' web side: the CGI pages (CgiPages.h) behind HTTP digest authentication,
-// one server for every camera. A connection's local address tells which camera it
-// reached; a camera answers on port 80 of its address and on its own HTTP port.
+// The cameras' web side: the CGI pages (CgiPages.h) behind HTTP digest authentication
+// (DigestLogin.h), one server for every camera. A connection's local address tells which
+// camera it reached; a camera answers on port 80 of its address and on its own HTTP port.
 // The misbehaviours of --http-behaviour, http_behaviour and http_body are played here.
 //
 // Each connection has its own thread, so an answer may take its time (hang, slow,
@@ -10,12 +10,12 @@
 
 #include "tools/camsim/CgiPages.h"
 #include "tools/camsim/Camera.h"
+#include "tools/camsim/DigestLogin.h"
 #include "tools/camsim/Log.h"
 #include "tools/camsim/Options.h"
 
 #include <microhttpd.h>
 
-#include <array>
 #include <atomic>
 #include <cstdint>
 #include <map>
@@ -63,18 +63,31 @@ private:
         bool rebooting;
     };
 
+    // A request as it came, from its request line until its connection is done with it.
+    struct Request {
+        std::string target; // as the request line gave it, undecoded
+        bool headersSeen = false;
+    };
+
+    static void *OnRequestLine(void *self, const char *target, MHD_Connection *connection);
+    static void OnRequestDone(void *self, MHD_Connection *connection, void **requestState,
+                              MHD_RequestTerminationCode why);
     static MHD_Result OnRequest(void *self, MHD_Connection *connection, const char *url, const char *method,
                                 const char *version, const char *uploadData, std::size_t *uploadDataSize,
                                 void **requestState);
-    MHD_Result Answer(MHD_Connection *connection, const std::string &path, const std::string &method);
-    MHD_Result AnswerAuthenticated(MHD_Connection *connection, const RequestLine &line, const ReachedCamera &camera,
-                                   const std::string &path, const std::string &method, const Query &query);
-    PageAnswer AnswerPageOf(std::size_t cameraIndex, const std::string &path, const Query &query);
+    MHD_Result Answer(MHD_Connection *connection, const Request &request, const std::string &path,
+                      const std::string &method);
+    DigestVerdict LoginVerdict(MHD_Connection *connection, const ReachedCamera &camera, const Request &request,
+                               const std::string &method);
+    MHD_Result AnswerAdmitted(MHD_Connection *connection, const RequestLine &line, const ReachedCamera &camera,
+                              const std::string &path, const std::string &method, const Query &query);
+    PageAnswer AnswerPageOf(const ReachedCamera &camera, const std::string &path, const Query &query);
     std::optional<ReachedCamera> FindReachedCamera(const std::string &ip, unsigned port) const;
 
     MHD_Result Send(MHD_Connection *connection, const RequestLine &line, const PageAnswer &answer, bool slow);
     MHD_Result Challenge(MHD_Connection *connection, const RequestLine &line, const ReachedCamera &camera,
                          bool stale);
+    MHD_Result Redirect(MHD_Connection *connection, const RequestLine &line, const std::string &target);
     MHD_Result SendEndless(MHD_Connection *connection, const RequestLine &line);
     MHD_Result Queue(MHD_Connection *connection, const RequestLine &line, unsigned status, MHD_Response *response);
     MHD_Response *MakeResponse(const PageAnswer &answer, bool slow);
@@ -90,6 +103,6 @@ private:
     Log &m_log;
     std::map<std::uint16_t, MHD_Daemon *> m_daemons;
     std::set<std::uint16_t> m_unavailablePorts;
-    std::array<unsigned char, 32> m_nonceSeed{}; // the servers' nonces are made from it
+    DigestLogin m_login;
     std::atomic<bool> m_stopping{false};
 };

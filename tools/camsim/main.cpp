@@ -33,14 +33,16 @@ const char *const kUsage =
     "  --prefix N         prefix length of those addresses and of generated masks (22)\n"
     "  --log FILE         event log (default: standard output)\n"
     "  --late-ms MS       send each search's answers MS later\n"
+    "  --result-delay-ms MS  send each set-config result MS after its command came\n"
     "  --repeat K         answer each search K times per camera\n"
     "  --drop-percent P   leave out P% of the replies, chosen by a generator seeded with --seed S (1)\n"
     "  --malformed        after each search's replies send an empty, a short, an oversized\n"
     "                     and an unknown-type datagram\n"
     "  --reboot-ms MS     silence after a reboot or factory reset (3000)\n"
     "  --http-behaviour MODE  how the cameras' web pages answer: normal, ng, hang, slow,\n"
-    "                     endless, plain-401 or error-500 (normal); a camera file's\n"
-    "                     http_behaviour key overrides it for its camera\n";
+    "                     endless, plain-401, error-500, no-login, redirect or keeps-codec\n"
+    "                     (normal); a camera file's http_behaviour key overrides it for\n"
+    "                     its camera\n";
 
 [[noreturn]] void Usage(const std::string &problem)
 {
@@ -85,6 +87,7 @@ Options ParseOptions(int argc, char **argv)
         else if (arg == "--prefix") o.prefixLength = IntArgument(arg, value, 1, 32);
         else if (arg == "--log") o.logPath = value;
         else if (arg == "--late-ms") o.lateMs = IntArgument(arg, value, 0, 600000);
+        else if (arg == "--result-delay-ms") o.resultDelayMs = IntArgument(arg, value, 0, 600000);
         else if (arg == "--repeat") o.repeat = IntArgument(arg, value, 1, 1000);
         else if (arg == "--drop-percent") o.dropPercent = IntArgument(arg, value, 0, 100);
         else if (arg == "--seed") o.seed = unsigned(IntArgument(arg, value, 0, 1 << 30));

@@ -1,0 +1,21 @@
+#pragma once
+// lanscout-cli run as a user runs it, in a process of its own beside camsim, and the
+// address plans it is given. Needs the environment that tests/lab/lab.sh sets up.
+
+#include <map>
+#include <string>
+#include <vector>
+
+struct CliResult {
+    int status = -1;
+    std::string out;
+    std::string err;
+};
+
+// Runs lanscout-cli with its output in files, no terminal and LANSCOUT_PASSWORD unset
+// unless env gives it.
+CliResult RunCli(const std::vector<std::string> &args, const std::map<std::string, std::string> &env = {});
+
+// The plan of camsim's first count generated cameras: each to 10.77.2.x, HTTP port
+// 8000 + x, static (every fourth is under DHCP now).
+std::string MovePlan(int count);
