@@ -24,7 +24,10 @@ group_existed=$(getent group lanscout >/dev/null && echo yes || echo no)
 store_existed=$([[ -e /var/lib/lanscout ]] && echo yes || echo no)
 cleanup() {
   dpkg --purge lanscout >/dev/null 2>&1 || true
-  for user in "${users[@]}"; do userdel "$user" >/dev/null 2>&1 || true; done
+  for user in "${users[@]}"; do
+    pkill -KILL -u "$user" 2>/dev/null || true # a process left by a failed step would keep the account
+    userdel "$user" >/dev/null 2>&1 || true
+  done
   [[ $group_existed == yes ]] || groupdel lanscout >/dev/null 2>&1 || true
   [[ $store_existed == yes ]] || rm -rf /var/lib/lanscout
   rm -rf "$work"

@@ -56,7 +56,8 @@ for entry in "${traps[@]}"; do
   echo "== trap: $name, planted by $planter"
   plant_fresh_key
   if [[ $how == LOCK ]]; then
-    as "$planter" flock -o "$key" sleep 60 &
+    # One process that holds the lock and dies with it: no child outlives the kill.
+    as "$planter" env key="$key" bash -c 'exec 9<"$key" && flock 9 && exec sleep 60' &
     holder=$!
     for _ in $(seq 100); do ! flock -n "$key" true && break; sleep 0.02; done
   else
