@@ -4,6 +4,7 @@
 #include "camapi/LoginCheck.h"
 #include "camapi/VideoConfig.h"
 #include "cli/ExitStatus.h"
+#include "cli/InputFile.h"
 #include "cli/Options.h"
 #include "cli/Output.h"
 #include "cli/Plan.h"
@@ -12,18 +13,17 @@
 #include "platform/Adapters.h"
 
 #include <algorithm>
-#include <cerrno>
 #include <charconv>
 #include <cstdio>
 #include <cstring>
-#include <fstream>
 #include <iostream>
-#include <sstream>
 
 namespace {
 
 constexpr std::chrono::seconds kDefaultResultTimeout{10};
 constexpr unsigned kDefaultConcurrency = 8;
+// Far above any site's plan; a file named by mistake must not take the memory.
+constexpr std::size_t kMaxPlanBytes = 16 * 1024 * 1024;
 
 // ---- Usage texts
 
@@ -359,22 +359,6 @@ int RunSet(const Arguments &args)
     return outcome.result >= RESULT_FAILED && outcome.result <= RESULT_LOGIN_FAILED ? outcome.result : RESULT_FAILED;
 }
 
-std::optional<std::string> ReadWholeFile(const std::string &path, std::string &error)
-{
-    std::ifstream file(path, std::ios::binary);
-    if (!file) {
-        error = "cannot read " + path + ": " + std::strerror(errno);
-        return std::nullopt;
-    }
-    std::ostringstream text;
-    text << file.rdbuf();
-    if (file.bad()) {
-        error = "cannot read " + path + ": " + std::strerror(errno);
-        return std::nullopt;
-    }
-    return text.str();
-}
-
 std::optional<std::size_t> Concurrency(const ParsedOptions &options, std::string &error)
 {
     return NumberOption(options, "concurrency", kDefaultConcurrency, 1, 256, "a number", error);
@@ -394,12 +378,12 @@ int RunApply(const Arguments &args)
     const std::optional<std::size_t> concurrency = change ? Concurrency(options, error) : std::nullopt;
     if (!change || !concurrency)
         return UsageError("apply", error, kApplyUsage);
-    const std::optional<std::string> text = ReadWholeFile(options.positional.front(), error);
-    if (!text) {
-        std::fprintf(stderr, "lanscout-cli: %s\n", error.c_str());
+    const InputFile text = ReadBoundedFile(options.positional.front(), kMaxPlanBytes);
+    if (!text.bytes) {
+        std::fprintf(stderr, "lanscout-cli: %s\n", text.error.c_str());
         return kExitUnreadableInput;
     }
-    const ParsedPlan plan = ParsePlan(*text);
+    const ParsedPlan plan = ParsePlan(*text.bytes);
     const bool dryRun = options.flags.count("dry-run") > 0;
     CommandLogin login; // not asked for when nothing will be sent
     if (!dryRun && plan.problems.empty())

@@ -235,6 +235,7 @@ TEST_F(CliLab, FlawedPlansAndDryRunsSendNothing)
                         "02:4C:53:00:00:77,10.77.2.7\n"  // no such camera
                         "02:4C:53:00:00:04,10.77.2.300\n");
     lab::LabFile sound(MovePlan(4));
+    lab::LabFile huge(std::string(17 << 20, 'x'));
     int searches = 0;
     struct PlanCase {
         const char *name;
@@ -249,6 +250,9 @@ TEST_F(CliLab, FlawedPlansAndDryRunsSendNothing)
          {"line 3: ip 10.77.2.1 is planned on line 2 already", "line 4", "10.77.0.13", "line 5", "line 6"}},
         {"dry run", {"apply", sound.Path(), "--dry-run"}, 0, {"10.77.2.1", "10.77.2.4"}},
         {"unreadable", {"apply", "/nonexistent/plan.csv", "--user", "admin"}, 66, {"/nonexistent/plan.csv"}},
+        {"17 MiB", {"apply", huge.Path(), "--user", "admin"}, 66, {"is 17.0 MiB (17825792 bytes)"}},
+        {"a folder", {"apply", "/tmp", "--user", "admin"}, 66, {"cannot read /tmp: it is a folder"}},
+        {"endless", {"apply", "/dev/zero", "--user", "admin"}, 66, {"cannot read /dev/zero: it is a device"}},
     };
     for (const PlanCase &test : cases) {
         SCOPED_TRACE(test.name);

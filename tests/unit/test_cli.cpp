@@ -1,5 +1,6 @@
 // lanscout-cli's Qt-free parts: the address plan, the printed formats, the secrets.
 #include "cli/Csv.h"
+#include "cli/InputFile.h"
 #include "cli/Options.h"
 #include "cli/Output.h"
 #include "cli/Plan.h"
@@ -13,6 +14,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
+#include <functional>
 #include <sstream>
 #include <utility>
 
@@ -339,6 +341,44 @@ TEST(Output, FormatNames)
     EXPECT_EQ(error, "unknown report format \"csv\": use table or json");
     EXPECT_FALSE(ParseListFormat("JSON", error));
     EXPECT_EQ(error, "unknown list format \"JSON\": use table, csv, json or txt");
+}
+
+// --- Plan files -----------------------------------------------------------------------
+
+// A pipe is read up to the bound like a file: one byte more is refused, never cut off.
+TEST(InputFile, APipeOrAFileIsReadUpToTheBoundAndRefusedPastIt)
+{
+    constexpr std::size_t kBound = 1000;
+    const auto fromPipe = [](const std::string &bytes) {
+        int fds[2];
+        EXPECT_EQ(::pipe(fds), 0);
+        EXPECT_EQ(::write(fds[1], bytes.data(), bytes.size()), ssize_t(bytes.size())); // within the pipe's buffer
+        ::close(fds[1]);
+        const InputFile read = ReadBoundedFile("/dev/fd/" + std::to_string(fds[0]), kBound);
+        ::close(fds[0]);
+        return read;
+    };
+    const auto fromFile = [](const std::string &bytes) {
+        return ReadBoundedFile(TempFile("bound", bytes).Path(), kBound);
+    };
+    const struct {
+        const char *name;
+        std::function<InputFile(const std::string &)> read;
+        std::size_t size;
+        const char *error; // "" when read whole
+    } cases[] = {
+        {"pipe at the bound", fromPipe, kBound, ""},
+        {"pipe past it", fromPipe, kBound + 1, "it holds more than the 1000 bytes read at most"},
+        {"file at the bound", fromFile, kBound, ""},
+        {"file past it", fromFile, kBound + 1, "it is 1001 bytes, more than the 1000 bytes read at most"},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        const InputFile read = c.read(std::string(c.size, 'x'));
+        EXPECT_EQ(read.bytes.has_value(), *c.error == '\0');
+        EXPECT_EQ(read.bytes.value_or("").size(), *c.error ? 0 : c.size);
+        EXPECT_NE(read.error.find(c.error), std::string::npos) << read.error;
+    }
 }
 
 // --- Secrets ------------------------------------------------------------------------
