@@ -417,7 +417,7 @@ std::optional<int> Confirm(std::int32_t type, const std::vector<DISCOVERY_DATA> 
         std::fputs("lanscout-cli: not confirmed: there is no terminal to ask on (give --yes)\n", stderr);
         return kExitNotConfirmed;
     }
-    std::fputs(ConfirmationText(type, cameras).c_str(), terminal);
+    std::fputs(TerminalConfirmation(type, cameras).c_str(), terminal);
     std::fputs("Send? [y/N] ", terminal);
     std::fflush(terminal);
     char answer[16] = {};

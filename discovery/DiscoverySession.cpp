@@ -56,12 +56,17 @@ DISCOVERY_DATA MakeCommand(std::int32_t type, const DISCOVERY_DATA &stored, cons
     return command;
 }
 
-std::string ConfirmationText(std::int32_t type, const std::vector<DISCOVERY_DATA> &cameras)
+std::string TextAsItIs(std::string_view text)
+{
+    return std::string(text);
+}
+
+std::string ConfirmationText(std::int32_t type, const std::vector<DISCOVERY_DATA> &cameras, TextForUser shown)
 {
     std::string text = type == DISCOVERY_REBOOT ? "Check the IP and MAC on \"Reboot\"\n\n"
                                                 : "Check the IP and MAC on \"Factory Reset\"\n\n";
     for (const DISCOVERY_DATA &record : cameras)
-        text += "IP : " + SlotText(record.szIP) + " / MAC : " + SlotText(record.szMAC) + "\n";
+        text += "IP : " + shown(SlotText(record.szIP)) + " / MAC : " + shown(SlotText(record.szMAC)) + "\n";
     return text;
 }
 

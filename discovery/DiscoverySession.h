@@ -22,6 +22,7 @@
 #include <mutex>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 // Ends a sweep early: wakes its pause at once.
@@ -79,8 +80,13 @@ DISCOVERY_DATA MakeCommand(std::int32_t type, const DISCOVERY_DATA &stored, cons
 // The set-configuration command: also the new settings written in, texts cut to 31 characters.
 DISCOVERY_DATA MakeSetConfigCommand(const DISCOVERY_DATA &stored, const NetworkSettings &settings,
                                     const CommandLogin &login);
+// How a camera's text is put before the user: the window shows the bytes as they are,
+// a terminal needs its control bytes escaped.
+using TextForUser = std::string (*)(std::string_view text);
+std::string TextAsItIs(std::string_view text);
 // The question asked before a reboot or factory reset is sent: each camera's IP and MAC.
-std::string ConfirmationText(std::int32_t type, const std::vector<DISCOVERY_DATA> &cameras);
+std::string ConfirmationText(std::int32_t type, const std::vector<DISCOVERY_DATA> &cameras,
+                             TextForUser shown = TextAsItIs);
 
 // Why the sockets could not be opened: each socket's errno, 0 when it opened.
 // EADDRINUSE on the receive port: another copy of the program is running.

@@ -160,6 +160,37 @@ TEST_F(CliLab, SearchListsTheCamerasInAnswerOrderInEachFormat)
     EXPECT_NE(bad.err.find("xml"), std::string::npos) << bad.err;
 }
 
+// A camera's model and firmware may carry escape sequences, a bell and C1 bytes, and
+// start as a spreadsheet formula: no format passes them on, and the search's CSV still
+// reads back as a plan.
+TEST_F(CliLab, HostileCameraTextsAreShownEscapedInEveryFormat)
+{
+    lab::LabFile cameras(
+        CameraFile({"model = =HYPERLINK(\"x\")\x1b[2J\x1b]0;title\a\nfirmware = -1+\x9b" "31m\xe9", ""}));
+    CamsimProcess camsim({"--config", cameras.Path()});
+    const struct {
+        const char *format;
+        const char *shown;
+    } cases[] = {
+        {"table", "=HYPERLINK(\"x\")\\x1B[2J\\x1B]0;title\\x07  -1+\\x9B31m\xc3\xa9"},
+        {"csv", ",\"'=HYPERLINK(\"\"x\"\")\\x1B[2J\\x1B]0;title\\x07\",'-1+\\x9B31m\xc3\xa9,"},
+        {"json", "\"model\": \"=HYPERLINK(\\\"x\\\")\\u001b[2J\\u001b]0;title\\u0007\", "
+                 "\"firmware\": \"-1+\\u009b31m\xc3\xa9\""},
+        {"txt", "[-1+\\x9B31m\xe9] 10.77.0.10\t=HYPERLINK(\"x\")\\x1B[2J\\x1B]0;title\\x07\r\n"},
+    };
+    for (const auto &test : cases) {
+        SCOPED_TRACE(test.format);
+        const CliResult search = RunCli({"search", "--format", test.format});
+        EXPECT_EQ(search.status, 0) << search.err;
+        EXPECT_NE(search.out.find(test.shown), std::string::npos) << search.out;
+        EXPECT_EQ(search.out.find_first_of("\x1b\a\x9b"), std::string::npos) << search.out;
+    }
+    lab::LabFile plan(RunCli({"search", "--format", "csv"}).out);
+    const CliResult dryRun = RunCli({"apply", plan.Path(), "--dry-run"});
+    EXPECT_EQ(dryRun.status, 0) << dryRun.err;
+    EXPECT_NE(dryRun.err.find("the plan is sound; 2 cameras"), std::string::npos) << dryRun.err;
+}
+
 TEST_F(CliLab, SetIsVerifiedBySearchingAgain)
 {
     lab::LabFile cameras(CameraFile({"", "", "keeps_settings = yes"}));

@@ -5,6 +5,7 @@
 #include "cli/Output.h"
 #include "cli/Plan.h"
 #include "cli/Secrets.h"
+#include "cli/Text.h"
 
 #include <gtest/gtest.h>
 
@@ -236,8 +237,8 @@ namespace {
 DISCOVERY_DATA OddCamera()
 {
     DISCOVERY_DATA record = Camera("02:4C:53:00:00:01", "10.77.0.10");
-    WriteSlotText(record.szProductName, "Cam \"A\", \\ \x1B[2J\xE9\r\n");
-    WriteSlotText(record.szFirmwareVersion, "v\xB2\x9B");
+    WriteSlotText(record.szProductName, "Cam \"A\", \\ \x1B[2J\xE9\t\a\r\n");
+    WriteSlotText(record.szFirmwareVersion, "=v\xB2\x9B");
     record.nIPMode = 7;
     record.bHttps = 1;
     return record;
@@ -259,28 +260,28 @@ TEST(Output, CameraListInEachFormat)
         ListFormat format;
         std::string expected;
     } cases[] = {
-        {ListFormat::Txt, "[v\xB2\x9B] 10.77.0.10\tCam \"A\", \\ \x1B[2J\xE9\r\n\r\n"
+        {ListFormat::Txt, "[=v\xB2\\x9B] 10.77.0.10\tCam \"A\", \\ \\x1B[2J\xE9\t\\x07\\x0D\\x0A\r\n"
                           "[2.10] 10.77.0.11\tXNV-6080\r\n"},
         {ListFormat::Csv, "mac,ip,model,firmware,mode,mask,gateway,dns,http_port,https\n"
-                          "02:4C:53:00:00:01,10.77.0.10,\"Cam \"\"A\"\", \\ \x1B[2J\xC3\xA9\r\n\",v\xC2\xB2\xC2\x9B,7,"
-                          "255.255.252.0,10.77.0.1,10.77.0.1,80,yes\n"
+                          "02:4C:53:00:00:01,10.77.0.10,\"Cam \"\"A\"\", \\ \\x1B[2J\xC3\xA9\t\\x07\\x0D\\x0A\","
+                          "'=v\xC2\xB2\\x9B,7,255.255.252.0,10.77.0.1,10.77.0.1,80,yes\n"
                           "02:4C:53:00:00:02,10.77.0.11,XNV-6080,2.10,static,255.255.252.0,10.77.0.1,10.77.0.1,"
                           "80,no\n"},
         {ListFormat::Json, "[\n"
                            "  {\"mac\": \"02:4C:53:00:00:01\", \"ip\": \"10.77.0.10\", "
-                           "\"model\": \"Cam \\\"A\\\", \\\\ \\u001b[2J\xC3\xA9\\u000d\\u000a\", "
-                           "\"firmware\": \"v\xC2\xB2\\u009b\", \"mode\": 7, \"mask\": \"255.255.252.0\", "
+                           "\"model\": \"Cam \\\"A\\\", \\\\ \\u001b[2J\xC3\xA9\\u0009\\u0007\\u000d\\u000a\", "
+                           "\"firmware\": \"=v\xC2\xB2\\u009b\", \"mode\": 7, \"mask\": \"255.255.252.0\", "
                            "\"gateway\": \"10.77.0.1\", \"dns\": \"10.77.0.1\", \"http_port\": 80, \"https\": true},\n"
                            "  {\"mac\": \"02:4C:53:00:00:02\", \"ip\": \"10.77.0.11\", \"model\": \"XNV-6080\", "
                            "\"firmware\": \"2.10\", \"mode\": \"static\", \"mask\": \"255.255.252.0\", "
                            "\"gateway\": \"10.77.0.1\", \"dns\": \"10.77.0.1\", \"http_port\": 80, \"https\": false}\n"
                            "]\n"},
         {ListFormat::Table, // \xE9 and \xB2 take one column each, as the terminal shows them
-         "MAC                IP          MODEL                        FIRMWARE  MODE    MASK           "
+         "MAC                IP          MODEL                                FIRMWARE  MODE    MASK           "
          "GATEWAY    DNS        HTTP  HTTPS\n"
-         "02:4C:53:00:00:01  10.77.0.10  Cam \"A\", \\ \\x1B[2J\xC3\xA9\\x0D\\x0A  v\xC2\xB2\\x9B    7       "
+         "02:4C:53:00:00:01  10.77.0.10  Cam \"A\", \\ \\x1B[2J\xC3\xA9\\x09\\x07\\x0D\\x0A  =v\xC2\xB2\\x9B   7       "
          "255.255.252.0  10.77.0.1  10.77.0.1  80    yes\n"
-         "02:4C:53:00:00:02  10.77.0.11  XNV-6080                     2.10      static  255.255.252.0  "
+         "02:4C:53:00:00:02  10.77.0.11  XNV-6080                             2.10      static  255.255.252.0  "
          "10.77.0.1  10.77.0.1  80    no\n"},
     };
     for (const auto &c : cases)
@@ -299,6 +300,52 @@ TEST(Output, CsvFieldsReadBackAsWritten)
     ASSERT_EQ(records.size(), 1u);
     EXPECT_EQ(records[0].fault, "");
     EXPECT_EQ(records[0].fields, fields);
+}
+
+// Every writer shows a camera's text through ShownText; what each target keeps.
+TEST(Output, ControlBytesAreEscapedForEveryTarget)
+{
+    const struct {
+        std::string latin1;
+        const char *terminal;
+        const char *csv;
+        const char *exported; // Latin-1 bytes
+    } cases[] = {
+        {"SIM-D2100 2.10", "SIM-D2100 2.10", "SIM-D2100 2.10", "SIM-D2100 2.10"},
+        {"\x1B[2J\x1B]0;t\a", "\\x1B[2J\\x1B]0;t\\x07", "\\x1B[2J\\x1B]0;t\\x07", "\\x1B[2J\\x1B]0;t\\x07"},
+        {std::string("a\0\x01\x1F", 4), "a\\x00\\x01\\x1F", "a\\x00\\x01\\x1F", "a\\x00\\x01\\x1F"},
+        {"\r\n", "\\x0D\\x0A", "\\x0D\\x0A", "\\x0D\\x0A"},
+        {"a\tb", "a\\x09b", "a\tb", "a\tb"},
+        {"\x7F\x80\x9B\x9F", "\\x7F\\x80\\x9B\\x9F", "\\x7F\\x80\\x9B\\x9F", "\\x7F\\x80\\x9B\\x9F"},
+        {"\xA0\xE9\xFF\\x41", "\xC2\xA0\xC3\xA9\xC3\xBF\\x41", "\xC2\xA0\xC3\xA9\xC3\xBF\\x41", "\xA0\xE9\xFF\\x41"},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(::testing::PrintToString(c.latin1));
+        EXPECT_EQ(ShownText(c.latin1, kTerminalTarget), c.terminal);
+        EXPECT_EQ(ShownText(c.latin1, kCsvTarget), c.csv);
+        EXPECT_EQ(ShownText(c.latin1, kExportTarget), c.exported);
+    }
+}
+
+TEST(Output, SpreadsheetTakesNoCellForAFormula)
+{
+    const std::pair<const char *, const char *> cells[] = {
+        {"=HYPERLINK(\"x\")", "'=HYPERLINK(\"x\")"}, {"+1", "'+1"}, {"-1+2", "'-1+2"}, {"@SUM(A1)", "'@SUM(A1)"},
+        {"\tx", "'\tx"}, {"\rx", "'\rx"}, {"10.77.0.1", "10.77.0.1"}, {"a=b", "a=b"}, {"", ""},
+    };
+    for (const auto &[cell, shown] : cells)
+        EXPECT_EQ(SpreadsheetText(cell), shown) << cell;
+}
+
+// The camera's IP and MAC texts are all a reboot's confirmation shows.
+TEST(Output, RebootConfirmationShowsCameraTextsEscaped)
+{
+    const std::vector<DISCOVERY_DATA> cameras = {Camera("02:4C:53:00:00:01\x1B[2J", "10.77.0.10\x1B]0;x\a"),
+                                                 Camera("02:4C:53:00:00:02", "10.77.0.11\x9B")};
+    EXPECT_EQ(TerminalConfirmation(DISCOVERY_REBOOT, cameras),
+              "Check the IP and MAC on \"Reboot\"\n\n"
+              "IP : 10.77.0.10\\x1B]0;x\\x07 / MAC : 02:4C:53:00:00:01\\x1B[2J\n"
+              "IP : 10.77.0.11\\x9B / MAC : 02:4C:53:00:00:02\n");
 }
 
 TEST(Output, PlanReportInBothFormats)
