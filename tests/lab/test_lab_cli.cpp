@@ -284,6 +284,10 @@ TEST_F(CliLab, FlawedPlansAndDryRunsSendNothing)
         {"17 MiB", {"apply", huge.Path(), "--user", "admin"}, 66, {"is 17.0 MiB (17825792 bytes)"}},
         {"a folder", {"apply", "/tmp", "--user", "admin"}, 66, {"cannot read /tmp: it is a folder"}},
         {"endless", {"apply", "/dev/zero", "--user", "admin"}, 66, {"cannot read /dev/zero: it is a device"}},
+        {"set cutting the camera off",
+         {"set", "02:4C:53:00:00:01", "--ip", "10.77.3.255", "--user", "admin"},
+         65,
+         {"ip 10.77.3.255 is the broadcast address of 10.77.0.0/22"}},
     };
     for (const PlanCase &test : cases) {
         SCOPED_TRACE(test.name);

@@ -192,6 +192,53 @@ TEST(Plan, CheckListsEveryProblemWithItsLine)
     }
 }
 
+TEST(Plan, SettingsThatWouldCutTheCameraOffAreRefused)
+{
+    DISCOVERY_DATA oddMask = Camera("02:4C:53:00:00:02", "10.77.0.11");
+    WriteSlotText(oddMask.szSubnetMask, "255.0.255.0");
+    DISCOVERY_DATA noLease = Camera("02:4C:53:00:00:03", "10.77.0.12", IP_MODE_DHCP);
+    WriteSlotText(noLease.szSubnetMask, "0.0.0.0");
+    const std::vector<DISCOVERY_DATA> answered = {
+        Camera("02:4C:53:00:00:01", "10.77.0.10"), // 10.77.0.0/22, gateway 10.77.0.1
+        oddMask,
+        noLease,
+    };
+    const struct {
+        const char *row; // mac,ip,mask,gateway,http_port,mode
+        std::vector<const char *> problems;
+    } cases[] = {
+        {"02:4C:53:00:00:01,0.0.0.0,,,,", {"ip 0.0.0.0 is no address"}},
+        {"02:4C:53:00:00:01,255.255.255.255,,,,", {"ip 255.255.255.255 is the broadcast address of every network"}},
+        {"02:4C:53:00:00:01,10.77.0.0,,,,", {"ip 10.77.0.0 is the network address of 10.77.0.0/22"}},
+        {"02:4C:53:00:00:01,10.77.3.255,,,,", {"ip 10.77.3.255 is the broadcast address of 10.77.0.0/22"}},
+        {"02:4C:53:00:00:01,,255.255.255.0,10.77.0.1,,", {}},
+        {"02:4C:53:00:00:01,10.77.1.0,255.255.255.0,10.77.1.1,,",
+         {"ip 10.77.1.0 is the network address of 10.77.1.0/24"}},
+        {"02:4C:53:00:00:01,127.0.0.2,,,,", {"ip 127.0.0.2 is a loopback address"}},
+        {"02:4C:53:00:00:01,224.0.0.1,,0.0.0.0,,", {"ip 224.0.0.1 is a multicast address"}},
+        {"02:4C:53:00:00:01,239.255.255.254,,0.0.0.0,,", {"ip 239.255.255.254 is a multicast address"}},
+        {"02:4C:53:00:00:01,240.0.0.1,,0.0.0.0,,", {"ip 240.0.0.1 is a reserved address"}},
+        {"02:4C:53:00:00:01,,0.0.0.0,,,", {"mask 0.0.0.0 would make every address local"}},
+        {"02:4C:53:00:00:01,,,10.78.0.1,,", {"gateway 10.78.0.1 is outside the camera's subnet 10.77.0.0/22"}},
+        {"02:4C:53:00:00:01,10.77.4.10,,,,",
+         {"gateway 10.77.0.1 (the camera's own) is outside the camera's subnet 10.77.4.0/22"}},
+        {"02:4C:53:00:00:01,10.77.4.10,,0.0.0.0,,", {}}, // no gateway: the subnet alone
+        {"02:4C:53:00:00:01,10.77.0.20,255.255.255.254,0.0.0.0,,", {}}, // a /31 has no broadcast
+        {"02:4C:53:00:00:02,,,,8080,", {"mask 255.0.255.0 (the camera's own) is not a contiguous subnet mask"}},
+        {"02:4C:53:00:00:03,,,,8080,", {}}, // the DHCP server gives it its addresses
+        {"02:4C:53:00:00:03,,,,,static", {"mask 0.0.0.0 (the camera's own) would make every address local"}},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.row);
+        const ParsedPlan plan = ParsePlan("mac,ip,mask,gateway,http_port,mode\n" + std::string(c.row) + "\n");
+        ASSERT_TRUE(plan.problems.empty()) << ::testing::PrintToString(plan.problems);
+        std::vector<Expected> expected;
+        for (const char *fragment : c.problems)
+            expected.push_back({2, fragment});
+        ExpectProblems(CheckPlan(plan.rows, answered), expected);
+    }
+}
+
 TEST(Plan, SettingsCarryThePlannedFieldsAndTheReplyShowsThem)
 {
     const DISCOVERY_DATA reply = Camera("02:4C:53:00:00:01", "10.77.0.10", IP_MODE_DHCP);
