@@ -460,10 +460,17 @@ int RunToEach(std::int32_t type, const char *command, const char *usage, const A
     if (!options.flags.count("yes"))
         if (const std::optional<int> status = Confirm(type, cameras))
             return *status;
-    site.SendToEach(type, cameras, login);
-    for (const DISCOVERY_DATA &camera : cameras)
-        std::printf("%s\t%s\t%s sent\n", SlotText(camera.szMAC).c_str(), SlotText(camera.szIP).c_str(), command);
-    return kExitOk;
+    const std::vector<UnsentCommand> unsent = site.SendToEach(type, cameras, login);
+    WriteSendReport(std::cout, command, cameras, unsent);
+    if (unsent.empty())
+        return kExitOk;
+    std::vector<std::string> reasons;
+    for (const UnsentCommand &failure : unsent)
+        reasons.push_back(CameraNamed(cameras[failure.target]) + ": " + std::strerror(failure.error));
+    PrintProblems(std::string(command) + " was not sent to " + std::to_string(unsent.size()) + " of " +
+                      std::to_string(cameras.size()) + " cameras:",
+                  reasons);
+    return kExitNetworkError;
 }
 
 int RunReboot(const Arguments &args)

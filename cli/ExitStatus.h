@@ -17,6 +17,6 @@ enum ExitStatus : int {
     kExitUnreadableInput = 66, // a plan or password file could not be read
     kExitUnknownAdapter = 67, // no adapter of that name or address
     kExitAnotherCopy = 69, // port 40014 is taken: another copy is running
-    kExitNetworkError = 71, // a socket could not be opened or used
+    kExitNetworkError = 71, // a socket could not be opened or used: a command did not leave
 };
 static_assert(int(RESULT_LOGIN_FAILED) < int(kExitNotVerified), "the camera's results keep their own statuses");

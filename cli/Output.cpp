@@ -237,6 +237,14 @@ void WriteListTxt(std::ostream &out, const std::vector<DISCOVERY_DATA> &cameras)
         out << ExportLine(shown(camera.szFirmwareVersion), shown(camera.szIP), shown(camera.szProductName));
 }
 
+// --- Reboot and factory reset ------------------------------------------------------
+
+template <std::size_t N>
+std::string OnTerminal(const char (&slot)[N])
+{
+    return ShownText(SlotText(slot), kTerminalTarget);
+}
+
 // --- The plan's report -----------------------------------------------------------
 
 const char *OutcomeName(PlanOutcome outcome)
@@ -319,4 +327,20 @@ void WritePlanReport(std::ostream &out, const std::vector<PlanRowReport> &rows, 
 std::string TerminalConfirmation(std::int32_t type, const std::vector<DISCOVERY_DATA> &cameras)
 {
     return ConfirmationText(type, cameras, [](std::string_view text) { return ShownText(text, kTerminalTarget); });
+}
+
+std::string CameraNamed(const DISCOVERY_DATA &camera)
+{
+    return OnTerminal(camera.szMAC) + " (" + OnTerminal(camera.szIP) + ")";
+}
+
+void WriteSendReport(std::ostream &out, std::string_view command, const std::vector<DISCOVERY_DATA> &cameras,
+                     const std::vector<UnsentCommand> &unsent)
+{
+    for (std::size_t i = 0; i < cameras.size(); ++i) {
+        const bool sent = std::none_of(unsent.begin(), unsent.end(),
+                                       [i](const UnsentCommand &failure) { return failure.target == i; });
+        out << OnTerminal(cameras[i].szMAC) << "\t" << OnTerminal(cameras[i].szIP) << "\t" << command
+            << (sent ? " sent\n" : " not sent\n");
+    }
 }

@@ -43,3 +43,10 @@ void WritePlanReport(std::ostream &out, const std::vector<PlanRowReport> &rows, 
 
 // The question asked on the terminal before a reboot or factory reset.
 std::string TerminalConfirmation(std::int32_t type, const std::vector<DISCOVERY_DATA> &cameras);
+
+// A camera as a message names it: its MAC and IP.
+std::string CameraNamed(const DISCOVERY_DATA &camera);
+
+// A line per camera of a reboot or factory reset: MAC, IP, and whether the command was sent.
+void WriteSendReport(std::ostream &out, std::string_view command, const std::vector<DISCOVERY_DATA> &cameras,
+                     const std::vector<UnsentCommand> &unsent);

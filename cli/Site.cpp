@@ -123,7 +123,8 @@ std::vector<std::optional<std::int32_t>> CSite::SendSettings(const std::vector<D
     return results;
 }
 
-void CSite::SendToEach(std::int32_t type, const std::vector<DISCOVERY_DATA> &cameras, const CommandLogin &login)
+std::vector<UnsentCommand> CSite::SendToEach(std::int32_t type, const std::vector<DISCOVERY_DATA> &cameras,
+                                             const CommandLogin &login)
 {
-    m_session.SendToEach(type, cameras, login);
+    return m_session.SendToEach(type, cameras, login);
 }

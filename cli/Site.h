@@ -39,11 +39,13 @@ public:
     // that got none.
     std::vector<std::optional<std::int32_t>> SendSettings(const std::vector<DISCOVERY_DATA> &commands,
                                                           std::size_t concurrency, std::chrono::milliseconds timeout);
-    // Reboot or factory reset for each camera in turn.
-    void SendToEach(std::int32_t type, const std::vector<DISCOVERY_DATA> &cameras, const CommandLogin &login);
+    // Reboot or factory reset for each camera in turn; the cameras it did not leave for.
+    std::vector<UnsentCommand> SendToEach(std::int32_t type, const std::vector<DISCOVERY_DATA> &cameras,
+                                          const CommandLogin &login);
 
 private:
     CProgress m_progress;
     CDeviceCollection m_listing;
     CDiscoverySession m_session{m_listing};
+    std::uint64_t m_nDroppedReplies = 0;
 };

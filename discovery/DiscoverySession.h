@@ -96,6 +96,13 @@ struct SocketFailures {
     bool Any() const { return receiveError != 0 || sendError != 0; }
 };
 
+// A command that did not leave: the index of its target, and why (an errno; EBADF
+// without a send socket).
+struct UnsentCommand {
+    std::size_t target = 0;
+    int error = 0;
+};
+
 // What one datagram on the reply port turned out to be.
 struct HandledDatagram {
     enum class Kind {
@@ -161,8 +168,10 @@ public:
 
     // Broadcasts one command; false when no send socket is open or the send failed.
     bool SendCommand(const DISCOVERY_DATA &command);
-    // Reboot or factory reset for each stored record in turn, kCommandSpacing apart.
-    void SendToEach(std::int32_t type, const std::vector<DISCOVERY_DATA> &targets, const CommandLogin &login);
+    // Reboot or factory reset for each stored record in turn, kCommandSpacing apart;
+    // the targets whose command did not leave, in order.
+    std::vector<UnsentCommand> SendToEach(std::int32_t type, const std::vector<DISCOVERY_DATA> &targets,
+                                          const CommandLogin &login);
     // Sends a set-configuration command and awaits its result under the command's MAC;
     // any number of results may be awaited at once, one per camera.
     bool SendSetConfig(const DISCOVERY_DATA &command);
@@ -172,6 +181,8 @@ public:
     std::optional<std::int32_t> TakeSetConfigResult(const std::string &mac);
 
 private:
+    // 0 when the command left whole, else why not (an errno).
+    int CommandSendError(const DISCOVERY_DATA &command);
     void ListReply(const DISCOVERY_DATA &reply);
     void SettleSetConfigResult(const DISCOVERY_DATA &result);
 

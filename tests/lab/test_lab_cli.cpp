@@ -10,14 +10,19 @@
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
+#include <poll.h>
+#include <pty.h>
 #include <signal.h>
 #include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <chrono>
+#include <cstdlib>
 #include <fstream>
+#include <functional>
 #include <map>
+#include <memory>
 #include <regex>
 #include <sstream>
 #include <string>
@@ -45,27 +50,40 @@ std::string ReadFile(const std::string &path)
     return text.str();
 }
 
+// The program's argv and environment: LANSCOUT_PASSWORD unset unless env gives it.
+struct CliInvocation {
+    std::vector<std::string> argv, environment;
+    std::vector<char *> argp, envp;
+
+    CliInvocation(const std::vector<std::string> &args, const std::map<std::string, std::string> &env)
+    {
+        argv.push_back(LANSCOUT_CLI);
+        argv.insert(argv.end(), args.begin(), args.end());
+        for (char **entry = environ; *entry; ++entry)
+            if (std::string(*entry).rfind("LANSCOUT_PASSWORD=", 0) != 0)
+                environment.emplace_back(*entry);
+        for (const auto &[name, value] : env)
+            environment.push_back(name + "=" + value);
+        argp = Pointers(argv);
+        envp = Pointers(environment);
+    }
+
+    static std::vector<char *> Pointers(std::vector<std::string> &texts)
+    {
+        std::vector<char *> pointers;
+        for (std::string &text : texts)
+            pointers.push_back(text.data());
+        pointers.push_back(nullptr);
+        return pointers;
+    }
+};
+
 // Runs lanscout-cli with its output in files, no terminal and LANSCOUT_PASSWORD unset
 // unless env gives it.
 CliResult RunCli(const std::vector<std::string> &args, const std::map<std::string, std::string> &env = {})
 {
     lab::LabFile out(""), err("");
-    std::vector<std::string> argv{LANSCOUT_CLI};
-    argv.insert(argv.end(), args.begin(), args.end());
-    std::vector<char *> argp;
-    for (std::string &arg : argv)
-        argp.push_back(arg.data());
-    argp.push_back(nullptr);
-    std::vector<std::string> environment;
-    for (char **entry = environ; *entry; ++entry)
-        if (std::string(*entry).rfind("LANSCOUT_PASSWORD=", 0) != 0)
-            environment.emplace_back(*entry);
-    for (const auto &[name, value] : env)
-        environment.push_back(name + "=" + value);
-    std::vector<char *> envp;
-    for (std::string &entry : environment)
-        envp.push_back(entry.data());
-    envp.push_back(nullptr);
+    CliInvocation cli(args, env);
 
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
@@ -77,7 +95,7 @@ CliResult RunCli(const std::vector<std::string> &args, const std::map<std::strin
     posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSID); // no controlling terminal to ask on
     pid_t pid = -1;
     CliResult result;
-    if (posix_spawn(&pid, argp[0], &actions, &attributes, argp.data(), envp.data()) == 0) {
+    if (posix_spawn(&pid, cli.argp[0], &actions, &attributes, cli.argp.data(), cli.envp.data()) == 0) {
         int status = 0;
         waitpid(pid, &status, 0);
         result.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
@@ -86,6 +104,47 @@ CliResult RunCli(const std::vector<std::string> &args, const std::map<std::strin
     posix_spawnattr_destroy(&attributes);
     result.out = ReadFile(out.Path());
     result.err = ReadFile(err.Path());
+    return result;
+}
+
+// Appends what the terminal shows until the text appears, the program closes it, or 20 s
+// pass without a byte.
+void ReadTerminalUntil(int terminal, const std::string &text, std::string &shown)
+{
+    char buffer[512];
+    while (text.empty() || shown.find(text) == std::string::npos) {
+        pollfd ready{terminal, POLLIN, 0};
+        const ssize_t n = poll(&ready, 1, 20000) == 1 ? read(terminal, buffer, sizeof buffer) : -1;
+        if (n <= 0)
+            return;
+        shown.append(buffer, std::size_t(n));
+    }
+}
+
+// Runs lanscout-cli on a terminal of its own, as at the keyboard: once its question
+// shows, atQuestion runs (given the program's process) and the answer is typed. out holds
+// all the terminal showed, standard error too.
+CliResult RunCliAnswering(const std::vector<std::string> &args, const std::map<std::string, std::string> &env,
+                          const std::string &answer, const std::function<void(pid_t)> &atQuestion)
+{
+    CliInvocation cli(args, env);
+    int terminal = -1;
+    const pid_t pid = forkpty(&terminal, nullptr, nullptr, nullptr);
+    if (pid == 0) {
+        execve(cli.argp[0], cli.argp.data(), cli.envp.data());
+        _exit(127);
+    }
+    CliResult result;
+    if (pid < 0)
+        return result;
+    ReadTerminalUntil(terminal, "Send? [y/N] ", result.out);
+    atQuestion(pid);
+    if (write(terminal, answer.data(), answer.size()) == ssize_t(answer.size()))
+        ReadTerminalUntil(terminal, "", result.out);
+    close(terminal);
+    int status = 0;
+    waitpid(pid, &status, 0);
+    result.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
     return result;
 }
 
@@ -314,6 +373,43 @@ TEST_F(CliLab, RebootAsksUnlessToldYes)
     EXPECT_EQ(told.status, 0) << told.err;
     EXPECT_TRUE(camsim.WaitForLog("reboot mac=", kLogTimeoutMs, 2));
     EXPECT_EQ(camsim.CountLog("reboot mac=02:4C:53:00:00:01 silent-ms"), 1);
+}
+
+// Takes the tool side's address off its interface (lab.sh: veth-t, /22) while it lives:
+// nothing the tool sends has a way out then.
+class ToolAddressTaken {
+public:
+    ToolAddressTaken() { EXPECT_EQ(std::system(Command("del").c_str()), 0); }
+    ~ToolAddressTaken() { EXPECT_EQ(std::system(Command("add").c_str()), 0); }
+    ToolAddressTaken(const ToolAddressTaken &) = delete;
+    ToolAddressTaken &operator=(const ToolAddressTaken &) = delete;
+
+private:
+    static std::string Command(const char *verb)
+    {
+        return std::string("ip address ") + verb + " " + CamsimProcess::ToolAddress() + "/22 dev veth-t";
+    }
+};
+
+// The adapter loses its address between the search and the send: each camera is
+// reported not sent, with a status of its own, and nothing reaches a camera. The question
+// on the terminal is the fence between the two.
+TEST_F(CliLab, RebootThatCannotBeSentIsReported)
+{
+    CamsimProcess camsim({"--cameras", "2", "--first-ip", CamsimProcess::FirstCameraAddress()});
+    std::unique_ptr<ToolAddressTaken> taken;
+    const CliResult reboot = RunCliAnswering({"reboot", "02:4C:53:00:00:01", "02:4C:53:00:00:02", "--user", "admin"},
+                                             {{"LANSCOUT_PASSWORD", "vqxnt"}}, "y\n", [&](pid_t) {
+                                                 taken = std::make_unique<ToolAddressTaken>();
+                                             });
+    taken.reset();
+    EXPECT_EQ(reboot.status, 71) << reboot.out;
+    for (const char *text : {"IP : 10.77.0.10 / MAC : 02:4C:53:00:00:01", // the question
+                             "02:4C:53:00:00:01\t10.77.0.10\treboot not sent",
+                             "02:4C:53:00:00:02\t10.77.0.11\treboot not sent", "reboot was not sent to 2 of 2 cameras"})
+        EXPECT_NE(reboot.out.find(text), std::string::npos) << text << "\n" << reboot.out;
+    SearchAsFence(camsim, camsim.CountLog("recv search"));
+    EXPECT_EQ(camsim.CountLog("reboot mac="), 0);
 }
 
 // The bytes a camera's password may hold, read from a file, reach the camera as they

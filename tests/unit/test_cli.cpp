@@ -384,8 +384,8 @@ TEST(Output, SpreadsheetTakesNoCellForAFormula)
         EXPECT_EQ(SpreadsheetText(cell), shown) << cell;
 }
 
-// The camera's IP and MAC texts are all a reboot's confirmation shows.
-TEST(Output, RebootConfirmationShowsCameraTextsEscaped)
+// The camera's IP and MAC texts are all the confirmation and the report of a reboot show.
+TEST(Output, RebootConfirmationAndReportShowCameraTextsEscaped)
 {
     const std::vector<DISCOVERY_DATA> cameras = {Camera("02:4C:53:00:00:01\x1B[2J", "10.77.0.10\x1B]0;x\a"),
                                                  Camera("02:4C:53:00:00:02", "10.77.0.11\x9B")};
@@ -393,6 +393,11 @@ TEST(Output, RebootConfirmationShowsCameraTextsEscaped)
               "Check the IP and MAC on \"Reboot\"\n\n"
               "IP : 10.77.0.10\\x1B]0;x\\x07 / MAC : 02:4C:53:00:00:01\\x1B[2J\n"
               "IP : 10.77.0.11\\x9B / MAC : 02:4C:53:00:00:02\n");
+    std::ostringstream report;
+    WriteSendReport(report, "reboot", cameras, {{1, ENETUNREACH}});
+    EXPECT_EQ(report.str(), "02:4C:53:00:00:01\\x1B[2J\t10.77.0.10\\x1B]0;x\\x07\treboot sent\n"
+                            "02:4C:53:00:00:02\t10.77.0.11\\x9B\treboot not sent\n");
+    EXPECT_EQ(CameraNamed(cameras[1]), "02:4C:53:00:00:02 (10.77.0.11\\x9B)");
 }
 
 TEST(Output, PlanReportInBothFormats)
