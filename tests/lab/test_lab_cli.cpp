@@ -393,13 +393,16 @@ private:
 
 // The adapter loses its address between the search and the send: each camera is
 // reported not sent, with a status of its own, and nothing reaches a camera. The question
-// on the terminal is the fence between the two.
+// on the terminal is the fence between the two; while it waits, the program holds the
+// password and must not be able to leave a core file.
 TEST_F(CliLab, RebootThatCannotBeSentIsReported)
 {
     CamsimProcess camsim({"--cameras", "2", "--first-ip", CamsimProcess::FirstCameraAddress()});
     std::unique_ptr<ToolAddressTaken> taken;
+    std::string limits;
     const CliResult reboot = RunCliAnswering({"reboot", "02:4C:53:00:00:01", "02:4C:53:00:00:02", "--user", "admin"},
-                                             {{"LANSCOUT_PASSWORD", "vqxnt"}}, "y\n", [&](pid_t) {
+                                             {{"LANSCOUT_PASSWORD", "vqxnt"}}, "y\n", [&](pid_t pid) {
+                                                 limits = ReadFile("/proc/" + std::to_string(pid) + "/limits");
                                                  taken = std::make_unique<ToolAddressTaken>();
                                              });
     taken.reset();
@@ -408,6 +411,7 @@ TEST_F(CliLab, RebootThatCannotBeSentIsReported)
                              "02:4C:53:00:00:01\t10.77.0.10\treboot not sent",
                              "02:4C:53:00:00:02\t10.77.0.11\treboot not sent", "reboot was not sent to 2 of 2 cameras"})
         EXPECT_NE(reboot.out.find(text), std::string::npos) << text << "\n" << reboot.out;
+    EXPECT_TRUE(std::regex_search(limits, std::regex(R"(Max core file size +0 +0 )"))) << limits;
     SearchAsFence(camsim, camsim.CountLog("recv search"));
     EXPECT_EQ(camsim.CountLog("reboot mac="), 0);
 }
