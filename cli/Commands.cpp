@@ -284,7 +284,7 @@ int RunSearch(const Arguments &args)
     if (const std::optional<int> status = SearchSite(site, line.options))
         return *status;
     WriteCameraList(std::cout, site.Cameras(), *format);
-    return kExitOk;
+    return site.DroppedReplies() > 0 ? kExitRepliesDropped : kExitOk;
 }
 
 // The set command's settings as a plan row.

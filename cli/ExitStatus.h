@@ -12,6 +12,7 @@ enum ExitStatus : int {
     kExitNoAnswer = 7, // a camera did not answer the search, or not the command
     kExitWebFailed = 8, // a web request failed: the camera is unreachable or refused it
     kExitNotConfirmed = 9, // the user did not confirm, or could not be asked
+    kExitRepliesDropped = 10, // the search's list was full: some cameras' replies were left out
     kExitUsage = 64, // a bad command line
     kExitPlanRefused = 65, // the plan or the settings have problems; nothing was sent
     kExitUnreadableInput = 66, // a plan or password file could not be read

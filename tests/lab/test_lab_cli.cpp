@@ -6,18 +6,24 @@
 #include "camapi/VideoConfig.h"
 #include "tests/lab/CamsimProcess.h"
 #include "tests/lab/LabFile.h"
+#include "tests/lab/RecordBuilder.h"
 
 #include <gtest/gtest.h>
 
+#include <arpa/inet.h>
 #include <fcntl.h>
+#include <netinet/in.h>
 #include <poll.h>
 #include <pty.h>
 #include <signal.h>
 #include <spawn.h>
+#include <sys/socket.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
+#include <cstdio>
 #include <cstdlib>
 #include <fstream>
 #include <functional>
@@ -248,6 +254,51 @@ TEST_F(CliLab, HostileCameraTextsAreShownEscapedInEveryFormat)
     const CliResult dryRun = RunCli({"apply", plan.Path(), "--dry-run"});
     EXPECT_EQ(dryRun.status, 0) << dryRun.err;
     EXPECT_NE(dryRun.err.find("the plan is sound; 2 cameras"), std::string::npos) << dryRun.err;
+}
+
+// Distinct forged replies to the reply port, from inside the tool's namespace, in bursts
+// the socket's receive buffer holds.
+void ForgeReplies(int count)
+{
+    const int fd = socket(AF_INET, SOCK_DGRAM, 0);
+    sockaddr_in to{};
+    to.sin_family = AF_INET;
+    to.sin_port = htons(40014);
+    to.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    lab::Record reply(lab::kRecordSize, 0);
+    lab::PutI32(reply, lab::at::kType, lab::kReply);
+    for (int n = 0; n < count; ++n) {
+        char text[32];
+        std::snprintf(text, sizeof text, "02:FE:00:%02X:%02X:%02X", n >> 16 & 0xFF, n >> 8 & 0xFF, n & 0xFF);
+        lab::PutText(reply, lab::at::kMac, lab::at::kMacWidth, text);
+        std::snprintf(text, sizeof text, "10.%d.%d.%d", n >> 16 & 0xFF, n >> 8 & 0xFF, n & 0xFF);
+        lab::PutText(reply, lab::at::kIp, lab::at::kAddressWidth, text);
+        sendto(fd, reply.data(), reply.size(), 0, reinterpret_cast<const sockaddr *>(&to), sizeof to);
+        if (n % 1000 == 999)
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    close(fd);
+}
+
+// A flood of replies fills the list: search lists what the list holds, says on standard
+// error how many replies it left out, and ends with a status of its own.
+TEST_F(CliLab, SearchSaysHowManyRepliesTheFullListLeftOut)
+{
+    CamsimProcess camsim({"--cameras", "1", "--first-ip", CamsimProcess::FirstCameraAddress()});
+    constexpr int kForged = 70000; // past the list's 65 536, within the reply socket's 32 MiB queue
+    CliResult search;
+    std::thread run([&] { search = RunCli({"search", "--format", "csv"}); });
+    const bool sweeping = camsim.WaitForLog("recv search", kLogTimeoutMs);
+    if (sweeping)
+        ForgeReplies(kForged);
+    run.join();
+    ASSERT_TRUE(sweeping);
+    EXPECT_EQ(search.status, 10) << search.err;
+    const std::vector<std::string> leftOut =
+        Matches(search.err, R"(the list is full at 65536 cameras: (\d+) more replies were left out)");
+    ASSERT_EQ(leftOut.size(), 1u) << search.err;
+    EXPECT_GT(std::stoi(leftOut.front()), 0);
+    EXPECT_EQ(std::count(search.out.begin(), search.out.end(), '\n'), 1 + 65536); // the header, the full list
 }
 
 TEST_F(CliLab, SetIsVerifiedBySearchingAgain)
