@@ -4,6 +4,7 @@
 #include "camapi/LoginCheck.h"
 #include "camapi/VideoConfig.h"
 #include "cli/ExitStatus.h"
+#include "cli/InputFile.h"
 #include "cli/Options.h"
 #include "cli/Output.h"
 #include "cli/Plan.h"
@@ -12,18 +13,17 @@
 #include "platform/Adapters.h"
 
 #include <algorithm>
-#include <cerrno>
 #include <charconv>
 #include <cstdio>
 #include <cstring>
-#include <fstream>
 #include <iostream>
-#include <sstream>
 
 namespace {
 
 constexpr std::chrono::seconds kDefaultResultTimeout{10};
 constexpr unsigned kDefaultConcurrency = 8;
+// Far above any site's plan; a file named by mistake must not take the memory.
+constexpr std::size_t kMaxPlanBytes = 16 * 1024 * 1024;
 
 // ---- Usage texts
 
@@ -284,7 +284,7 @@ int RunSearch(const Arguments &args)
     if (const std::optional<int> status = SearchSite(site, line.options))
         return *status;
     WriteCameraList(std::cout, site.Cameras(), *format);
-    return kExitOk;
+    return site.DroppedReplies() > 0 ? kExitRepliesDropped : kExitOk;
 }
 
 // The set command's settings as a plan row.
@@ -359,22 +359,6 @@ int RunSet(const Arguments &args)
     return outcome.result >= RESULT_FAILED && outcome.result <= RESULT_LOGIN_FAILED ? outcome.result : RESULT_FAILED;
 }
 
-std::optional<std::string> ReadWholeFile(const std::string &path, std::string &error)
-{
-    std::ifstream file(path, std::ios::binary);
-    if (!file) {
-        error = "cannot read " + path + ": " + std::strerror(errno);
-        return std::nullopt;
-    }
-    std::ostringstream text;
-    text << file.rdbuf();
-    if (file.bad()) {
-        error = "cannot read " + path + ": " + std::strerror(errno);
-        return std::nullopt;
-    }
-    return text.str();
-}
-
 std::optional<std::size_t> Concurrency(const ParsedOptions &options, std::string &error)
 {
     return NumberOption(options, "concurrency", kDefaultConcurrency, 1, 256, "a number", error);
@@ -394,12 +378,12 @@ int RunApply(const Arguments &args)
     const std::optional<std::size_t> concurrency = change ? Concurrency(options, error) : std::nullopt;
     if (!change || !concurrency)
         return UsageError("apply", error, kApplyUsage);
-    const std::optional<std::string> text = ReadWholeFile(options.positional.front(), error);
-    if (!text) {
-        std::fprintf(stderr, "lanscout-cli: %s\n", error.c_str());
+    const InputFile text = ReadBoundedFile(options.positional.front(), kMaxPlanBytes);
+    if (!text.bytes) {
+        std::fprintf(stderr, "lanscout-cli: %s\n", text.error.c_str());
         return kExitUnreadableInput;
     }
-    const ParsedPlan plan = ParsePlan(*text);
+    const ParsedPlan plan = ParsePlan(*text.bytes);
     const bool dryRun = options.flags.count("dry-run") > 0;
     CommandLogin login; // not asked for when nothing will be sent
     if (!dryRun && plan.problems.empty())
@@ -433,7 +417,7 @@ std::optional<int> Confirm(std::int32_t type, const std::vector<DISCOVERY_DATA> 
         std::fputs("lanscout-cli: not confirmed: there is no terminal to ask on (give --yes)\n", stderr);
         return kExitNotConfirmed;
     }
-    std::fputs(ConfirmationText(type, cameras).c_str(), terminal);
+    std::fputs(TerminalConfirmation(type, cameras).c_str(), terminal);
     std::fputs("Send? [y/N] ", terminal);
     std::fflush(terminal);
     char answer[16] = {};
@@ -476,10 +460,17 @@ int RunToEach(std::int32_t type, const char *command, const char *usage, const A
     if (!options.flags.count("yes"))
         if (const std::optional<int> status = Confirm(type, cameras))
             return *status;
-    site.SendToEach(type, cameras, login);
-    for (const DISCOVERY_DATA &camera : cameras)
-        std::printf("%s\t%s\t%s sent\n", SlotText(camera.szMAC).c_str(), SlotText(camera.szIP).c_str(), command);
-    return kExitOk;
+    const std::vector<UnsentCommand> unsent = site.SendToEach(type, cameras, login);
+    WriteSendReport(std::cout, command, cameras, unsent);
+    if (unsent.empty())
+        return kExitOk;
+    std::vector<std::string> reasons;
+    for (const UnsentCommand &failure : unsent)
+        reasons.push_back(CameraNamed(cameras[failure.target]) + ": " + std::strerror(failure.error));
+    PrintProblems(std::string(command) + " was not sent to " + std::to_string(unsent.size()) + " of " +
+                      std::to_string(cameras.size()) + " cameras:",
+                  reasons);
+    return kExitNetworkError;
 }
 
 int RunReboot(const Arguments &args)

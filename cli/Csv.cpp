@@ -142,3 +142,10 @@ std::string CsvField(std::string_view text)
     }
     return out + "\"";
 }
+
+std::string SpreadsheetText(std::string_view text)
+{
+    constexpr std::string_view kFormulaStarts = "=+-@\t\r";
+    const bool startsFormula = !text.empty() && kFormulaStarts.find(text.front()) != std::string_view::npos;
+    return (startsFormula ? "'" : "") + std::string(text);
+}

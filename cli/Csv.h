@@ -19,3 +19,7 @@ std::vector<CsvRecord> ReadCsv(std::string_view text);
 
 // The field as it is, or quoted when reading it back would otherwise change it.
 std::string CsvField(std::string_view text);
+
+// A cell a spreadsheet takes as the text it is: one that would start a formula (=, +,
+// -, @, a tab or a CR first) gets a leading '.
+std::string SpreadsheetText(std::string_view text);

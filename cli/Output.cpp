@@ -101,7 +101,7 @@ void WriteTable(std::ostream &out, const std::vector<std::vector<std::string>> &
     for (const auto &row : rows) {
         auto &cells = shown.emplace_back();
         for (std::size_t i = 0; i < row.size(); ++i) {
-            cells.push_back(TerminalText(row[i]));
+            cells.push_back(ShownText(row[i], kTerminalTarget));
             widths.resize(std::max(widths.size(), i + 1));
             widths[i] = std::max(widths[i], DisplayWidth(cells.back()));
         }
@@ -200,7 +200,7 @@ void WriteListTable(std::ostream &out, const std::vector<DISCOVERY_DATA> &camera
 void WriteCsvLine(std::ostream &out, const std::vector<std::string> &fields)
 {
     for (std::size_t i = 0; i < fields.size(); ++i)
-        out << (i ? "," : "") << CsvField(fields[i]);
+        out << (i ? "," : "") << CsvField(SpreadsheetText(fields[i]));
     out << "\n";
 }
 
@@ -213,7 +213,7 @@ void WriteListCsv(std::ostream &out, const std::vector<DISCOVERY_DATA> &cameras)
     for (const DISCOVERY_DATA &camera : cameras) {
         fields.clear();
         for (const ListColumn &column : kListColumns)
-            fields.push_back(Latin1ToUtf8(column.text(camera)));
+            fields.push_back(ShownText(column.text(camera), kCsvTarget));
         WriteCsvLine(out, fields);
     }
 }
@@ -232,8 +232,17 @@ void WriteListJson(std::ostream &out, const std::vector<DISCOVERY_DATA> &cameras
 
 void WriteListTxt(std::ostream &out, const std::vector<DISCOVERY_DATA> &cameras)
 {
+    const auto shown = [](const auto &slot) { return ShownText(SlotText(slot), kExportTarget); };
     for (const DISCOVERY_DATA &camera : cameras)
-        out << ExportLine(SlotText(camera.szFirmwareVersion), SlotText(camera.szIP), SlotText(camera.szProductName));
+        out << ExportLine(shown(camera.szFirmwareVersion), shown(camera.szIP), shown(camera.szProductName));
+}
+
+// --- Reboot and factory reset ------------------------------------------------------
+
+template <std::size_t N>
+std::string OnTerminal(const char (&slot)[N])
+{
+    return ShownText(SlotText(slot), kTerminalTarget);
 }
 
 // --- The plan's report -----------------------------------------------------------
@@ -312,5 +321,26 @@ void WritePlanReport(std::ostream &out, const std::vector<PlanRowReport> &rows, 
     switch (format) {
     case ReportFormat::Table: WriteReportTable(out, rows); break;
     case ReportFormat::Json: WriteReportJson(out, rows); break;
+    }
+}
+
+std::string TerminalConfirmation(std::int32_t type, const std::vector<DISCOVERY_DATA> &cameras)
+{
+    return ConfirmationText(type, cameras, [](std::string_view text) { return ShownText(text, kTerminalTarget); });
+}
+
+std::string CameraNamed(const DISCOVERY_DATA &camera)
+{
+    return OnTerminal(camera.szMAC) + " (" + OnTerminal(camera.szIP) + ")";
+}
+
+void WriteSendReport(std::ostream &out, std::string_view command, const std::vector<DISCOVERY_DATA> &cameras,
+                     const std::vector<UnsentCommand> &unsent)
+{
+    for (std::size_t i = 0; i < cameras.size(); ++i) {
+        const bool sent = std::none_of(unsent.begin(), unsent.end(),
+                                       [i](const UnsentCommand &failure) { return failure.target == i; });
+        out << OnTerminal(cameras[i].szMAC) << "\t" << OnTerminal(cameras[i].szIP) << "\t" << command
+            << (sent ? " sent\n" : " not sent\n");
     }
 }

@@ -1,10 +1,12 @@
 #pragma once
 // What lanscout-cli prints: the cameras that answered, and how each row of an address
 // plan went. Camera texts are Latin-1 bytes; table, CSV and JSON write them as UTF-8,
-// the table with control characters shown as \xHH; txt keeps the bytes as they are,
-// since it is the window's own export file.
+// txt as the bytes they are, since it is the window's own export file. Control bytes
+// are \xHH in all but JSON, which has escapes of its own; a CSV cell that a spreadsheet
+// would take for a formula starts with '.
 
 #include "discovery/DiscoveryData.h"
+#include "discovery/DiscoverySession.h"
 
 #include <cstdint>
 #include <optional>
@@ -38,3 +40,13 @@ struct PlanRowReport {
 };
 
 void WritePlanReport(std::ostream &out, const std::vector<PlanRowReport> &rows, ReportFormat format);
+
+// The question asked on the terminal before a reboot or factory reset.
+std::string TerminalConfirmation(std::int32_t type, const std::vector<DISCOVERY_DATA> &cameras);
+
+// A camera as a message names it: its MAC and IP.
+std::string CameraNamed(const DISCOVERY_DATA &camera);
+
+// A line per camera of a reboot or factory reset: MAC, IP, and whether the command was sent.
+void WriteSendReport(std::ostream &out, std::string_view command, const std::vector<DISCOVERY_DATA> &cameras,
+                     const std::vector<UnsentCommand> &unsent);

@@ -18,12 +18,11 @@ struct AddressField {
     bool isMask;
 };
 
-constexpr AddressField kAddressFields[] = {
-    {"ip", &PlanRow::ip, &DISCOVERY_DATA::szIP, false},
-    {"mask", &PlanRow::mask, &DISCOVERY_DATA::szSubnetMask, true},
-    {"gateway", &PlanRow::gateway, &DISCOVERY_DATA::szGateway, false},
-    {"dns", &PlanRow::dns, &DISCOVERY_DATA::szDNS, false},
-};
+constexpr AddressField kIpField{"ip", &PlanRow::ip, &DISCOVERY_DATA::szIP, false};
+constexpr AddressField kMaskField{"mask", &PlanRow::mask, &DISCOVERY_DATA::szSubnetMask, true};
+constexpr AddressField kGatewayField{"gateway", &PlanRow::gateway, &DISCOVERY_DATA::szGateway, false};
+constexpr AddressField kDnsField{"dns", &PlanRow::dns, &DISCOVERY_DATA::szDNS, false};
+constexpr AddressField kAddressFields[] = {kIpField, kMaskField, kGatewayField, kDnsField};
 
 enum class ColumnKind { Mac, Address, HttpPort, Mode, Shown };
 
@@ -253,6 +252,89 @@ void CheckFieldForms(const PlanRow &row, std::vector<std::string> &problems)
     }
 }
 
+// The mode the camera would end up in: the plan's, else the camera's own.
+std::optional<std::int32_t> EndMode(const PlanRow &row, const DISCOVERY_DATA *camera)
+{
+    if (row.mode || !camera)
+        return row.mode;
+    const std::int32_t mode = camera->nIPMode; // a copy: the record is packed
+    return mode;
+}
+
+// --- Settings that would cut a camera off --------------------------------------------
+
+// An address setting as the camera would end up with it: the plan's, else the camera's
+// own. A malformed planned value is a problem of its own, so it yields nothing here.
+struct EndAddress {
+    std::uint32_t value;
+    bool planned;
+};
+
+std::optional<EndAddress> EndAddressOf(const AddressField &field, const PlanRow &row, const DISCOVERY_DATA *camera)
+{
+    if (const std::optional<std::string> &planned = row.*field.planned) {
+        const auto value = AddressOf(field, *planned);
+        return value ? std::optional<EndAddress>({*value, true}) : std::nullopt;
+    }
+    const auto own = camera ? DottedQuad(SlotText(camera->*field.slot)) : std::nullopt;
+    return own ? std::optional<EndAddress>({*own, false}) : std::nullopt;
+}
+
+std::string DottedText(std::uint32_t address)
+{
+    return std::to_string(address >> 24) + "." + std::to_string(address >> 16 & 0xFF) + "." +
+           std::to_string(address >> 8 & 0xFF) + "." + std::to_string(address & 0xFF);
+}
+
+std::string Named(const AddressField &field, const EndAddress &address)
+{
+    return std::string(field.column) + " " + DottedText(address.value) + (address.planned ? "" : " (the camera's own)");
+}
+
+int PrefixLength(std::uint32_t contiguousMask)
+{
+    int length = 0;
+    for (std::uint32_t bit = 0x80000000u; bit & contiguousMask; bit >>= 1)
+        ++length;
+    return length;
+}
+
+std::string SubnetText(std::uint32_t ip, std::uint32_t mask)
+{
+    return DottedText(ip & mask) + "/" + std::to_string(PrefixLength(mask));
+}
+
+// What no camera can be reached at, whatever its subnet; nullptr for an address a
+// camera may have.
+const char *UnreachableKind(std::uint32_t ip)
+{
+    if (ip == 0)
+        return "is no address: the camera would have none";
+    if (ip == 0xFFFFFFFFu)
+        return "is the broadcast address of every network";
+    if (ip >> 24 == 127)
+        return "is a loopback address: the camera would answer only itself";
+    if (ip >> 28 == 0xE)
+        return "is a multicast address";
+    if (ip >> 28 == 0xF)
+        return "is a reserved address (240 and above)";
+    return nullptr;
+}
+
+// The address of the subnet itself, or its broadcast, which no host may have; a /31
+// or /32 has neither.
+const char *SubnetEndKind(std::uint32_t ip, std::uint32_t mask)
+{
+    const std::uint32_t host = ip & ~mask;
+    if (PrefixLength(mask) > 30)
+        return nullptr;
+    if (host == 0)
+        return "is the network address of";
+    if (host == ~mask)
+        return "is the broadcast address of";
+    return nullptr;
+}
+
 // The plan, walked row by row, remembering what earlier rows claimed.
 class PlanChecker {
 public:
@@ -269,7 +351,10 @@ public:
         }
         if (const auto ip = row.ip ? DottedQuad(*row.ip) : std::nullopt)
             CheckIp(row, *ip, mac);
-        CheckModeTakesAddresses(row, cameras);
+        const DISCOVERY_DATA *camera = cameras.size() == 1 ? cameras.front() : nullptr;
+        CheckModeTakesAddresses(row, camera);
+        if (EndMode(row, camera) != IP_MODE_DHCP)
+            CheckCameraStaysReachable(row, camera);
     }
 
     std::vector<std::string> TakeProblems() { return std::move(m_problems); }
@@ -300,16 +385,57 @@ private:
 
     // A camera under DHCP takes its addresses from the DHCP server, so planned ones
     // could never show in its replies.
-    void CheckModeTakesAddresses(const PlanRow &row, const std::vector<const DISCOVERY_DATA *> &cameras)
+    void CheckModeTakesAddresses(const PlanRow &row, const DISCOVERY_DATA *camera)
     {
         const bool addressesPlanned = row.ip || row.mask || row.gateway || row.dns;
-        std::optional<std::int32_t> mode = row.mode;
-        if (!mode && cameras.size() == 1) {
-            const std::int32_t cameraMode = cameras.front()->nIPMode; // a copy: the record is packed
-            mode = cameraMode;
-        }
-        if (addressesPlanned && mode == IP_MODE_DHCP)
+        if (addressesPlanned && EndMode(row, camera) == IP_MODE_DHCP)
             Report(row, "addresses are planned for a camera under DHCP, which takes them from the DHCP server");
+    }
+
+    // A static camera keeps what it is sent, and one that cannot be reached at its
+    // address cannot be sent anything else: its settings as they would end up are checked.
+    void CheckCameraStaysReachable(const PlanRow &row, const DISCOVERY_DATA *camera)
+    {
+        const auto ip = EndAddressOf(kIpField, row, camera);
+        const auto mask = EndAddressOf(kMaskField, row, camera);
+        const auto gateway = EndAddressOf(kGatewayField, row, camera);
+        const bool maskUsable = mask && CheckMask(row, *mask);
+        const bool ipUsable = ip && CheckHostAddress(row, *ip, maskUsable ? mask : std::nullopt);
+        if (ipUsable && maskUsable && gateway)
+            CheckGateway(row, *gateway, ip->value, mask->value);
+    }
+
+    // True for a mask a subnet can be made of; the address and the gateway are checked
+    // against no other.
+    bool CheckMask(const PlanRow &row, const EndAddress &mask)
+    {
+        if (mask.value == 0)
+            Report(row, Named(kMaskField, mask) + " would make every address local: the camera could reach no router");
+        else if (!IsContiguousMask(mask.value))
+            Report(row, Named(kMaskField, mask) + " is not a contiguous subnet mask");
+        return mask.value != 0 && IsContiguousMask(mask.value);
+    }
+
+    // True for an address a host may have; the gateway is checked against no other.
+    bool CheckHostAddress(const PlanRow &row, const EndAddress &ip, const std::optional<EndAddress> &mask)
+    {
+        if (const char *kind = UnreachableKind(ip.value)) {
+            Report(row, Named(kIpField, ip) + " " + kind);
+            return false;
+        }
+        if (const char *end = mask ? SubnetEndKind(ip.value, mask->value) : nullptr) {
+            Report(row, Named(kIpField, ip) + " " + end + " " + SubnetText(ip.value, mask->value));
+            return false;
+        }
+        return true;
+    }
+
+    // 0.0.0.0 is no gateway at all, which leaves the camera its own subnet.
+    void CheckGateway(const PlanRow &row, const EndAddress &gateway, std::uint32_t ip, std::uint32_t mask)
+    {
+        if (gateway.value != 0 && (gateway.value & mask) != (ip & mask))
+            Report(row, Named(kGatewayField, gateway) + " is outside the camera's subnet " + SubnetText(ip, mask) +
+                            ": the camera could not reach it");
     }
 
     const std::vector<DISCOVERY_DATA> &m_answered;

@@ -1,6 +1,7 @@
 #include "cli/Secrets.h"
 
 #include "camapi/PasswordChange.h"
+#include "cli/InputFile.h"
 
 #include <array>
 #include <cerrno>
@@ -39,17 +40,6 @@ Secret Usable(std::string value, const std::string &what)
         return Failure(what + " holds a NUL byte, which a camera's password cannot (a UTF-16 file?)");
     return Secret{std::move(value), {}};
 }
-
-class FileCloser {
-public:
-    explicit FileCloser(int fd) : m_fd(fd) {}
-    ~FileCloser() { ::close(m_fd); }
-    FileCloser(const FileCloser &) = delete;
-    FileCloser &operator=(const FileCloser &) = delete;
-
-private:
-    int m_fd;
-};
 
 // Reads until a line feed, the end, or more than kMaxLineBytes; nothing on a read error.
 std::optional<std::string> ReadFirstLineBytes(int fd)

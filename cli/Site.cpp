@@ -64,6 +64,11 @@ const std::vector<DISCOVERY_DATA> &CSite::Sweep()
     while (m_session.WaitForDatagram(std::chrono::milliseconds(0)))
         m_session.HandleDatagram();
     m_progress.Finish();
+    m_nDroppedReplies = m_session.TakeDroppedReplies();
+    if (m_nDroppedReplies > 0)
+        std::fprintf(stderr, "lanscout-cli: the list is full at %u cameras: %llu more replies were left out\n",
+                     unsigned(CDiscoverySession::kMaxListedDevices),
+                     static_cast<unsigned long long>(m_nDroppedReplies));
     return m_listing.Devices();
 }
 
@@ -123,7 +128,8 @@ std::vector<std::optional<std::int32_t>> CSite::SendSettings(const std::vector<D
     return results;
 }
 
-void CSite::SendToEach(std::int32_t type, const std::vector<DISCOVERY_DATA> &cameras, const CommandLogin &login)
+std::vector<UnsentCommand> CSite::SendToEach(std::int32_t type, const std::vector<DISCOVERY_DATA> &cameras,
+                                             const CommandLogin &login)
 {
-    m_session.SendToEach(type, cameras, login);
+    return m_session.SendToEach(type, cameras, login);
 }

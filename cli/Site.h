@@ -28,8 +28,11 @@ public:
     // standard error, when it cannot.
     int Open(const std::optional<std::string> &adapterChoice);
 
-    // One sweep; the cameras that answered it, first to answer first.
+    // One sweep; the cameras that answered it, first to answer first. Replies left out
+    // because the list was full are counted and told on standard error.
     const std::vector<DISCOVERY_DATA> &Sweep();
+    // Replies the last sweep left out at the list's ceiling.
+    std::uint64_t DroppedReplies() const { return m_nDroppedReplies; }
     const std::vector<DISCOVERY_DATA> &Cameras() const { return m_listing.Devices(); }
     // The camera of that MAC (in any of its spellings) in the last sweep.
     std::optional<DISCOVERY_DATA> FindCamera(const std::string &mac) const;
@@ -39,11 +42,13 @@ public:
     // that got none.
     std::vector<std::optional<std::int32_t>> SendSettings(const std::vector<DISCOVERY_DATA> &commands,
                                                           std::size_t concurrency, std::chrono::milliseconds timeout);
-    // Reboot or factory reset for each camera in turn.
-    void SendToEach(std::int32_t type, const std::vector<DISCOVERY_DATA> &cameras, const CommandLogin &login);
+    // Reboot or factory reset for each camera in turn; the cameras it did not leave for.
+    std::vector<UnsentCommand> SendToEach(std::int32_t type, const std::vector<DISCOVERY_DATA> &cameras,
+                                          const CommandLogin &login);
 
 private:
     CProgress m_progress;
     CDeviceCollection m_listing;
     CDiscoverySession m_session{m_listing};
+    std::uint64_t m_nDroppedReplies = 0;
 };

@@ -57,30 +57,23 @@ std::string_view TrimBlanks(std::string_view text)
     return text;
 }
 
-std::string Latin1ToUtf8(std::string_view latin1)
-{
-    std::string out;
-    out.reserve(latin1.size());
-    for (char c : latin1)
-        AppendLatin1AsUtf8(out, static_cast<unsigned char>(c));
-    return out;
-}
-
 bool IsControlByte(unsigned char byte)
 {
     return byte < 0x20 || (byte >= 0x7F && byte < 0xA0);
 }
 
-std::string TerminalText(std::string_view latin1)
+std::string ShownText(std::string_view latin1, TextTarget target)
 {
     std::string out;
     out.reserve(latin1.size());
     for (char c : latin1) {
         const auto byte = static_cast<unsigned char>(c);
-        if (IsControlByte(byte))
+        if (IsControlByte(byte) && !(c == '\t' && target.keepsTabs))
             AppendHexEscape(out, byte);
-        else
+        else if (target.utf8)
             AppendLatin1AsUtf8(out, byte);
+        else
+            out += c;
     }
     return out;
 }

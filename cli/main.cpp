@@ -8,6 +8,9 @@
 #include <cstdio>
 #include <cstring>
 
+#include <sys/prctl.h>
+#include <sys/resource.h>
+
 namespace {
 
 void PrintProgramUsage(std::FILE *stream)
@@ -33,10 +36,20 @@ void ReportToTerminal()
     SetDebugSink([](std::string_view) {});
 }
 
+// A password the program holds must not land in a core file, nor be read by a debugger
+// attached as the same user.
+void KeepMemoryToItself()
+{
+    const rlimit noCore{0, 0};
+    ::setrlimit(RLIMIT_CORE, &noCore);
+    ::prctl(PR_SET_DUMPABLE, 0, 0, 0, 0);
+}
+
 } // namespace
 
 int main(int argc, char **argv)
 {
+    KeepMemoryToItself();
     if (argc < 2) {
         PrintProgramUsage(stderr);
         return kExitUsage;

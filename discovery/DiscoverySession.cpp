@@ -56,12 +56,17 @@ DISCOVERY_DATA MakeCommand(std::int32_t type, const DISCOVERY_DATA &stored, cons
     return command;
 }
 
-std::string ConfirmationText(std::int32_t type, const std::vector<DISCOVERY_DATA> &cameras)
+std::string TextAsItIs(std::string_view text)
+{
+    return std::string(text);
+}
+
+std::string ConfirmationText(std::int32_t type, const std::vector<DISCOVERY_DATA> &cameras, TextForUser shown)
 {
     std::string text = type == DISCOVERY_REBOOT ? "Check the IP and MAC on \"Reboot\"\n\n"
                                                 : "Check the IP and MAC on \"Factory Reset\"\n\n";
     for (const DISCOVERY_DATA &record : cameras)
-        text += "IP : " + SlotText(record.szIP) + " / MAC : " + SlotText(record.szMAC) + "\n";
+        text += "IP : " + shown(SlotText(record.szIP)) + " / MAC : " + shown(SlotText(record.szMAC)) + "\n";
     return text;
 }
 
@@ -233,21 +238,32 @@ bool CDiscoverySession::HandleDatagramsUntil(const std::function<bool()> &done, 
     return true;
 }
 
-bool CDiscoverySession::SendCommand(const DISCOVERY_DATA &command)
+int CDiscoverySession::CommandSendError(const DISCOVERY_DATA &command)
 {
     if (!CanSend())
-        return false;
+        return EBADF;
     m_pSendSocket->EnableBroadcast();
-    return m_pSendSocket->SendRecord(command) == int(sizeof command);
+    const int sent = m_pSendSocket->SendRecord(command);
+    if (sent < 0)
+        return m_pSendSocket->GetLastError();
+    return sent == int(sizeof command) ? 0 : EMSGSIZE;
 }
 
-void CDiscoverySession::SendToEach(std::int32_t type, const std::vector<DISCOVERY_DATA> &targets,
-                                   const CommandLogin &login)
+bool CDiscoverySession::SendCommand(const DISCOVERY_DATA &command)
 {
-    for (const DISCOVERY_DATA &stored : targets) {
-        SendCommand(MakeCommand(type, stored, login));
+    return CommandSendError(command) == 0;
+}
+
+std::vector<UnsentCommand> CDiscoverySession::SendToEach(std::int32_t type, const std::vector<DISCOVERY_DATA> &targets,
+                                                         const CommandLogin &login)
+{
+    std::vector<UnsentCommand> unsent;
+    for (std::size_t i = 0; i < targets.size(); ++i) {
+        if (const int error = CommandSendError(MakeCommand(type, targets[i], login)))
+            unsent.push_back({i, error});
         std::this_thread::sleep_for(kCommandSpacing);
     }
+    return unsent;
 }
 
 bool CDiscoverySession::SendSetConfig(const DISCOVERY_DATA &command)

@@ -22,6 +22,7 @@
 #include <mutex>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 // Ends a sweep early: wakes its pause at once.
@@ -79,8 +80,13 @@ DISCOVERY_DATA MakeCommand(std::int32_t type, const DISCOVERY_DATA &stored, cons
 // The set-configuration command: also the new settings written in, texts cut to 31 characters.
 DISCOVERY_DATA MakeSetConfigCommand(const DISCOVERY_DATA &stored, const NetworkSettings &settings,
                                     const CommandLogin &login);
+// How a camera's text is put before the user: the window shows the bytes as they are,
+// a terminal needs its control bytes escaped.
+using TextForUser = std::string (*)(std::string_view text);
+std::string TextAsItIs(std::string_view text);
 // The question asked before a reboot or factory reset is sent: each camera's IP and MAC.
-std::string ConfirmationText(std::int32_t type, const std::vector<DISCOVERY_DATA> &cameras);
+std::string ConfirmationText(std::int32_t type, const std::vector<DISCOVERY_DATA> &cameras,
+                             TextForUser shown = TextAsItIs);
 
 // Why the sockets could not be opened: each socket's errno, 0 when it opened.
 // EADDRINUSE on the receive port: another copy of the program is running.
@@ -88,6 +94,13 @@ struct SocketFailures {
     int receiveError = 0;
     int sendError = 0;
     bool Any() const { return receiveError != 0 || sendError != 0; }
+};
+
+// A command that did not leave: the index of its target, and why (an errno; EBADF
+// without a send socket).
+struct UnsentCommand {
+    std::size_t target = 0;
+    int error = 0;
 };
 
 // What one datagram on the reply port turned out to be.
@@ -155,8 +168,10 @@ public:
 
     // Broadcasts one command; false when no send socket is open or the send failed.
     bool SendCommand(const DISCOVERY_DATA &command);
-    // Reboot or factory reset for each stored record in turn, kCommandSpacing apart.
-    void SendToEach(std::int32_t type, const std::vector<DISCOVERY_DATA> &targets, const CommandLogin &login);
+    // Reboot or factory reset for each stored record in turn, kCommandSpacing apart;
+    // the targets whose command did not leave, in order.
+    std::vector<UnsentCommand> SendToEach(std::int32_t type, const std::vector<DISCOVERY_DATA> &targets,
+                                          const CommandLogin &login);
     // Sends a set-configuration command and awaits its result under the command's MAC;
     // any number of results may be awaited at once, one per camera.
     bool SendSetConfig(const DISCOVERY_DATA &command);
@@ -166,6 +181,8 @@ public:
     std::optional<std::int32_t> TakeSetConfigResult(const std::string &mac);
 
 private:
+    // 0 when the command left whole, else why not (an errno).
+    int CommandSendError(const DISCOVERY_DATA &command);
     void ListReply(const DISCOVERY_DATA &reply);
     void SettleSetConfigResult(const DISCOVERY_DATA &result);
 

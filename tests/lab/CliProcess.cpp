@@ -3,6 +3,8 @@
 #include "tests/lab/LabFile.h"
 
 #include <fcntl.h>
+#include <poll.h>
+#include <pty.h>
 #include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -11,25 +13,56 @@
 
 extern char **environ;
 
+namespace {
+
+// The program's argv and environment: LANSCOUT_PASSWORD unset unless env gives it.
+struct CliInvocation {
+    std::vector<std::string> argv, environment;
+    std::vector<char *> argp, envp;
+
+    CliInvocation(const std::vector<std::string> &args, const std::map<std::string, std::string> &env)
+    {
+        argv.push_back(LANSCOUT_CLI);
+        argv.insert(argv.end(), args.begin(), args.end());
+        for (char **entry = environ; *entry; ++entry)
+            if (std::string(*entry).rfind("LANSCOUT_PASSWORD=", 0) != 0)
+                environment.emplace_back(*entry);
+        for (const auto &[name, value] : env)
+            environment.push_back(name + "=" + value);
+        argp = Pointers(argv);
+        envp = Pointers(environment);
+    }
+
+    static std::vector<char *> Pointers(std::vector<std::string> &texts)
+    {
+        std::vector<char *> pointers;
+        for (std::string &text : texts)
+            pointers.push_back(text.data());
+        pointers.push_back(nullptr);
+        return pointers;
+    }
+};
+
+// Appends what the terminal shows until the text appears, the program closes it, or 20 s
+// pass without a byte.
+void ReadTerminalUntil(int terminal, const std::string &text, std::string &shown)
+{
+    char buffer[512];
+    while (text.empty() || shown.find(text) == std::string::npos) {
+        pollfd ready{terminal, POLLIN, 0};
+        const ssize_t n = poll(&ready, 1, 20000) == 1 ? read(terminal, buffer, sizeof buffer) : -1;
+        if (n <= 0)
+            return;
+        shown.append(buffer, std::size_t(n));
+    }
+}
+
+} // namespace
+
 CliResult RunCli(const std::vector<std::string> &args, const std::map<std::string, std::string> &env)
 {
     lab::LabFile out(""), err("");
-    std::vector<std::string> argv{LANSCOUT_CLI};
-    argv.insert(argv.end(), args.begin(), args.end());
-    std::vector<char *> argp;
-    for (std::string &arg : argv)
-        argp.push_back(arg.data());
-    argp.push_back(nullptr);
-    std::vector<std::string> environment;
-    for (char **entry = environ; *entry; ++entry)
-        if (std::string(*entry).rfind("LANSCOUT_PASSWORD=", 0) != 0)
-            environment.emplace_back(*entry);
-    for (const auto &[name, value] : env)
-        environment.push_back(name + "=" + value);
-    std::vector<char *> envp;
-    for (std::string &entry : environment)
-        envp.push_back(entry.data());
-    envp.push_back(nullptr);
+    CliInvocation cli(args, env);
 
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
@@ -41,7 +74,7 @@ CliResult RunCli(const std::vector<std::string> &args, const std::map<std::strin
     posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSID); // no controlling terminal to ask on
     pid_t pid = -1;
     CliResult result;
-    if (posix_spawn(&pid, argp[0], &actions, &attributes, argp.data(), envp.data()) == 0) {
+    if (posix_spawn(&pid, cli.argp[0], &actions, &attributes, cli.argp.data(), cli.envp.data()) == 0) {
         int status = 0;
         waitpid(pid, &status, 0);
         result.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
@@ -50,6 +83,30 @@ CliResult RunCli(const std::vector<std::string> &args, const std::map<std::strin
     posix_spawnattr_destroy(&attributes);
     result.out = lab::ReadFile(out.Path());
     result.err = lab::ReadFile(err.Path());
+    return result;
+}
+
+CliResult RunCliAnswering(const std::vector<std::string> &args, const std::map<std::string, std::string> &env,
+                          const std::string &answer, const std::function<void(pid_t)> &atQuestion)
+{
+    CliInvocation cli(args, env);
+    int terminal = -1;
+    const pid_t pid = forkpty(&terminal, nullptr, nullptr, nullptr);
+    if (pid == 0) {
+        execve(cli.argp[0], cli.argp.data(), cli.envp.data());
+        _exit(127);
+    }
+    CliResult result;
+    if (pid < 0)
+        return result;
+    ReadTerminalUntil(terminal, "Send? [y/N] ", result.out);
+    atQuestion(pid);
+    if (write(terminal, answer.data(), answer.size()) == ssize_t(answer.size()))
+        ReadTerminalUntil(terminal, "", result.out);
+    close(terminal);
+    int status = 0;
+    waitpid(pid, &status, 0);
+    result.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
     return result;
 }
 

@@ -7,16 +7,28 @@
 #include "tests/lab/CamsimProcess.h"
 #include "tests/lab/CliProcess.h"
 #include "tests/lab/LabFile.h"
+#include "tests/lab/RecordBuilder.h"
 
 #include <gtest/gtest.h>
 
+#include <arpa/inet.h>
+#include <fcntl.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <pty.h>
 #include <signal.h>
 #include <spawn.h>
+#include <sys/socket.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <functional>
 #include <map>
+#include <memory>
 #include <regex>
 #include <string>
 #include <thread>
@@ -100,6 +112,82 @@ TEST_F(CliLab, SearchListsTheCamerasInAnswerOrderInEachFormat)
     EXPECT_NE(bad.err.find("xml"), std::string::npos) << bad.err;
 }
 
+// A camera's model and firmware may carry escape sequences, a bell and C1 bytes, and
+// start as a spreadsheet formula: no format passes them on, and the search's CSV still
+// reads back as a plan.
+TEST_F(CliLab, HostileCameraTextsAreShownEscapedInEveryFormat)
+{
+    lab::LabFile cameras(
+        CameraFile({"model = =HYPERLINK(\"x\")\x1b[2J\x1b]0;title\a\nfirmware = -1+\x9b" "31m\xe9", ""}));
+    CamsimProcess camsim({"--config", cameras.Path()});
+    const struct {
+        const char *format;
+        const char *shown;
+    } cases[] = {
+        {"table", "=HYPERLINK(\"x\")\\x1B[2J\\x1B]0;title\\x07  -1+\\x9B31m\xc3\xa9"},
+        {"csv", ",\"'=HYPERLINK(\"\"x\"\")\\x1B[2J\\x1B]0;title\\x07\",'-1+\\x9B31m\xc3\xa9,"},
+        {"json", "\"model\": \"=HYPERLINK(\\\"x\\\")\\u001b[2J\\u001b]0;title\\u0007\", "
+                 "\"firmware\": \"-1+\\u009b31m\xc3\xa9\""},
+        {"txt", "[-1+\\x9B31m\xe9] 10.77.0.10\t=HYPERLINK(\"x\")\\x1B[2J\\x1B]0;title\\x07\r\n"},
+    };
+    for (const auto &test : cases) {
+        SCOPED_TRACE(test.format);
+        const CliResult search = RunCli({"search", "--format", test.format});
+        EXPECT_EQ(search.status, 0) << search.err;
+        EXPECT_NE(search.out.find(test.shown), std::string::npos) << search.out;
+        EXPECT_EQ(search.out.find_first_of("\x1b\a\x9b"), std::string::npos) << search.out;
+    }
+    lab::LabFile plan(RunCli({"search", "--format", "csv"}).out);
+    const CliResult dryRun = RunCli({"apply", plan.Path(), "--dry-run"});
+    EXPECT_EQ(dryRun.status, 0) << dryRun.err;
+    EXPECT_NE(dryRun.err.find("the plan is sound; 2 cameras"), std::string::npos) << dryRun.err;
+}
+
+// Distinct forged replies to the reply port, from inside the tool's namespace, in bursts
+// the socket's receive buffer holds.
+void ForgeReplies(int count)
+{
+    const int fd = socket(AF_INET, SOCK_DGRAM, 0);
+    sockaddr_in to{};
+    to.sin_family = AF_INET;
+    to.sin_port = htons(40014);
+    to.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    lab::Record reply(lab::kRecordSize, 0);
+    lab::PutI32(reply, lab::at::kType, lab::kReply);
+    for (int n = 0; n < count; ++n) {
+        char text[32];
+        std::snprintf(text, sizeof text, "02:FE:00:%02X:%02X:%02X", n >> 16 & 0xFF, n >> 8 & 0xFF, n & 0xFF);
+        lab::PutText(reply, lab::at::kMac, lab::at::kMacWidth, text);
+        std::snprintf(text, sizeof text, "10.%d.%d.%d", n >> 16 & 0xFF, n >> 8 & 0xFF, n & 0xFF);
+        lab::PutText(reply, lab::at::kIp, lab::at::kAddressWidth, text);
+        sendto(fd, reply.data(), reply.size(), 0, reinterpret_cast<const sockaddr *>(&to), sizeof to);
+        if (n % 1000 == 999)
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    close(fd);
+}
+
+// A flood of replies fills the list: search lists what the list holds, says on standard
+// error how many replies it left out, and ends with a status of its own.
+TEST_F(CliLab, SearchSaysHowManyRepliesTheFullListLeftOut)
+{
+    CamsimProcess camsim({"--cameras", "1", "--first-ip", CamsimProcess::FirstCameraAddress()});
+    constexpr int kForged = 70000; // past the list's 65 536, within the reply socket's 32 MiB queue
+    CliResult search;
+    std::thread run([&] { search = RunCli({"search", "--format", "csv"}); });
+    const bool sweeping = camsim.WaitForLog("recv search", kLogTimeoutMs);
+    if (sweeping)
+        ForgeReplies(kForged);
+    run.join();
+    ASSERT_TRUE(sweeping);
+    EXPECT_EQ(search.status, 11) << search.err;
+    const std::vector<std::string> leftOut =
+        Matches(search.err, R"(the list is full at 65536 cameras: (\d+) more replies were left out)");
+    ASSERT_EQ(leftOut.size(), 1u) << search.err;
+    EXPECT_GT(std::stoi(leftOut.front()), 0);
+    EXPECT_EQ(std::count(search.out.begin(), search.out.end(), '\n'), 1 + 65536); // the header, the full list
+}
+
 TEST_F(CliLab, SetIsVerifiedBySearchingAgain)
 {
     lab::LabFile cameras(CameraFile({"", "", "keeps_settings = yes"}));
@@ -162,6 +250,7 @@ TEST_F(CliLab, FlawedPlansAndDryRunsSendNothing)
                         "02:4C:53:00:00:77,10.77.2.7\n"  // no such camera
                         "02:4C:53:00:00:04,10.77.2.300\n");
     lab::LabFile sound(MovePlan(4));
+    lab::LabFile huge(std::string(17 << 20, 'x'));
     int searches = 0;
     struct PlanCase {
         const char *name;
@@ -176,6 +265,13 @@ TEST_F(CliLab, FlawedPlansAndDryRunsSendNothing)
          {"line 3: ip 10.77.2.1 is planned on line 2 already", "line 4", "10.77.0.13", "line 5", "line 6"}},
         {"dry run", {"apply", sound.Path(), "--dry-run"}, 0, {"10.77.2.1", "10.77.2.4"}},
         {"unreadable", {"apply", "/nonexistent/plan.csv", "--user", "admin"}, 66, {"/nonexistent/plan.csv"}},
+        {"17 MiB", {"apply", huge.Path(), "--user", "admin"}, 66, {"is 17.0 MiB (17825792 bytes)"}},
+        {"a folder", {"apply", "/tmp", "--user", "admin"}, 66, {"cannot read /tmp: it is a folder"}},
+        {"endless", {"apply", "/dev/zero", "--user", "admin"}, 66, {"cannot read /dev/zero: it is a device"}},
+        {"set cutting the camera off",
+         {"set", "02:4C:53:00:00:01", "--ip", "10.77.3.255", "--user", "admin"},
+         65,
+         {"ip 10.77.3.255 is the broadcast address of 10.77.0.0/22"}},
     };
     for (const PlanCase &test : cases) {
         SCOPED_TRACE(test.name);
@@ -202,6 +298,47 @@ TEST_F(CliLab, RebootAsksUnlessToldYes)
     EXPECT_EQ(told.status, 0) << told.err;
     EXPECT_TRUE(camsim.WaitForLog("reboot mac=", kLogTimeoutMs, 2));
     EXPECT_EQ(camsim.CountLog("reboot mac=02:4C:53:00:00:01 silent-ms"), 1);
+}
+
+// Takes the tool side's address off its interface (lab.sh: veth-t, /22) while it lives:
+// nothing the tool sends has a way out then.
+class ToolAddressTaken {
+public:
+    ToolAddressTaken() { EXPECT_EQ(std::system(Command("del").c_str()), 0); }
+    ~ToolAddressTaken() { EXPECT_EQ(std::system(Command("add").c_str()), 0); }
+    ToolAddressTaken(const ToolAddressTaken &) = delete;
+    ToolAddressTaken &operator=(const ToolAddressTaken &) = delete;
+
+private:
+    static std::string Command(const char *verb)
+    {
+        return std::string("ip address ") + verb + " " + CamsimProcess::ToolAddress() + "/22 dev veth-t";
+    }
+};
+
+// The adapter loses its address between the search and the send: each camera is
+// reported not sent, with a status of its own, and nothing reaches a camera. The question
+// on the terminal is the fence between the two; while it waits, the program holds the
+// password and must not be able to leave a core file.
+TEST_F(CliLab, RebootThatCannotBeSentIsReported)
+{
+    CamsimProcess camsim({"--cameras", "2", "--first-ip", CamsimProcess::FirstCameraAddress()});
+    std::unique_ptr<ToolAddressTaken> taken;
+    std::string limits;
+    const CliResult reboot = RunCliAnswering({"reboot", "02:4C:53:00:00:01", "02:4C:53:00:00:02", "--user", "admin"},
+                                             {{"LANSCOUT_PASSWORD", "vqxnt"}}, "y\n", [&](pid_t pid) {
+                                                 limits = lab::ReadFile("/proc/" + std::to_string(pid) + "/limits");
+                                                 taken = std::make_unique<ToolAddressTaken>();
+                                             });
+    taken.reset();
+    EXPECT_EQ(reboot.status, 71) << reboot.out;
+    for (const char *text : {"IP : 10.77.0.10 / MAC : 02:4C:53:00:00:01", // the question
+                             "02:4C:53:00:00:01\t10.77.0.10\treboot not sent",
+                             "02:4C:53:00:00:02\t10.77.0.11\treboot not sent", "reboot was not sent to 2 of 2 cameras"})
+        EXPECT_NE(reboot.out.find(text), std::string::npos) << text << "\n" << reboot.out;
+    EXPECT_TRUE(std::regex_search(limits, std::regex(R"(Max core file size +0 +0 )"))) << limits;
+    SearchAsFence(camsim, camsim.CountLog("recv search"));
+    EXPECT_EQ(camsim.CountLog("reboot mac="), 0);
 }
 
 // The bytes a camera's password may hold, read from a file, reach the camera as they

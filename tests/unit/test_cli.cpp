@@ -1,9 +1,11 @@
 // lanscout-cli's Qt-free parts: the address plan, the printed formats, the secrets.
 #include "cli/Csv.h"
+#include "cli/InputFile.h"
 #include "cli/Options.h"
 #include "cli/Output.h"
 #include "cli/Plan.h"
 #include "cli/Secrets.h"
+#include "cli/Text.h"
 
 #include <gtest/gtest.h>
 
@@ -13,6 +15,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
+#include <functional>
 #include <sstream>
 #include <utility>
 
@@ -189,6 +192,53 @@ TEST(Plan, CheckListsEveryProblemWithItsLine)
     }
 }
 
+TEST(Plan, SettingsThatWouldCutTheCameraOffAreRefused)
+{
+    DISCOVERY_DATA oddMask = Camera("02:4C:53:00:00:02", "10.77.0.11");
+    WriteSlotText(oddMask.szSubnetMask, "255.0.255.0");
+    DISCOVERY_DATA noLease = Camera("02:4C:53:00:00:03", "10.77.0.12", IP_MODE_DHCP);
+    WriteSlotText(noLease.szSubnetMask, "0.0.0.0");
+    const std::vector<DISCOVERY_DATA> answered = {
+        Camera("02:4C:53:00:00:01", "10.77.0.10"), // 10.77.0.0/22, gateway 10.77.0.1
+        oddMask,
+        noLease,
+    };
+    const struct {
+        const char *row; // mac,ip,mask,gateway,http_port,mode
+        std::vector<const char *> problems;
+    } cases[] = {
+        {"02:4C:53:00:00:01,0.0.0.0,,,,", {"ip 0.0.0.0 is no address"}},
+        {"02:4C:53:00:00:01,255.255.255.255,,,,", {"ip 255.255.255.255 is the broadcast address of every network"}},
+        {"02:4C:53:00:00:01,10.77.0.0,,,,", {"ip 10.77.0.0 is the network address of 10.77.0.0/22"}},
+        {"02:4C:53:00:00:01,10.77.3.255,,,,", {"ip 10.77.3.255 is the broadcast address of 10.77.0.0/22"}},
+        {"02:4C:53:00:00:01,,255.255.255.0,10.77.0.1,,", {}},
+        {"02:4C:53:00:00:01,10.77.1.0,255.255.255.0,10.77.1.1,,",
+         {"ip 10.77.1.0 is the network address of 10.77.1.0/24"}},
+        {"02:4C:53:00:00:01,127.0.0.2,,,,", {"ip 127.0.0.2 is a loopback address"}},
+        {"02:4C:53:00:00:01,224.0.0.1,,0.0.0.0,,", {"ip 224.0.0.1 is a multicast address"}},
+        {"02:4C:53:00:00:01,239.255.255.254,,0.0.0.0,,", {"ip 239.255.255.254 is a multicast address"}},
+        {"02:4C:53:00:00:01,240.0.0.1,,0.0.0.0,,", {"ip 240.0.0.1 is a reserved address"}},
+        {"02:4C:53:00:00:01,,0.0.0.0,,,", {"mask 0.0.0.0 would make every address local"}},
+        {"02:4C:53:00:00:01,,,10.78.0.1,,", {"gateway 10.78.0.1 is outside the camera's subnet 10.77.0.0/22"}},
+        {"02:4C:53:00:00:01,10.77.4.10,,,,",
+         {"gateway 10.77.0.1 (the camera's own) is outside the camera's subnet 10.77.4.0/22"}},
+        {"02:4C:53:00:00:01,10.77.4.10,,0.0.0.0,,", {}}, // no gateway: the subnet alone
+        {"02:4C:53:00:00:01,10.77.0.20,255.255.255.254,0.0.0.0,,", {}}, // a /31 has no broadcast
+        {"02:4C:53:00:00:02,,,,8080,", {"mask 255.0.255.0 (the camera's own) is not a contiguous subnet mask"}},
+        {"02:4C:53:00:00:03,,,,8080,", {}}, // the DHCP server gives it its addresses
+        {"02:4C:53:00:00:03,,,,,static", {"mask 0.0.0.0 (the camera's own) would make every address local"}},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.row);
+        const ParsedPlan plan = ParsePlan("mac,ip,mask,gateway,http_port,mode\n" + std::string(c.row) + "\n");
+        ASSERT_TRUE(plan.problems.empty()) << ::testing::PrintToString(plan.problems);
+        std::vector<Expected> expected;
+        for (const char *fragment : c.problems)
+            expected.push_back({2, fragment});
+        ExpectProblems(CheckPlan(plan.rows, answered), expected);
+    }
+}
+
 TEST(Plan, SettingsCarryThePlannedFieldsAndTheReplyShowsThem)
 {
     const DISCOVERY_DATA reply = Camera("02:4C:53:00:00:01", "10.77.0.10", IP_MODE_DHCP);
@@ -234,8 +284,8 @@ namespace {
 DISCOVERY_DATA OddCamera()
 {
     DISCOVERY_DATA record = Camera("02:4C:53:00:00:01", "10.77.0.10");
-    WriteSlotText(record.szProductName, "Cam \"A\", \\ \x1B[2J\xE9\r\n");
-    WriteSlotText(record.szFirmwareVersion, "v\xB2\x9B");
+    WriteSlotText(record.szProductName, "Cam \"A\", \\ \x1B[2J\xE9\t\a\r\n");
+    WriteSlotText(record.szFirmwareVersion, "=v\xB2\x9B");
     record.nIPMode = 7;
     record.bHttps = 1;
     return record;
@@ -257,28 +307,28 @@ TEST(Output, CameraListInEachFormat)
         ListFormat format;
         std::string expected;
     } cases[] = {
-        {ListFormat::Txt, "[v\xB2\x9B] 10.77.0.10\tCam \"A\", \\ \x1B[2J\xE9\r\n\r\n"
+        {ListFormat::Txt, "[=v\xB2\\x9B] 10.77.0.10\tCam \"A\", \\ \\x1B[2J\xE9\t\\x07\\x0D\\x0A\r\n"
                           "[2.10] 10.77.0.11\tXNV-6080\r\n"},
         {ListFormat::Csv, "mac,ip,model,firmware,mode,mask,gateway,dns,http_port,https\n"
-                          "02:4C:53:00:00:01,10.77.0.10,\"Cam \"\"A\"\", \\ \x1B[2J\xC3\xA9\r\n\",v\xC2\xB2\xC2\x9B,7,"
-                          "255.255.252.0,10.77.0.1,10.77.0.1,80,yes\n"
+                          "02:4C:53:00:00:01,10.77.0.10,\"Cam \"\"A\"\", \\ \\x1B[2J\xC3\xA9\t\\x07\\x0D\\x0A\","
+                          "'=v\xC2\xB2\\x9B,7,255.255.252.0,10.77.0.1,10.77.0.1,80,yes\n"
                           "02:4C:53:00:00:02,10.77.0.11,XNV-6080,2.10,static,255.255.252.0,10.77.0.1,10.77.0.1,"
                           "80,no\n"},
         {ListFormat::Json, "[\n"
                            "  {\"mac\": \"02:4C:53:00:00:01\", \"ip\": \"10.77.0.10\", "
-                           "\"model\": \"Cam \\\"A\\\", \\\\ \\u001b[2J\xC3\xA9\\u000d\\u000a\", "
-                           "\"firmware\": \"v\xC2\xB2\\u009b\", \"mode\": 7, \"mask\": \"255.255.252.0\", "
+                           "\"model\": \"Cam \\\"A\\\", \\\\ \\u001b[2J\xC3\xA9\\u0009\\u0007\\u000d\\u000a\", "
+                           "\"firmware\": \"=v\xC2\xB2\\u009b\", \"mode\": 7, \"mask\": \"255.255.252.0\", "
                            "\"gateway\": \"10.77.0.1\", \"dns\": \"10.77.0.1\", \"http_port\": 80, \"https\": true},\n"
                            "  {\"mac\": \"02:4C:53:00:00:02\", \"ip\": \"10.77.0.11\", \"model\": \"XNV-6080\", "
                            "\"firmware\": \"2.10\", \"mode\": \"static\", \"mask\": \"255.255.252.0\", "
                            "\"gateway\": \"10.77.0.1\", \"dns\": \"10.77.0.1\", \"http_port\": 80, \"https\": false}\n"
                            "]\n"},
         {ListFormat::Table, // \xE9 and \xB2 take one column each, as the terminal shows them
-         "MAC                IP          MODEL                        FIRMWARE  MODE    MASK           "
+         "MAC                IP          MODEL                                FIRMWARE  MODE    MASK           "
          "GATEWAY    DNS        HTTP  HTTPS\n"
-         "02:4C:53:00:00:01  10.77.0.10  Cam \"A\", \\ \\x1B[2J\xC3\xA9\\x0D\\x0A  v\xC2\xB2\\x9B    7       "
+         "02:4C:53:00:00:01  10.77.0.10  Cam \"A\", \\ \\x1B[2J\xC3\xA9\\x09\\x07\\x0D\\x0A  =v\xC2\xB2\\x9B   7       "
          "255.255.252.0  10.77.0.1  10.77.0.1  80    yes\n"
-         "02:4C:53:00:00:02  10.77.0.11  XNV-6080                     2.10      static  255.255.252.0  "
+         "02:4C:53:00:00:02  10.77.0.11  XNV-6080                             2.10      static  255.255.252.0  "
          "10.77.0.1  10.77.0.1  80    no\n"},
     };
     for (const auto &c : cases)
@@ -297,6 +347,57 @@ TEST(Output, CsvFieldsReadBackAsWritten)
     ASSERT_EQ(records.size(), 1u);
     EXPECT_EQ(records[0].fault, "");
     EXPECT_EQ(records[0].fields, fields);
+}
+
+// Every writer shows a camera's text through ShownText; what each target keeps.
+TEST(Output, ControlBytesAreEscapedForEveryTarget)
+{
+    const struct {
+        std::string latin1;
+        const char *terminal;
+        const char *csv;
+        const char *exported; // Latin-1 bytes
+    } cases[] = {
+        {"SIM-D2100 2.10", "SIM-D2100 2.10", "SIM-D2100 2.10", "SIM-D2100 2.10"},
+        {"\x1B[2J\x1B]0;t\a", "\\x1B[2J\\x1B]0;t\\x07", "\\x1B[2J\\x1B]0;t\\x07", "\\x1B[2J\\x1B]0;t\\x07"},
+        {std::string("a\0\x01\x1F", 4), "a\\x00\\x01\\x1F", "a\\x00\\x01\\x1F", "a\\x00\\x01\\x1F"},
+        {"\r\n", "\\x0D\\x0A", "\\x0D\\x0A", "\\x0D\\x0A"},
+        {"a\tb", "a\\x09b", "a\tb", "a\tb"},
+        {"\x7F\x80\x9B\x9F", "\\x7F\\x80\\x9B\\x9F", "\\x7F\\x80\\x9B\\x9F", "\\x7F\\x80\\x9B\\x9F"},
+        {"\xA0\xE9\xFF\\x41", "\xC2\xA0\xC3\xA9\xC3\xBF\\x41", "\xC2\xA0\xC3\xA9\xC3\xBF\\x41", "\xA0\xE9\xFF\\x41"},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(::testing::PrintToString(c.latin1));
+        EXPECT_EQ(ShownText(c.latin1, kTerminalTarget), c.terminal);
+        EXPECT_EQ(ShownText(c.latin1, kCsvTarget), c.csv);
+        EXPECT_EQ(ShownText(c.latin1, kExportTarget), c.exported);
+    }
+}
+
+TEST(Output, SpreadsheetTakesNoCellForAFormula)
+{
+    const std::pair<const char *, const char *> cells[] = {
+        {"=HYPERLINK(\"x\")", "'=HYPERLINK(\"x\")"}, {"+1", "'+1"}, {"-1+2", "'-1+2"}, {"@SUM(A1)", "'@SUM(A1)"},
+        {"\tx", "'\tx"}, {"\rx", "'\rx"}, {"10.77.0.1", "10.77.0.1"}, {"a=b", "a=b"}, {"", ""},
+    };
+    for (const auto &[cell, shown] : cells)
+        EXPECT_EQ(SpreadsheetText(cell), shown) << cell;
+}
+
+// The camera's IP and MAC texts are all the confirmation and the report of a reboot show.
+TEST(Output, RebootConfirmationAndReportShowCameraTextsEscaped)
+{
+    const std::vector<DISCOVERY_DATA> cameras = {Camera("02:4C:53:00:00:01\x1B[2J", "10.77.0.10\x1B]0;x\a"),
+                                                 Camera("02:4C:53:00:00:02", "10.77.0.11\x9B")};
+    EXPECT_EQ(TerminalConfirmation(DISCOVERY_REBOOT, cameras),
+              "Check the IP and MAC on \"Reboot\"\n\n"
+              "IP : 10.77.0.10\\x1B]0;x\\x07 / MAC : 02:4C:53:00:00:01\\x1B[2J\n"
+              "IP : 10.77.0.11\\x9B / MAC : 02:4C:53:00:00:02\n");
+    std::ostringstream report;
+    WriteSendReport(report, "reboot", cameras, {{1, ENETUNREACH}});
+    EXPECT_EQ(report.str(), "02:4C:53:00:00:01\\x1B[2J\t10.77.0.10\\x1B]0;x\\x07\treboot sent\n"
+                            "02:4C:53:00:00:02\t10.77.0.11\\x9B\treboot not sent\n");
+    EXPECT_EQ(CameraNamed(cameras[1]), "02:4C:53:00:00:02 (10.77.0.11\\x9B)");
 }
 
 TEST(Output, PlanReportInBothFormats)
@@ -339,6 +440,44 @@ TEST(Output, FormatNames)
     EXPECT_EQ(error, "unknown report format \"csv\": use table or json");
     EXPECT_FALSE(ParseListFormat("JSON", error));
     EXPECT_EQ(error, "unknown list format \"JSON\": use table, csv, json or txt");
+}
+
+// --- Plan files -----------------------------------------------------------------------
+
+// A pipe is read up to the bound like a file: one byte more is refused, never cut off.
+TEST(InputFile, APipeOrAFileIsReadUpToTheBoundAndRefusedPastIt)
+{
+    constexpr std::size_t kBound = 1000;
+    const auto fromPipe = [](const std::string &bytes) {
+        int fds[2];
+        EXPECT_EQ(::pipe(fds), 0);
+        EXPECT_EQ(::write(fds[1], bytes.data(), bytes.size()), ssize_t(bytes.size())); // within the pipe's buffer
+        ::close(fds[1]);
+        const InputFile read = ReadBoundedFile("/dev/fd/" + std::to_string(fds[0]), kBound);
+        ::close(fds[0]);
+        return read;
+    };
+    const auto fromFile = [](const std::string &bytes) {
+        return ReadBoundedFile(TempFile("bound", bytes).Path(), kBound);
+    };
+    const struct {
+        const char *name;
+        std::function<InputFile(const std::string &)> read;
+        std::size_t size;
+        const char *error; // "" when read whole
+    } cases[] = {
+        {"pipe at the bound", fromPipe, kBound, ""},
+        {"pipe past it", fromPipe, kBound + 1, "it holds more than the 1000 bytes read at most"},
+        {"file at the bound", fromFile, kBound, ""},
+        {"file past it", fromFile, kBound + 1, "it is 1001 bytes, more than the 1000 bytes read at most"},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        const InputFile read = c.read(std::string(c.size, 'x'));
+        EXPECT_EQ(read.bytes.has_value(), *c.error == '\0');
+        EXPECT_EQ(read.bytes.value_or("").size(), *c.error ? 0 : c.size);
+        EXPECT_NE(read.error.find(c.error), std::string::npos) << read.error;
+    }
 }
 
 // --- Secrets ------------------------------------------------------------------------
