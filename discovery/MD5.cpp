@@ -114,3 +114,18 @@ void CMD5::Final(std::uint8_t digest[16])
         for (int j = 0; j < 4; ++j)
             digest[i * 4 + j] = std::uint8_t(m_state[i] >> (8 * j));
 }
+
+std::string Md5Hex(std::string_view text)
+{
+    static constexpr char kDigits[] = "0123456789abcdef";
+    CMD5 md5;
+    md5.Update(text.data(), text.size());
+    std::uint8_t digest[16];
+    md5.Final(digest);
+    std::string hex;
+    for (const std::uint8_t byte : digest) {
+        hex += kDigits[byte >> 4];
+        hex += kDigits[byte & 0x0F];
+    }
+    return hex;
+}

@@ -3,6 +3,8 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <string>
+#include <string_view>
 
 class CMD5 final {
 public:
@@ -19,3 +21,6 @@ private:
     std::uint64_t m_bitCount;
     std::uint8_t m_buffer[64];
 };
+
+// The digest of the text in 32 lowercase hex digits, as HTTP digest logins write it.
+std::string Md5Hex(std::string_view text);

@@ -169,21 +169,6 @@ std::string ExchangeRaw(const std::string &ip, const std::string &request)
     return answer;
 }
 
-std::string Md5Hex(const std::string &text)
-{
-    CMD5 md5;
-    md5.Update(text.data(), text.size());
-    std::uint8_t digest[16];
-    md5.Final(digest);
-    std::string hex;
-    for (const std::uint8_t byte : digest) {
-        char pair[3];
-        std::snprintf(pair, sizeof pair, "%02x", byte);
-        hex += pair;
-    }
-    return hex;
-}
-
 // The Authorization header line of a GET's digest login (MD5, qop=auth) made for `uri`.
 std::string DigestHeader(const std::string &realm, const std::string &nonce, int count, const std::string &uri,
                          const std::string &user, const std::string &password)

@@ -103,21 +103,6 @@ std::string Quoted(std::string_view text)
     return quoted + "\"";
 }
 
-std::string Md5Hex(const std::string &text)
-{
-    CMD5 md5;
-    md5.Update(text.data(), text.size());
-    std::uint8_t digest[16];
-    md5.Final(digest);
-    std::string hex;
-    for (const std::uint8_t byte : digest) {
-        char pair[3];
-        std::snprintf(pair, sizeof pair, "%02x", byte);
-        hex += pair;
-    }
-    return hex;
-}
-
 // A nonce count as clients write it, eight hex digits; zero is none.
 std::optional<std::uint64_t> NonceCount(const std::string &text)
 {
