@@ -1,5 +1,7 @@
 #include "platform/DebugOutput.h"
 
+#include "platform/ShownText.h"
+
 #include <cstdio>
 
 namespace {
@@ -14,7 +16,9 @@ void OutputDebugStringA(std::string_view text)
         g_sink(text);
         return;
     }
-    std::fwrite(text.data(), 1, text.size(), stderr);
+    // Debug lines carry cameras' answers: on a terminal they must not act on it.
+    const std::string shown = ShownText(text, kTerminalTarget);
+    std::fwrite(shown.data(), 1, shown.size(), stderr);
     std::fputc('\n', stderr);
 }
 

@@ -4,9 +4,13 @@
 #include "camapi/QueryText.h"
 #include "camapi/VantoHttpApi.h"
 #include "camapi/VideoConfig.h"
+#include "platform/DebugOutput.h"
 
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
+#include <cstdio>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -197,4 +201,24 @@ TEST(QueryText, PasswordsTravelByteForByte)
     EXPECT_TRUE(HasLineBreakOrNul("adm\rin"));
     EXPECT_TRUE(HasLineBreakOrNul("admin\n"));
     EXPECT_TRUE(HasLineBreakOrNul(std::string_view("ad\0min", 6)));
+}
+
+// The window writes cameras' answers to its debug output, which may be a terminal: the
+// bytes that would act on it arrive escaped.
+TEST(DebugOutput, CameraBytesReachStandardErrorEscaped)
+{
+    std::FILE *capture = std::tmpfile();
+    ASSERT_NE(capture, nullptr);
+    std::fflush(stderr);
+    const int saved = dup(STDERR_FILENO);
+    dup2(fileno(capture), STDERR_FILENO);
+    OutputDebugStringA(std::string("ok\r\n\x1b[2J\x07\x9b" "caf\xE9", 14));
+    std::fflush(stderr);
+    dup2(saved, STDERR_FILENO);
+    close(saved);
+    std::rewind(capture);
+    char shown[128] = {};
+    const std::size_t length = std::fread(shown, 1, sizeof shown - 1, capture);
+    std::fclose(capture);
+    EXPECT_EQ(std::string(shown, length), "ok\\x0D\\x0A\\x1B[2J\\x07\\x9Bcaf\xC3\xA9\n");
 }
