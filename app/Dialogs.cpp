@@ -3,6 +3,7 @@
 #include "app/AppIcon.h"
 #include "app/Templates.h"
 #include "camapi/PasswordChange.h"
+#include "platform/BusyWait.h"
 #include "platform/DialogTemplate.h"
 #include "platform/Latin1Text.h"
 #include "platform/MessageBox.h"
@@ -76,7 +77,8 @@ void CChangePwdDlg::OnApply()
         ShowMessage(problem);
         return;
     }
-    const API_RESULT result = ChangeCameraPassword(m_strIP, m_strUserID, m_strPassword, newPassword);
+    API_RESULT result;
+    BusyWait([&] { result = ChangeCameraPassword(m_strIP, m_strUserID, m_strPassword, newPassword); });
     if (result.nCode != API_SUCCESS) {
         ShowMessage(result.strMessage);
         return;

@@ -2,35 +2,48 @@
 
 #include "app/AppIcon.h"
 #include "app/Dialogs.h"
-#include "app/FileVersion.h"
 #include "app/Templates.h"
-#include "discovery/UDPSocket.h"
+#include "app/UDPSocket.h"
 #include "platform/Adapters.h"
-#include "platform/BlockingCall.h"
 #include "platform/BusyWait.h"
+#include "platform/DebugOutput.h"
 #include "platform/DialogTemplate.h"
-#include "platform/MessageBox.h"
-#include "platform/QtMessageBox.h"
+#include "platform/FileVersion.h"
+#include "platform/Latin1Text.h"
+#include "platform/Launcher.h"
+#include "vms/HandOver.h"
 
 #include <QApplication>
 #include <QButtonGroup>
 #include <QComboBox>
 #include <QContextMenuEvent>
 #include <QHeaderView>
+#include <QItemSelectionModel>
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QMenu>
 #include <QRadioButton>
-#include <QTableWidget>
+#include <QTableView>
+#include <QThread>
 
 #include <cctype>
+#include <cerrno>
 #include <climits>
 #include <cstdlib>
+#include <cstring>
 
 namespace {
 
 constexpr const char *kTitleFormat = "Quorvane Camera Setup Utility (%1)";
 constexpr int kPortEditScanLimit = 63;
+constexpr const char *kExportFile = "SearchIPList.txt";
+constexpr int kColumnWidths[CDeviceList::kColumnCount] = {50, 130, 115, 200, 200};
+
+// The controls a sweep locks, in the order it locks them.
+constexpr int kSearchControls[] = {IDC_SEARCH, IDC_DEVICE_LIST, IDC_SAVE, IDC_REBOOT, IDC_FACTORY_RESET,
+                                   IDC_SAVE_TO_VMS, IDC_IP, IDC_SUBNET_MASK, IDC_GATEWAY, IDC_DNS,
+                                   IDC_STATIC, IDC_HTTP_PORT, IDC_USER_ID, IDC_PASSWORD, IDC_ADAPTER,
+                                   IDC_CHANGE_PASSWORD};
 
 // The "%ld" rule: blanks, an optional sign, digits; whatever follows is ignored.
 bool ScanInteger(const QString &text, std::int32_t &value)
@@ -49,10 +62,9 @@ bool ScanInteger(const QString &text, std::int32_t &value)
 
 } // namespace
 
-CLanscoutDlg::CLanscoutDlg(QWidget *parent) : QDialog(parent)
+CLanscoutDlg::CLanscoutDlg(const CHandOverStore &store, QWidget *parent) : QDialog(parent), m_store(store)
 {
     m_hIcon = LoadAppIcon();
-    ClearSaveRequest();
 }
 
 CLanscoutDlg::~CLanscoutDlg()
@@ -75,7 +87,8 @@ bool CLanscoutDlg::Create()
     setWindowIcon(m_hIcon);
     setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);
     BuildDialog(*this, kMainTemplate, kMainControls);
-    m_listDevices = qobject_cast<QTableWidget *>(Control(IDC_DEVICE_LIST));
+    m_listDevices = qobject_cast<QTableView *>(Control(IDC_DEVICE_LIST));
+    m_listDevices->setModel(&m_deviceModel);
     m_editIP = qobject_cast<QLineEdit *>(Control(IDC_IP));
     m_editSubnetMask = qobject_cast<QLineEdit *>(Control(IDC_SUBNET_MASK));
     m_editGateway = qobject_cast<QLineEdit *>(Control(IDC_GATEWAY));
@@ -86,8 +99,6 @@ bool CLanscoutDlg::Create()
     m_editDeviceInfo = qobject_cast<QLineEdit *>(Control(IDC_DEVICE_INFO));
     m_comboAdapter = qobject_cast<QComboBox *>(Control(IDC_ADAPTER));
     SetMessageOwner(this);
-    UseQtMessageBoxes();
-    SetBlockingRunner(BusyWait); // requests to cameras keep this window painted
     MakeMessageMap();
     BindControls(false);
     return OnInitWindow();
@@ -105,11 +116,12 @@ void CLanscoutDlg::MakeMessageMap()
 {
     auto button = [this](int id) { return qobject_cast<QAbstractButton *>(Control(id)); };
     connect(button(IDC_SEARCH), &QAbstractButton::clicked, this, &CLanscoutDlg::OnSearch);
-    connect(m_listDevices, &QTableWidget::cellClicked, this, [this](int row, int) { OnDeviceClick(row); });
+    connect(m_listDevices, &QAbstractItemView::clicked, this, [this](const QModelIndex &cell) { OnDeviceClick(cell.row()); });
     connect(button(IDC_SAVE), &QAbstractButton::clicked, this, &CLanscoutDlg::OnSave);
     connect(button(IDC_STATIC), &QAbstractButton::clicked, this, &CLanscoutDlg::OnStaticMode);
     connect(button(IDC_DHCP), &QAbstractButton::clicked, this, &CLanscoutDlg::OnDhcpMode);
-    connect(m_listDevices, &QTableWidget::cellDoubleClicked, this, &CLanscoutDlg::OnDeviceDblClick);
+    connect(m_listDevices, &QAbstractItemView::doubleClicked, this,
+            [this](const QModelIndex &cell) { OnDeviceDblClick(cell.row(), cell.column()); });
     connect(button(IDC_SAVE_TO_VMS), &QAbstractButton::clicked, this, &CLanscoutDlg::OnSaveToHalvex);
     connect(button(IDC_FILE_SAVE_LIST), &QAbstractButton::clicked, this, &CLanscoutDlg::OnFileSaveList);
     connect(m_listDevices->horizontalHeader(), &QHeaderView::sectionClicked, this, &CLanscoutDlg::OnColumnClick);
@@ -125,7 +137,6 @@ bool CLanscoutDlg::OnInitWindow()
     setWindowTitle(QString::fromLatin1(kTitleFormat).arg(QString::fromLatin1(version.GetText())));
     m_editUserID->setText(QStringLiteral("admin"));
     setWindowIcon(m_hIcon);
-    m_nColumnCount = 5;
     InitDeviceColumns();
     FillAdapterList();
     m_nIpMode = 0;
@@ -240,7 +251,7 @@ void CLanscoutDlg::OnAbout()
 bool CLanscoutDlg::event(QEvent *event)
 {
     if (event->type() == WM_UDP_RECEIVE) {
-        OnUdpReceive();
+        m_search.HandleDatagram();
         return true;
     }
     return QDialog::event(event);
@@ -248,10 +259,260 @@ bool CLanscoutDlg::event(QEvent *event)
 
 void CLanscoutDlg::OnDestroyWindow()
 {
-    // The receive socket first: nothing may arrive while the search worker winds down.
-    m_session.CloseReceiveSocket();
-    StopSweep();
-    ReportDroppedReplies();
-    m_session.Close();
+    m_search.Close();
     m_pWaitDlg.reset();
+}
+
+void CLanscoutDlg::InitDeviceColumns()
+{
+    for (int k = 0; k < CDeviceList::kColumnCount; ++k)
+        m_listDevices->setColumnWidth(k, kColumnWidths[k]);
+}
+
+std::string CLanscoutDlg::SelectedAdapterAddress() const
+{
+    const QVariant item = m_comboAdapter->currentData();
+    const auto *adapter = item.isValid() ? reinterpret_cast<const AdapterEntry *>(item.value<quintptr>()) : nullptr;
+    return adapter ? adapter->address : std::string();
+}
+
+void CLanscoutDlg::CreateSockets()
+{
+    auto receiver = std::make_unique<CUDPSocket>();
+    receiver->SetNotifyWindow(this);
+    if (!m_search.Open(std::move(receiver)))
+        EndDialog(IDCANCEL);
+}
+
+void CLanscoutDlg::OnSearch()
+{
+    if (!m_search.BeginSearch())
+        return; // a running sweep keeps its list, socket and wait box
+    ClearDetails();
+    m_devices.Clear();
+    // Without an adapter the sweep still runs its course; its sends go nowhere.
+    m_search.RunSweepThrough(SelectedAdapterAddress());
+}
+
+void CLanscoutDlg::OnColumnClick(int column)
+{
+    m_devices.OnColumnClick(column);
+    // The current row follows the camera of the details panel, which the actions work on.
+    if (const int selected = m_devices.SelectedRow(); selected >= 0) {
+        const int currentColumn = std::max(m_listDevices->currentIndex().column(), 0);
+        m_listDevices->selectionModel()->setCurrentIndex(m_deviceModel.index(selected, currentColumn),
+                                                         QItemSelectionModel::NoUpdate);
+    }
+}
+
+void CLanscoutDlg::SetAddressEditsEnabled(bool enabled)
+{
+    for (QLineEdit *edit : {m_editIP, m_editSubnetMask, m_editGateway, m_editDNS})
+        edit->setEnabled(enabled);
+}
+
+void CLanscoutDlg::OnDeviceClick(int row)
+{
+    const std::optional<DISCOVERY_DATA> clicked = m_devices.RecordAt(row);
+    if (row < 0 || !clicked)
+        return;
+    m_devices.Select(row);
+    const DISCOVERY_DATA &record = *clicked;
+    m_nIpMode = record.nIPMode;
+    m_editModelName->setText(Latin1(SlotText(record.szProductName)));
+    m_editDeviceInfo->clear();
+    m_editIP->setText(Latin1(SlotText(record.szIP)));
+    m_editDNS->setText(Latin1(SlotText(record.szDNS)));
+    m_editGateway->setText(Latin1(SlotText(record.szGateway)));
+    m_editSubnetMask->setText(Latin1(SlotText(record.szSubnetMask)));
+    SetAddressEditsEnabled(m_nIpMode == IP_MODE_STATIC);
+    m_nHttpPort = record.wHttpPort;
+    m_nDataPort = record.wDataPort;
+    m_nRtspPort = record.wRtspPort;
+    m_nAudioRxPort = record.wAudioRecvPort;
+    m_nAudioTxPort = record.wAudioSendPort;
+    m_bHttps = record.bHttps;
+    BindControls(false);
+}
+
+void CLanscoutDlg::OnStaticMode()
+{
+    SetAddressEditsEnabled(true);
+}
+
+void CLanscoutDlg::OnDhcpMode()
+{
+    SetAddressEditsEnabled(false);
+}
+
+void CLanscoutDlg::ClearDetails()
+{
+    for (QLineEdit *edit : {m_editModelName, m_editDeviceInfo, m_editDNS, m_editGateway, m_editIP, m_editSubnetMask})
+        edit->clear();
+    m_nIpMode = IP_MODE_STATIC;
+    m_nHttpPort = m_nDataPort = m_nRtspPort = m_nAudioTxPort = m_nAudioRxPort = 0;
+    SetAddressEditsEnabled(true);
+    BindControls(false);
+}
+
+// The details panel's values; each port goes out cut to its low 16 bits.
+NetworkSettings CLanscoutDlg::PanelSettings() const
+{
+    NetworkSettings settings;
+    settings.ipMode = m_nIpMode;
+    settings.ip = Latin1(m_editIP->text());
+    settings.subnetMask = Latin1(m_editSubnetMask->text());
+    settings.gateway = Latin1(m_editGateway->text());
+    settings.dns = Latin1(m_editDNS->text());
+    settings.httpPort = std::uint16_t(m_nHttpPort);
+    settings.dataPort = std::uint16_t(m_nDataPort);
+    settings.rtspPort = std::uint16_t(m_nRtspPort);
+    settings.audioRecvPort = std::uint16_t(m_nAudioRxPort);
+    settings.audioSendPort = std::uint16_t(m_nAudioTxPort);
+    settings.https = m_bHttps;
+    return settings;
+}
+
+void CLanscoutDlg::OnSave()
+{
+    m_actions.Save();
+}
+
+void CLanscoutDlg::OnReboot()
+{
+    m_actions.Reboot();
+}
+
+void CLanscoutDlg::OnFactoryReset()
+{
+    m_actions.FactoryReset();
+}
+
+void CLanscoutDlg::OnChangePassword()
+{
+    m_actions.ChangePassword();
+}
+
+void CLanscoutDlg::OnSaveToHalvex()
+{
+    const CameraHandOver camera{Latin1(m_editIP->text()), Latin1(m_editUserID->text()), Latin1(m_editPassword->text()),
+                                std::uint32_t(m_nHttpPort)};
+    if (HandOverCamera(m_store, *this, *this, camera))
+        OnOK();
+}
+
+// One line a row, in the order shown.
+void CLanscoutDlg::OnFileSaveList()
+{
+    // The user would otherwise look for a list that is not there, or not whole.
+    if (const int error = m_devices.WriteExport(kExportFile); error != 0)
+        ShowMessage(std::string("Failed to write ") + kExportFile + ": " + std::strerror(error));
+}
+
+void CLanscoutDlg::OnDeviceDblClick(int /*row*/, int column)
+{
+    const std::optional<DISCOVERY_DATA> record = m_devices.RecordAt(m_devices.SelectedRow());
+    if (!record || column == CDeviceList::kIndexColumn)
+        return;
+    OpenWebPage(CameraWebPage(SlotText(record->szIP), m_bHttps != 0, std::uint32_t(m_nHttpPort)));
+}
+
+int CLanscoutDlg::ShowMessage(const std::string &text, MessageButtons buttons, MessageIcon icon)
+{
+    return ::ShowMessage(text, buttons, icon);
+}
+
+std::optional<std::string> CLanscoutDlg::AskNewPassword(const std::string &ip, const std::string &user,
+                                                        const std::string &password)
+{
+    CChangePwdDlg dialog;
+    dialog.m_strIP = ip;
+    dialog.m_strUserID = user;
+    dialog.m_strPassword = password;
+    if (dialog.exec() != CHANGE_PWD_DONE)
+        return std::nullopt;
+    return dialog.m_strPassword;
+}
+
+void CLanscoutDlg::OpenWebPage(const std::string &url)
+{
+    OpenInBrowser(url);
+}
+
+// Requests to cameras keep this window painted.
+void CLanscoutDlg::RunBusy(const std::function<void()> &work)
+{
+    BusyWait(work);
+}
+
+CommandLogin CLanscoutDlg::Login() const
+{
+    return {Latin1(m_editUserID->text()), Latin1(m_editPassword->text())};
+}
+
+void CLanscoutDlg::SetLogin(const CommandLogin &login)
+{
+    m_editUserID->setText(QString::fromLatin1(login.userId.c_str()));
+    m_editPassword->setText(QString::fromLatin1(login.password.c_str()));
+}
+
+void CLanscoutDlg::ClearPassword()
+{
+    m_editPassword->clear();
+}
+
+NetworkSettings CLanscoutDlg::ReadSettings()
+{
+    BindControls(true);
+    return PanelSettings();
+}
+
+int CLanscoutDlg::HighlightedRows() const
+{
+    return int(m_listDevices->selectionModel()->selectedRows().size());
+}
+
+std::optional<DISCOVERY_DATA> CLanscoutDlg::PanelCamera() const
+{
+    return m_devices.SelectedRecord();
+}
+
+std::vector<DISCOVERY_DATA> CLanscoutDlg::ChosenCameras() const
+{
+    return m_devices.ChosenRecords();
+}
+
+void CLanscoutDlg::KeepSentSettings(const DISCOVERY_DATA &command)
+{
+    m_devices.ReplaceSelected(command);
+}
+
+void CLanscoutDlg::Search()
+{
+    OnSearch();
+}
+
+void CLanscoutDlg::CallOnDisplayThread(const std::function<void()> &fn)
+{
+    QMetaObject::invokeMethod(this, fn, Qt::BlockingQueuedConnection);
+}
+
+void CLanscoutDlg::ShowSearchWait(bool shown)
+{
+    if (shown)
+        m_pWaitDlg->CentreAndShow();
+    else
+        m_pWaitDlg->close();
+}
+
+void CLanscoutDlg::EnableSearchControls(bool enable)
+{
+    for (int id : kSearchControls)
+        Control(id)->setEnabled(enable);
+}
+
+void CLanscoutDlg::ServeDisplayThread()
+{
+    QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+    QThread::msleep(1);
 }

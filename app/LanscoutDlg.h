@@ -1,28 +1,30 @@
 #pragma once
 // The main window: the adapter selector, the device list, the details panel and the
-// credentials; owner of the discovery session, the device list and the wait dialog.
+// credentials. A view over the parts it owns: the device list, the search, the device
+// actions; it reads and fills its controls and forwards each control's message to them.
 
-#include "discovery/DiscoveryData.h"
-#include "discovery/DiscoverySession.h"
-#include "inventory/DeviceIndex.h"
-#include "inventory/ListMox.h"
+#include "app/DeviceTableModel.h"
+#include "discovery/DeviceActions.h"
+#include "discovery/DevicePanel.h"
+#include "discovery/DeviceSearch.h"
+#include "inventory/DeviceList.h"
+#include "platform/UserInteraction.h"
 
 #include <QDialog>
 #include <QIcon>
 
-#include <atomic>
 #include <cstdint>
 #include <functional>
-#include <thread>
 #include <memory>
 #include <optional>
 #include <string>
 #include <vector>
 
+class CHandOverStore;
 class CModalDlg;
 class QComboBox;
 class QLineEdit;
-class QTableWidget;
+class QTableView;
 
 enum ControlIds {
     IDC_SEARCH = 1000,
@@ -53,13 +55,16 @@ enum ControlIds {
     IDC_ADAPTER = 1029,
 };
 
-// Lists a discovery session's replies in the device list and its view.
-class CLanscoutDlg final : public QDialog, private IDeviceListing {
+class CLanscoutDlg final : public QDialog,
+                           private IUserInteraction,
+                           private IDevicePanel,
+                           private ISearchDisplay {
     Q_OBJECT
     Q_DISABLE_COPY_MOVE(CLanscoutDlg)
 
 public:
-    explicit CLanscoutDlg(QWidget *parent = nullptr);
+    // Hands cameras over to the store.
+    explicit CLanscoutDlg(const CHandOverStore &store, QWidget *parent = nullptr);
     ~CLanscoutDlg() override;
 
     // Builds the window, initialises it and runs it; returns IDOK or IDCANCEL.
@@ -67,70 +72,90 @@ public:
     // Builds and initialises the window without running it (tests show it themselves).
     bool Create();
 
-    // Value exchange between members and controls; reading can fail.
-    bool BindControls(bool read);
+    QWidget *Control(int id) const;
+    // True from a search's start until its sweep has ended and the window shows it.
+    bool IsSearchRunning() const { return m_search.IsSearching(); }
 
-    // Device list view.
-    void InitDeviceColumns();
-    bool IsDeviceListed(const DISCOVERY_DATA &record) const override;
-    void AddDeviceRow(const DISCOVERY_DATA &record);
-    void OnColumnClick(int column);
-    int SortDeviceList(int column, bool ascending);
-    static int CompareSortKeys(const std::string &a, const std::string &b, bool ascending);
-    // -1 never set, 0 unchecked, 1 checked.
-    int GetCheckMark(int row) const;
-    int RowCount() const;
+protected:
+    bool event(QEvent *event) override;
+    void keyPressEvent(QKeyEvent *event) override;
+    void contextMenuEvent(QContextMenuEvent *event) override;
 
-    // Details panel.
+private:
+    // The window's message map: one operation a control's message.
+    void OnSearch();
     void OnDeviceClick(int row);
+    void OnSave();
     void OnStaticMode();
     void OnDhcpMode();
-    void ClearDetails();
-
-    // Discovery.
-    void CreateSockets();
-    void OnSearch();
-    static int SearchThreadProc(CLanscoutDlg *window);
-    void RunSearchSweep();
-    void EnableSearchControls(bool enable);
-    int OnUdpReceive();
-    void SendDeviceCommand(std::int32_t type);
-    // True while a search worker has not yet finished.
-    bool IsSweepRunning() const { return m_bSweepRunning; }
-
-    // Device actions.
-    void OnSave();
+    void OnDeviceDblClick(int row, int column);
+    void OnSaveToHalvex();
+    void OnFileSaveList();
+    void OnColumnClick(int column);
     void OnReboot();
     void OnFactoryReset();
     void OnChangePassword();
-    bool ConfirmDefaultPassword();
 
-    // Hand-over to the video management system.
-    static void ClearSaveRequest();
-    void OnSaveToHalvex();
+    bool OnInitWindow();
+    void MakeMessageMap();
+    void CreateSockets();
+    // Value exchange between members and controls; reading can fail.
+    bool BindControls(bool read);
+    void BindPortEdit(bool read, int id, std::int32_t &value, bool &ok);
+    void InitDeviceColumns();
+    void FillAdapterList();
+    std::string SelectedAdapterAddress() const;
+    void SetAddressEditsEnabled(bool enabled);
+    void ClearDetails();
+    NetworkSettings PanelSettings() const;
+    void OnOK();
+    void ShowWindowMenu(const QPoint &globalPos);
+    void OnAbout();
+    void OnDestroyWindow();
+    void EndDialog(int result);
 
-    // Export and web page.
-    void OnFileSaveList();
-    void OnDeviceDblClick(int row, int column);
+    // How the parts talk to the user: the boxes and dialogs of this window.
+    int ShowMessage(const std::string &text, MessageButtons buttons = MessageButtons::Ok,
+                    MessageIcon icon = MessageIcon::Default) override;
+    std::optional<std::string> AskNewPassword(const std::string &ip, const std::string &user,
+                                              const std::string &password) override;
+    void OpenWebPage(const std::string &url) override;
+    void RunBusy(const std::function<void()> &work) override;
 
-    QWidget *Control(int id) const;
+    // The list, the details panel and the login edits, as the actions read them.
+    CommandLogin Login() const override;
+    void SetLogin(const CommandLogin &login) override;
+    void ClearPassword() override;
+    NetworkSettings ReadSettings() override;
+    int HighlightedRows() const override;
+    std::optional<DISCOVERY_DATA> PanelCamera() const override;
+    std::vector<DISCOVERY_DATA> ChosenCameras() const override;
+    void KeepSentSettings(const DISCOVERY_DATA &command) override;
+    void Search() override;
 
-    // Members shared by the window's operations.
+    // What a running search shows.
+    void CallOnDisplayThread(const std::function<void()> &fn) override;
+    void ShowSearchWait(bool shown) override;
+    void EnableSearchControls(bool enable) override;
+    void ServeDisplayThread() override;
+
+    const CHandOverStore &m_store;
+    CDeviceList m_devices;
+    CDeviceTableModel m_deviceModel{m_devices};
+    CDeviceSearch m_search{m_devices, *this, *this};
+    CDeviceActions m_actions{m_search, *this, *this};
+
+    // The details panel's values between reading and writing its controls.
     std::int32_t m_nIpMode = -1;
-    std::int32_t m_bSortAscending = 0;
-    std::int32_t m_bCheckAll = 0;
     std::int32_t m_nHttpPort = 0;
     std::int32_t m_nDataPort = 0;
     std::int32_t m_nRtspPort = 0;
     std::int32_t m_nAudioTxPort = 0;
     std::int32_t m_nAudioRxPort = 0;
     std::uint8_t m_bHttps = 0;
+
     QIcon m_hIcon;
-    std::int32_t m_nSelectedIndex = -1;
-    std::int32_t m_nColumnCount = 0;
-    CListMox<DISCOVERY_DATA> m_devices;
-    CDeviceIndex m_listedDevices; // beside m_devices, for the duplicate test
-    QTableWidget *m_listDevices = nullptr;
+    QTableView *m_listDevices = nullptr;
     QLineEdit *m_editIP = nullptr;
     QLineEdit *m_editSubnetMask = nullptr;
     QLineEdit *m_editGateway = nullptr;
@@ -141,58 +166,7 @@ public:
     QLineEdit *m_editDeviceInfo = nullptr;
     QComboBox *m_comboAdapter = nullptr;
     std::unique_ptr<CModalDlg> m_pWaitDlg;
-    // The discovery sockets, the sweep's timing and its replies' rules.
-    CDiscoverySession m_session{*this};
-
-protected:
-    bool event(QEvent *event) override;
-    void keyPressEvent(QKeyEvent *event) override;
-    void contextMenuEvent(QContextMenuEvent *event) override;
-
-private:
-    struct ActionTarget {
-        std::string ip; // of the camera in the details panel
-        std::string user;
-        std::string password;
-    };
-    int SelectedRowCount() const;
-    std::string ActionCameraIp() const;
-    // The checks every device action starts with; false once the user was told why.
-    bool CheckActionTarget(ActionTarget &target);
-    // Runs the password dialog; password goes in as the current one and comes back
-    // as the camera's password after the run.
-    static int RunChangePasswordDialog(const std::string &ip, const std::string &user, std::string &password);
-    // Makes the user replace a camera's factory password; the new one, or none when the
-    // user did not change it. The edits then hold the factory user with it.
-    std::optional<std::string> ForceNewPassword(const std::string &ip);
-
-    bool OnInitWindow();
-    void MakeMessageMap();
-    void BindPortEdit(bool read, int id, std::int32_t &value, bool &ok);
-    void FillAdapterList();
-    void SetAddressEditsEnabled(bool enabled);
-    void OnOK();
-    void ShowWindowMenu(const QPoint &globalPos);
-    void OnAbout();
-    void OnDestroyWindow();
-    void EndDialog(int result);
-
-    // Runs fn on the window thread and waits for it, unless the window is closing.
-    void CallOnWindowThread(const std::function<void()> &fn);
-    void StopSweep();
-    CommandLogin CommandCredentials() const;
-    NetworkSettings PanelSettings() const;
-    std::size_t ListedDeviceCount() const override;
-    void ListDevice(const DISCOVERY_DATA &record) override;
-    void ReportDroppedReplies();
-    // The records of the rows that count as chosen, in row order.
-    std::vector<DISCOVERY_DATA> ChosenRecords() const;
 
     bool m_bCreated = false;
     bool m_bEnded = false;
-
-    std::thread m_searchThread;
-    std::atomic<bool> m_bSweepRunning{false};
 };
-
-extern std::string g_strSelectedMAC;

@@ -1,6 +1,10 @@
 #include "app/AppIcon.h"
-#include "app/FileVersion.h"
 #include "app/LanscoutDlg.h"
+#include "platform/DebugOutput.h"
+#include "platform/FileVersion.h"
+#include "platform/QtMessageBox.h"
+#include "vms/HandOver.h"
+#include "vms/VantoRegistry.h"
 
 #include <QApplication>
 
@@ -64,7 +68,12 @@ public:
     {
         QApplication app(argc, argv);
         QApplication::setWindowIcon(LoadAppIcon());
-        CLanscoutDlg dialog;
+        UseQtMessageBoxes();
+        const CHandOverStore store(RegistryRoot());
+        // Whatever another account left in the store, the window starts as usual.
+        if (const StoreWriteResult cleared = store.ClearRequest(); !cleared.written)
+            OutputDebugStringA("The hand-over flag was not cleared: " + cleared.problem);
+        CLanscoutDlg dialog(store);
         dialog.DoModal();
         return 0;
     }

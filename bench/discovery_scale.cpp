@@ -3,8 +3,8 @@
 // (100, 500, 1000 and 5000, or the counts given). The window is shown as a user sees
 // it: run it on a real display with an accessibility client attached:
 //   bench/shown.sh -- build/bench/discovery_scale [COUNT...]
-#include "app/LanscoutDlg.h"
-#include "discovery/UDPSocket.h"
+#include "bench/WindowDriver.h"
+#include "app/UDPSocket.h"
 #include "platform/MessageBox.h"
 #include "tests/lab/CamsimProcess.h"
 
@@ -54,18 +54,18 @@ void Measure(TimedApplication &app, int cameras)
         last = now;
     });
 
-    CLanscoutDlg window;
+    CLanscoutDlg window(bench::Store());
     clock.start();
     probe.start(10);
     window.Create();
     window.show();
-    while (window.IsSweepRunning())
+    while (window.IsSearchRunning())
         QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
     probe.stop();
     const double ms = std::chrono::duration<double, std::milli>(app.receiveTime).count();
     std::printf("%5d cameras: %5d listed, %6ld replies handled in %8.1f ms on the window thread, "
                 "longest wait for input %lld ms\n",
-                cameras, window.RowCount(), app.receiveEvents, ms, static_cast<long long>(worstGap));
+                cameras, bench::RowCount(window), app.receiveEvents, ms, static_cast<long long>(worstGap));
     std::fflush(stdout);
 }
 

@@ -3,7 +3,8 @@
 // update alone, and a whole Save, each on cameras with four codec-3 channels. The
 // window is shown as a user sees it; run it in the lab on a real X display:
 //   Xvfb :99 & DISPLAY=:99 QT_QPA_PLATFORM=xcb tests/lab/lab.sh -- build/bench/login_check
-#include "app/LanscoutDlg.h"
+#include "bench/WindowDriver.h"
+#include "platform/BusyWait.h"
 #include "camapi/LoginCheck.h"
 #include "platform/DebugOutput.h"
 #include "platform/MessageBox.h"
@@ -76,14 +77,6 @@ void Measure(Figures &figures, const std::function<void()> &action)
     figures.waits.push_back(clock.elapsed());
 }
 
-int RowOf(const CLanscoutDlg &window, const std::string &ip)
-{
-    for (int row = 0; row < window.RowCount(); ++row)
-        if (window.m_listDevices->item(row, 2)->text().toStdString() == ip)
-            return row;
-    return -1;
-}
-
 } // namespace
 
 int main(int argc, char **argv)
@@ -91,7 +84,7 @@ int main(int argc, char **argv)
     QApplication app(argc, argv);
     const lab::LabFile cameras(CameraFile());
     CamsimProcess camsim({"--config", cameras.Path()});
-    CLanscoutDlg window; // installs the window's message boxes and its busy wait
+    CLanscoutDlg window(bench::Store());
     window.Create();
     window.show();
     int failures = 0;
@@ -101,22 +94,23 @@ int main(int argc, char **argv)
         return IDOK;
     });
     SetDebugSink([](std::string_view) {}); // the cameras' answers are not the figures
-    ProcessEventsUntil([&] { return !window.IsSweepRunning(); }, 15000);
+    ProcessEventsUntil([&] { return !window.IsSearchRunning(); }, 15000);
 
     Figures checks;
     for (int i = 0; i < kLoginChecks; ++i)
-        Measure(checks, [&] { failures += CheckLoginAndUpdateCodec(CameraIp(i), "admin", kPassword, 1) ? 0 : 1; });
+        Measure(checks, [&] {
+            // As the window runs it: on a helper thread, the window painted meanwhile.
+            BusyWait([&] { failures += CheckLoginAndUpdateCodec(CameraIp(i), "admin", kPassword) ? 0 : 1; });
+        });
     checks.Print("login check with codec update, 4 codec-3 channels");
 
     Figures saves;
-    window.m_editUserID->setText(QStringLiteral("admin"));
+    window.Control(IDC_USER_ID)->setProperty("text", QStringLiteral("admin"));
     for (int i = kLoginChecks; i < kLoginChecks + kSaves; ++i) {
-        const int row = RowOf(window, CameraIp(i));
-        window.m_listDevices->selectRow(row);
-        window.OnDeviceClick(row);
-        window.m_editPassword->setText(QString::fromLatin1(kPassword));
-        Measure(saves, [&] { window.OnSave(); });
-        ProcessEventsUntil([&] { return !window.IsSweepRunning(); }, 15000); // Save ends with a new search
+        bench::ClickRow(window, bench::RowOf(window, CameraIp(i)));
+        window.Control(IDC_PASSWORD)->setProperty("text", QString::fromLatin1(kPassword));
+        Measure(saves, [&] { bench::Press(window, IDC_SAVE); });
+        ProcessEventsUntil([&] { return !window.IsSearchRunning(); }, 15000); // Save ends with a new search
     }
     saves.Print("Save, 4 codec-3 channels (login check, default-login test, command)");
     std::printf("message boxes (failures): %d\n", failures);

@@ -2,7 +2,7 @@
 // default, or the count given): does the window stay alive and answer input, and how
 // much memory does it hold at the peak? The window is shown as a user sees it:
 //   bench/shown.sh -- build/bench/reply_flood [COUNT]
-#include "app/LanscoutDlg.h"
+#include "bench/WindowDriver.h"
 #include "platform/DebugOutput.h"
 #include "platform/MessageBox.h"
 #include "bench/InputProbe.h"
@@ -77,10 +77,10 @@ int main(int argc, char **argv)
         return IDOK;
     });
     SetDebugSink([](std::string_view text) { std::printf("  debug output: %.*s\n", int(text.size()), text.data()); });
-    CLanscoutDlg window;
+    CLanscoutDlg window(bench::Store());
     window.Create();
     window.show();
-    ProcessEventsUntil([&] { return !window.IsSweepRunning(); }, 15000);
+    ProcessEventsUntil([&] { return !window.IsSearchRunning(); }, 15000);
 
     InputProbe probe(window);
     probe.Start();
@@ -94,17 +94,17 @@ int main(int argc, char **argv)
         lastPass = passClock.elapsed();
     });
     ProcessEventsFor(300);
-    window.OnSearch();
+    bench::Press(window, IDC_SEARCH);
     std::atomic<long> sent{0};
     std::thread flood(Flood, count, std::ref(sent));
-    ProcessEventsUntil([&] { return !window.IsSweepRunning() && sent == count; }, 120000);
+    ProcessEventsUntil([&] { return !window.IsSearchRunning() && sent == count; }, 120000);
     flood.join();
     ProcessEventsFor(500); // the backlog the sweep left
     probe.Stop();
     ProcessEventsFor(300); // the last key's answer
     std::printf("%ld forged replies sent in one sweep: %d listed, window alive, longest pass of its event loop "
                 "%lld ms, longest wait for a key from the X server %lld ms (%d keys), peak resident memory %ld MiB\n",
-                sent.load(), window.RowCount(), static_cast<long long>(longestPass),
+                sent.load(), bench::RowCount(window), static_cast<long long>(longestPass),
                 static_cast<long long>(probe.WorstDelayMs()), probe.KeysSeen(), PeakResidentMiB());
     return 0;
 }

@@ -1,23 +1,25 @@
-// Time to sort 1000 listed cameras by each column. Runs in the lab, as the window
-// binds the discovery ports:  tests/lab/lab.sh -- build/bench/sort_devices
-#include "app/LanscoutDlg.h"
-#include "platform/MessageBox.h"
+// Time to sort 1000 listed cameras by each column, in the device list as the window's
+// view shows it (the view's highlight and current row follow the cameras):
+//   build/bench/sort_devices
+#include "app/DeviceTableModel.h"
 
 #include <QApplication>
-#include <QTableWidget>
+#include <QTableView>
 
 #include <chrono>
 #include <cstdio>
-#include <cstring>
 
 int main(int argc, char **argv)
 {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
-    SetMessageBoxHandler([](const MessageRequest &) { return int(IDOK); });
-    CLanscoutDlg window;
-    window.Create();
+    CDeviceList list;
+    CDeviceTableModel model(list);
+    QTableView view;
+    view.setModel(&model);
+    view.setSelectionBehavior(QAbstractItemView::SelectRows);
+    view.show();
     for (int i = 0; i < 1000; ++i) {
         DISCOVERY_DATA r = ZeroRecord();
         r.nType = DISCOVERY_REPLY;
@@ -27,12 +29,14 @@ int main(int argc, char **argv)
         WriteSlotText(r.szIP, ip);
         WriteSlotText(r.szProductName, "QNV-" + std::to_string(i % 13));
         WriteSlotText(r.szFirmwareVersion, "2." + std::to_string(i % 17));
-        window.m_devices.AddTail(r);
-        window.AddDeviceRow(r);
+        list.ListDevice(r);
     }
+    for (int row = 0; row < 1000; row += 3)
+        view.selectionModel()->select(model.index(row, 0), QItemSelectionModel::Select | QItemSelectionModel::Rows);
     for (int column : {0, 1, 2, 3, 4, 2}) {
         const auto start = std::chrono::steady_clock::now();
-        window.OnColumnClick(column);
+        list.OnColumnClick(column);
+        QCoreApplication::processEvents();
         const double ms = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
         std::printf("sort 1000 rows by column %d: %.1f ms\n", column, ms);
     }

@@ -2,7 +2,6 @@
 
 #include "camapi/PasswordChange.h"
 #include "platform/DebugOutput.h"
-#include "platform/MessageBox.h"
 
 namespace {
 
@@ -48,8 +47,7 @@ ChannelReading ReadCameraChannels(const std::string &ip, const std::string &user
     return ReadAllChannels(api);
 }
 
-LoginCheckResult CheckLoginAndUpdateCodec(const std::string &ip, const std::string &user, const std::string &password,
-                                          std::int32_t show)
+LoginCheckResult CheckLoginAndUpdateCodec(const std::string &ip, const std::string &user, const std::string &password)
 {
     LoginCheckResult check;
     if (ip.empty() || password.empty() || user.empty()) {
@@ -61,15 +59,18 @@ LoginCheckResult CheckLoginAndUpdateCodec(const std::string &ip, const std::stri
     ChannelReading reading = ReadAllChannels(api);
     check.reading = reading.result;
     if (reading.result.nCode != API_SUCCESS) {
-        if (show)
-            ShowMessage(reading.result.strMessage);
         OutputDebugStringA("api.GetVideoConfig error.");
         return check;
     }
     ReplaceCodec3(api, reading, check);
-    if (check.switchFailures != 0 && show)
-        ShowMessage("Update codec failed.");
     return check;
+}
+
+std::string LoginCheckMessage(const LoginCheckResult &check)
+{
+    if (check.reading.nCode != API_SUCCESS)
+        return check.reading.strMessage;
+    return check.switchFailures != 0 ? "Update codec failed." : "";
 }
 
 bool AcceptsDefaultLogin(const std::string &ip)

@@ -35,9 +35,11 @@ struct LoginCheckResult {
 
 // Proves that the login opens the camera's video settings and, on the way, switches
 // every channel on codec 3 to codec 1. Passed when the reading and every switch
-// succeeded. With show set, a failure is reported in a message box.
-LoginCheckResult CheckLoginAndUpdateCodec(const std::string &ip, const std::string &user, const std::string &password,
-                                          std::int32_t show);
+// succeeded.
+LoginCheckResult CheckLoginAndUpdateCodec(const std::string &ip, const std::string &user, const std::string &password);
+// What the user is told of a check that did not pass: the camera's own failure text for
+// the reading, else "Update codec failed."; empty when it passed.
+std::string LoginCheckMessage(const LoginCheckResult &check);
 
 // True unless the camera refused the factory login or could not be reached.
 bool AcceptsDefaultLogin(const std::string &ip);

@@ -1,7 +1,6 @@
 #include "camapi/VantoHttpApi.h"
 
 #include "camapi/QueryText.h"
-#include "platform/BlockingCall.h"
 #include "platform/DebugOutput.h"
 
 #include <curl/curl.h>
@@ -71,7 +70,7 @@ Transfer Perform(const std::string &url, const std::string &user, const std::str
     curl_easy_setopt(curl, CURLOPT_PROXY, "");
     // The transfer may run off the window thread; time-outs must not rely on signals.
     curl_easy_setopt(curl, CURLOPT_NOSIGNAL, 1L);
-    RunBlocking([&] { transfer.code = curl_easy_perform(curl); });
+    transfer.code = curl_easy_perform(curl);
     curl_easy_getinfo(curl, CURLINFO_RESPONSE_CODE, &transfer.httpStatus);
     curl_easy_cleanup(curl);
     return transfer;

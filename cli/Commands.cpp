@@ -575,13 +575,13 @@ int RunCheck(const Arguments &args)
     CommandLogin login;
     if (const std::optional<int> status = ObtainLogin(line.options, ip, login))
         return *status;
-    const LoginCheckResult check = CheckLoginAndUpdateCodec(ip, login.userId, login.password, 0);
+    const LoginCheckResult check = CheckLoginAndUpdateCodec(ip, login.userId, login.password);
     if (check.reading.nCode != API_SUCCESS)
         return WebFailure(check.reading);
     if (!check.reading.bLoginAsked)
         return NoLoginAsked(ip);
     if (check.switchFailures != 0) {
-        std::fprintf(stderr, "lanscout-cli: %s: Update codec failed.\n", ip.c_str());
+        std::fprintf(stderr, "lanscout-cli: %s: %s\n", ip.c_str(), LoginCheckMessage(check).c_str());
         return kExitWebFailed;
     }
     if (const std::optional<int> status = ProveCodecsSwitched(ip, login))

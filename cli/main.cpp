@@ -1,5 +1,5 @@
 // lanscout-cli: the cameras of a site from a terminal, with the window's protocol.
-#include "app/FileVersion.h"
+#include "platform/FileVersion.h"
 #include "cli/Commands.h"
 #include "cli/ExitStatus.h"
 #include "platform/DebugOutput.h"

@@ -1,12 +1,11 @@
 #pragma once
 // Where a discovery session lists the cameras that answered a sweep, in arrival order:
-// the window's device list and view, or a plain collection for a program without one.
+// the window's device list, or a plain collection for a program without one (both in
+// inventory/).
 
 #include "discovery/DiscoveryData.h"
-#include "inventory/DeviceIndex.h"
 
 #include <cstddef>
-#include <vector>
 
 class IDeviceListing {
 public:
@@ -17,27 +16,4 @@ public:
 
 protected:
     ~IDeviceListing() = default;
-};
-
-class CDeviceCollection final : public IDeviceListing {
-public:
-    std::size_t ListedDeviceCount() const override { return m_devices.size(); }
-    bool IsDeviceListed(const DISCOVERY_DATA &record) const override { return m_index.Contains(record); }
-    void ListDevice(const DISCOVERY_DATA &record) override
-    {
-        m_devices.push_back(record);
-        m_index.Add(record);
-    }
-    // Empties the list for the next sweep.
-    void Clear()
-    {
-        m_devices.clear();
-        m_index.Clear();
-    }
-    // The listed cameras, first to answer first.
-    const std::vector<DISCOVERY_DATA> &Devices() const { return m_devices; }
-
-private:
-    std::vector<DISCOVERY_DATA> m_devices;
-    CDeviceIndex m_index;
 };

@@ -6,8 +6,7 @@
 
 #include "discovery/ReplyDispatch.h"
 #include "fuzz/FuzzCheck.h"
-#include "inventory/DeviceIndex.h"
-#include "inventory/ListMox.h"
+#include "inventory/DeviceList.h"
 
 #include <algorithm>
 #include <cstdint>
@@ -16,12 +15,6 @@
 #include <vector>
 
 namespace {
-
-struct DeviceList {
-    CListMox<DISCOVERY_DATA> records;
-    CDeviceIndex index;
-    std::uint32_t count = 0;
-};
 
 bool SameBytes(const DISCOVERY_DATA &a, const DISCOVERY_DATA &b)
 {
@@ -50,20 +43,19 @@ void CheckSlotTexts(const DISCOVERY_DATA &record)
     CheckSlotText(record.szDNS);
 }
 
-void OnReply(DeviceList &list, const DISCOVERY_DATA &record)
+void OnReply(CDeviceList &list, const DISCOVERY_DATA &record)
 {
-    if (list.index.Contains(record))
+    if (list.IsDeviceListed(record))
         return;
-    const DISCOVERY_DATA stored = list.records.AddTail(record);
-    list.index.Add(record);
-    ++list.count;
-    FUZZ_CHECK(SameBytes(stored, record));
-    DISCOVERY_DATA last;
-    FUZZ_CHECK(list.records.GetAt(list.count - 1, last) == 1 && SameBytes(last, record));
+    list.ListDevice(record);
+    const std::optional<DISCOVERY_DATA> stored = list.RecordAt(list.Count() - 1);
+    FUZZ_CHECK(stored && SameBytes(*stored, record));
     // A listed camera with a MAC and an IP makes its next copy a duplicate.
     const bool hasKey = !SlotText(record.szMAC).empty() && !SlotText(record.szIP).empty();
-    FUZZ_CHECK(!hasKey || list.index.Contains(record));
-    CheckSlotTexts(stored);
+    FUZZ_CHECK(!hasKey || list.IsDeviceListed(record));
+    CheckSlotTexts(*stored);
+    for (int column = 0; column < CDeviceList::kColumnCount; ++column)
+        FUZZ_CHECK(list.CellText(list.Count() - 1, column).find('\0') == std::string::npos);
 }
 
 void OnSetConfigResult(const DISCOVERY_DATA &record)
@@ -74,7 +66,7 @@ void OnSetConfigResult(const DISCOVERY_DATA &record)
 }
 
 // Each datagram in a buffer of its own size, as the socket hands it over.
-void OnDatagram(DeviceList &list, std::vector<std::uint8_t> datagram)
+void OnDatagram(CDeviceList &list, std::vector<std::uint8_t> datagram)
 {
     DISCOVERY_DATA record = ZeroRecord();
     const DatagramKind kind = ClassifyDatagram(datagram.data(), datagram.size(), record);
@@ -90,7 +82,7 @@ void OnDatagram(DeviceList &list, std::vector<std::uint8_t> datagram)
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size)
 {
-    DeviceList list;
+    CDeviceList list;
     std::size_t at = 0;
     while (size - at >= 2) {
         const std::size_t length = std::size_t(data[at]) | std::size_t(data[at + 1]) << 8;

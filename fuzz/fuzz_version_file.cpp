@@ -2,7 +2,7 @@
 // section is looked up in the file, then read and formatted. The same bytes also go
 // to the version text parser directly.
 
-#include "app/FileVersion.h"
+#include "platform/FileVersion.h"
 #include "fuzz/FuzzCheck.h"
 #include "fuzz/FuzzTempFile.h"
 

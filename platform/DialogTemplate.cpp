@@ -11,7 +11,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
-#include <QTableWidget>
+#include <QTableView>
 
 namespace {
 
@@ -80,7 +80,7 @@ QWidget *MakeControl(QDialog &dialog, const ControlTemplate &c, QButtonGroup *&r
     case ControlKind::ComboBox:
         return new QComboBox(&dialog);
     case ControlKind::ListView: {
-        auto *table = new QTableWidget(&dialog);
+        auto *table = new QTableView(&dialog);
         table->setSelectionBehavior(QAbstractItemView::SelectRows);
         table->setSelectionMode(QAbstractItemView::ExtendedSelection);
         table->setEditTriggers(QAbstractItemView::NoEditTriggers);

@@ -7,6 +7,8 @@
 #include <string>
 
 class CVantoRegistry;
+class IDevicePanel;
+class IUserInteraction;
 
 struct CameraHandOver {
     std::string ip;
@@ -27,6 +29,22 @@ struct StoreWriteResult {
 // that cannot be written takes the flag back to 0.
 StoreWriteResult WriteHandOver(CVantoRegistry &registry, const CameraHandOver &camera);
 
-// Sets the flag to 0. Waits only briefly for a key another program holds: the window
-// must start whatever the store's state.
-StoreWriteResult ClearHandOverRequest();
+// The store the hand-over goes to, made once when the program starts. The key is
+// opened anew for every write, so that each write sees the store as it is then.
+class CHandOverStore final {
+public:
+    explicit CHandOverStore(std::string root) : m_root(std::move(root)) {}
+
+    StoreWriteResult Write(const CameraHandOver &camera) const;
+    // Sets the flag to 0. Waits only briefly for a key another program holds: the
+    // window must start whatever the store's state.
+    StoreWriteResult ClearRequest() const;
+
+private:
+    std::string m_root;
+};
+
+// Save to HALVEX: the camera of the IP edit with the login of the edits. A camera that
+// still takes the factory login first gets a new password, which the hand-over then
+// carries. True once handed over; false once the user was told why not.
+bool HandOverCamera(const CHandOverStore &store, IUserInteraction &user, IDevicePanel &panel, CameraHandOver camera);

@@ -571,14 +571,19 @@ int CKeySecurity::ApplyToKey(int folder) const
     return fchmod(folder, KeyFolderMode() | (status.st_mode & S_ISGID)) == 0 ? 0 : errno;
 }
 
-CVantoRegistry::CVantoRegistry(unsigned keyIndex, std::uint32_t access, RegistryHive hive) : m_access(access)
+CVantoRegistry::CVantoRegistry(unsigned keyIndex, std::uint32_t access, RegistryHive hive)
+    : CVantoRegistry(RegistryRoot(), keyIndex, access, hive)
+{
+}
+
+CVantoRegistry::CVantoRegistry(const std::string &root, unsigned keyIndex, std::uint32_t access, RegistryHive hive)
+    : m_access(access)
 {
     const char *hiveName = HiveName(hive);
     if (hiveName == nullptr || !m_security.IsReady()) {
         m_problem = "the hive is unknown";
         return;
     }
-    const std::string root = RegistryRoot();
     const KeyLocation key = LocateKey(root, hiveName, RegistryKeyPath(keyIndex));
     Descriptor folder;
     if (Outcome opened = OpenStoreRoot(root, folder); opened.Failed()) {

@@ -81,6 +81,9 @@ public:
     // is false, LastProblem() says why, and every write returns ERROR_INVALID_HANDLE.
     explicit CVantoRegistry(unsigned keyIndex, std::uint32_t access = KEY_ALL_ACCESS,
                             RegistryHive hive = HKEY_LOCAL_MACHINE);
+    // The same in the store at root.
+    CVantoRegistry(const std::string &root, unsigned keyIndex, std::uint32_t access = KEY_ALL_ACCESS,
+                   RegistryHive hive = HKEY_LOCAL_MACHINE);
     virtual ~CVantoRegistry();
 
     CVantoRegistry(const CVantoRegistry &) = delete;

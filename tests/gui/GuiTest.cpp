@@ -2,10 +2,10 @@
 
 #include "app/Templates.h"
 #include "platform/DialogTemplate.h"
+#include "vms/VantoRegistry.h"
 
 #include <QApplication>
 #include <QLineEdit>
-#include <QTableWidget>
 #include <QTest>
 
 #include <cstdio>
@@ -60,7 +60,8 @@ void Cancel(CChangePwdDlg &dialog)
 
 void MainWindowTest::SetUp()
 {
-    window = std::make_unique<CLanscoutDlg>();
+    store = std::make_unique<CHandOverStore>(RegistryRoot());
+    window = std::make_unique<CLanscoutDlg>(*store);
     ASSERT_TRUE(window->Create());
     window->show();
 }
@@ -73,7 +74,22 @@ void MainWindowTest::TearDown()
 
 void MainWindowTest::RunFirstSearchToEnd()
 {
-    ASSERT_TRUE(WaitFor([this] { return !window->IsSweepRunning(); }, 15000)) << "the search did not end";
+    ASSERT_TRUE(WaitFor([this] { return !window->IsSearchRunning(); }, 15000)) << "the search did not end";
+}
+
+QTableView &MainWindowTest::List() const
+{
+    return *qobject_cast<QTableView *>(window->Control(IDC_DEVICE_LIST));
+}
+
+int MainWindowTest::RowCount() const
+{
+    return List().model()->rowCount();
+}
+
+std::string MainWindowTest::CellText(int row, int column) const
+{
+    return List().model()->index(row, column).data().toString().toStdString();
 }
 
 void MainWindowTest::RestartWindow()
@@ -99,9 +115,8 @@ void CamerasWindowTest::TearDown()
 
 int CamerasWindowTest::RowOf(const std::string &ip) const
 {
-    const QTableWidget &list = *window->m_listDevices;
-    for (int row = 0; row < list.rowCount(); ++row)
-        if (list.item(row, 2)->text().toStdString() == ip)
+    for (int row = 0; row < RowCount(); ++row)
+        if (CellText(row, 2) == ip)
             return row;
     ADD_FAILURE() << ip << " is not listed";
     return 0;
@@ -109,14 +124,14 @@ int CamerasWindowTest::RowOf(const std::string &ip) const
 
 void CamerasWindowTest::ClickCamera(const std::string &ip)
 {
-    QTableWidget &list = *window->m_listDevices;
+    QTableView &list = List();
     QTest::mouseClick(list.viewport(), Qt::LeftButton, {}, list.visualRect(list.model()->index(RowOf(ip), 1)).center());
 }
 
 void CamerasWindowTest::Login(const std::string &user, const std::string &password)
 {
-    window->m_editUserID->setText(QString::fromLatin1(user.c_str()));
-    window->m_editPassword->setText(QString::fromLatin1(password.c_str()));
+    Get<QLineEdit>(IDC_USER_ID)->setText(QString::fromLatin1(user.c_str()));
+    Get<QLineEdit>(IDC_PASSWORD)->setText(QString::fromLatin1(password.c_str()));
 }
 
 DISCOVERY_DATA CameraRecord(const std::string &mac, const std::string &ip, const std::string &product,

@@ -5,6 +5,7 @@
 #include "app/Dialogs.h"
 #include "app/LanscoutDlg.h"
 #include "platform/MessageBox.h"
+#include "vms/HandOver.h"
 #include "tests/lab/CamsimProcess.h"
 #include "tests/lab/EventPump.h"
 #include "tests/lab/LabFile.h"
@@ -12,6 +13,7 @@
 #include <gtest/gtest.h>
 
 #include <QPointer>
+#include <QTableView>
 #include <QTimer>
 
 #include <functional>
@@ -55,7 +57,7 @@ private:
 void TypeNewPassword(CChangePwdDlg &dialog, const std::string &password);
 void Cancel(CChangePwdDlg &dialog);
 
-// A created and shown main window. The first search's worker waits for the window
+// A created and shown main window, handing over to the store LANSCOUT_REGISTRY_ROOT names. The first search's worker waits for the window
 // thread, and these tests let it run only where they say so (RunFirstSearchToEnd):
 // until then the controls stay exactly as initialisation left them.
 class MainWindowTest : public ::testing::Test {
@@ -67,6 +69,11 @@ protected:
     // The program closed and started again: a new window, after its first search.
     void RestartWindow();
 
+    // The list view and what it shows.
+    QTableView &List() const;
+    int RowCount() const;
+    std::string CellText(int row, int column) const;
+
     template <typename T>
     T *Get(int id) const
     {
@@ -76,6 +83,7 @@ protected:
     }
 
     MessageRecorder messages;
+    std::unique_ptr<CHandOverStore> store;
     std::unique_ptr<CLanscoutDlg> window;
 };
 

@@ -1,9 +1,11 @@
-// The main window as the user meets it: start, confirmation and cancellation, a second
-// copy, the window menu's About box, the wait box and the names screen readers see.
+// The main window as the user meets it: start, confirmation and cancellation, what the
+// port edits read, a second copy, the window menu's About box, the wait box and the
+// names screen readers see.
 #include "tests/gui/GuiTest.h"
 
 #include "app/Dialogs.h"
-#include "discovery/UDPSocket.h"
+#include "app/UDPSocket.h"
+#include "vms/VantoRegistry.h"
 
 #include <QAbstractButton>
 #include <QApplication>
@@ -13,7 +15,6 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QRadioButton>
-#include <QTableWidget>
 #include <QTest>
 #include <QTimer>
 
@@ -44,6 +45,24 @@ using WindowMenu = MainWindowTest;
 using WaitBox = MainWindowTest;
 using AccessibleNames = MainWindowTest;
 
+// Cameras for Save, each taking the same login that is not the factory one.
+class PortEdits : public CamerasWindowTest {
+protected:
+    PortEdits()
+        : CamerasWindowTest("[camera]\nmac = 02:00:00:00:06:01\nip = 10.77.0.20\npassword = Site-pass-1\n"
+                            "[camera]\nmac = 02:00:00:00:06:02\nip = 10.77.0.21\npassword = Site-pass-1\n"
+                            "[camera]\nmac = 02:00:00:00:06:03\nip = 10.77.0.22\npassword = Site-pass-1\n")
+    {
+    }
+};
+
+CModalDlg &WaitBoxOf(const CLanscoutDlg &window)
+{
+    auto *wait = window.findChild<CModalDlg *>();
+    EXPECT_NE(wait, nullptr) << "no wait box";
+    return *wait;
+}
+
 // Every control of a dialog that must carry a name, with the name it carries.
 std::map<const QWidget *, QString> NamedControls(const QWidget &dialog)
 {
@@ -67,7 +86,6 @@ TEST_F(WindowStart, ShowsStaticModeZeroPortsDefaultUserAndVersionTitle)
     EXPECT_EQ(window->windowTitle(), QStringLiteral("Quorvane Camera Setup Utility (11.00.0104)"));
     EXPECT_TRUE(Get<QRadioButton>(IDC_STATIC)->isChecked());
     EXPECT_FALSE(Get<QRadioButton>(IDC_DHCP)->isChecked());
-    EXPECT_EQ(window->m_nIpMode, 0);
     for (int id : kPortEdits)
         EXPECT_EQ(Get<QLineEdit>(id)->text(), QStringLiteral("0")) << id;
     for (int id : {IDC_DATA_PORT, IDC_RTSP_PORT, IDC_AUDIO_TX_PORT, IDC_AUDIO_RX_PORT})
@@ -80,8 +98,7 @@ TEST_F(WindowStart, ShowsStaticModeZeroPortsDefaultUserAndVersionTitle)
     EXPECT_TRUE(Get<QLineEdit>(IDC_DEVICE_INFO)->isReadOnly());
     for (int id : {IDC_REBOOT, IDC_FACTORY_RESET, IDC_FILE_SAVE_LIST})
         EXPECT_TRUE(Get<QAbstractButton>(id)->isHidden()) << id;
-    EXPECT_TRUE(window->IsSweepRunning()) << "the first search starts with the window";
-    EXPECT_EQ(window->m_nSelectedIndex, -1);
+    EXPECT_TRUE(window->IsSearchRunning()) << "the first search starts with the window";
     EXPECT_FALSE(window->windowIcon().pixmap(32, 32).isNull());
     EXPECT_TRUE(messages.boxes.empty());
 }
@@ -101,8 +118,8 @@ TEST_F(Confirmation, EnterWithoutANumberKeepsTheWindowOpen)
     for (const QString &text : {QStringLiteral("abc"), QString(), QStringLiteral("  x80")}) {
         messages.boxes.clear();
         httpPort->setText(text);
-        window->m_editUserID->setFocus();
-        QTest::keyClick(window->m_editUserID, Qt::Key_Return);
+        Get<QLineEdit>(IDC_USER_ID)->setFocus();
+        QTest::keyClick(Get<QLineEdit>(IDC_USER_ID), Qt::Key_Return);
         ASSERT_EQ(messages.Texts(), std::vector<std::string>{"Enter an integer."}) << text.toStdString();
         EXPECT_EQ(messages.boxes[0].buttons, MessageButtons::Ok);
         EXPECT_EQ(messages.boxes[0].icon, MessageIcon::Warning);
@@ -118,31 +135,49 @@ TEST_F(Confirmation, EnterTakesTheLeadingNumberAndCloses)
     Get<QLineEdit>(IDC_HTTP_PORT)->setText(QStringLiteral(" 8080abc"));
     QTest::keyClick(Get<QLineEdit>(IDC_HTTP_PORT), Qt::Key_Enter);
     EXPECT_TRUE(messages.boxes.empty());
-    EXPECT_EQ(window->m_nHttpPort, 8080);
     EXPECT_FALSE(window->isVisible());
     EXPECT_EQ(window->result(), QDialog::Accepted);
 }
 
-TEST_F(Confirmation, NumbersBeyondTheMembersRangeAreHeldAtItsEnds)
+// Save sends what the edits read: each one's leading number, held at the ends of the
+// 32-bit range, then cut to 16 bits. A bad edit stops the read, and Save goes on with
+// the edits from there as the camera had them. The camera, searched again, shows what
+// it took.
+TEST_F(PortEdits, SaveSendsWhatTheEditsRead)
 {
-    Get<QLineEdit>(IDC_HTTP_PORT)->setText(QStringLiteral("99999999999999999999"));
-    Get<QLineEdit>(IDC_DATA_PORT)->setText(QStringLiteral("-99999999999999999999"));
-    ASSERT_TRUE(window->BindControls(true));
-    EXPECT_EQ(window->m_nHttpPort, 2147483647);
-    EXPECT_EQ(window->m_nDataPort, -2147483647 - 1);
-}
-
-TEST_F(Confirmation, FailedReadKeepsTheValuesReadBeforeTheBadEdit)
-{
-    Get<QLineEdit>(IDC_HTTP_PORT)->setText(QStringLiteral("81"));
-    Get<QLineEdit>(IDC_DATA_PORT)->setText(QStringLiteral("9000"));
-    Get<QLineEdit>(IDC_RTSP_PORT)->setText(QStringLiteral("rtsp"));
-    Get<QLineEdit>(IDC_AUDIO_TX_PORT)->setText(QStringLiteral("7"));
-    EXPECT_FALSE(window->BindControls(true));
-    EXPECT_EQ(messages.Texts(), std::vector<std::string>{"Enter an integer."});
-    EXPECT_EQ(window->m_nHttpPort, 81);
-    EXPECT_EQ(window->m_nDataPort, 9000);
-    EXPECT_EQ(window->m_nAudioTxPort, 0) << "the read stops at the bad edit";
+    const struct {
+        std::string camera;
+        std::map<int, QString> typed;
+        bool dhcp;
+        std::vector<std::string> boxes;
+        std::map<int, QString> taken;
+    } cases[] = {
+        {"10.77.0.20", {{IDC_HTTP_PORT, " 8080abc"}}, true, {}, {{IDC_HTTP_PORT, "8080"}}},
+        {"10.77.0.21",
+         {{IDC_HTTP_PORT, "99999999999"}, {IDC_DATA_PORT, "9000"}, {IDC_RTSP_PORT, "rtsp"}, {IDC_AUDIO_TX_PORT, "7"}},
+         false,
+         {"Enter an integer."},
+         {{IDC_HTTP_PORT, "65535"}, {IDC_DATA_PORT, "9000"}, {IDC_RTSP_PORT, "554"}, {IDC_AUDIO_TX_PORT, "4521"}}},
+        // Held at the bottom, it goes out as port 0, which the camera refuses.
+        {"10.77.0.22", {{IDC_DATA_PORT, "-99999999999"}}, false, {"Failed. Invalid port"}, {{IDC_DATA_PORT, "4520"}}},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.camera);
+        messages.boxes.clear();
+        ClickCamera(c.camera);
+        for (const auto &[id, text] : c.typed)
+            Get<QLineEdit>(id)->setText(text);
+        if (c.dhcp)
+            QTest::mouseClick(Get<QRadioButton>(IDC_DHCP), Qt::LeftButton);
+        Login("admin", "Site-pass-1");
+        QTest::mouseClick(Get<QAbstractButton>(IDC_SAVE), Qt::LeftButton);
+        RunFirstSearchToEnd(); // Save searches again; the camera's result comes before its reply
+        ClickCamera(c.camera);
+        EXPECT_EQ(messages.Texts(), c.boxes);
+        for (const auto &[id, text] : c.taken)
+            EXPECT_EQ(Get<QLineEdit>(id)->text(), text) << id;
+        EXPECT_EQ(Get<QRadioButton>(IDC_DHCP)->isChecked(), c.dhcp);
+    }
 }
 
 TEST_F(Confirmation, EscapeAndTheCloseBoxEndWithoutAnyCheck)
@@ -164,14 +199,14 @@ TEST(SecondCopy, ReportsTheTakenPortAndEnds)
     CUDPSocket runningCopy; // the receive port of a copy that already runs
     ASSERT_TRUE(runningCopy.Create(DISCOVERY_RECV_PORT));
     MessageRecorder messages;
-    CLanscoutDlg window;
+    const CHandOverStore store(RegistryRoot());
+    CLanscoutDlg window(store);
     EXPECT_EQ(window.DoModal(), IDCANCEL);
     EXPECT_EQ(messages.Texts(),
               std::vector<std::string>{"Failed to create socket, please check if the utility already running."});
     EXPECT_FALSE(window.isVisible());
-    EXPECT_FALSE(window.m_session.IsReceiving());
-    EXPECT_EQ(window.m_pWaitDlg, nullptr) << "no wait box and no search after a failed start";
-    EXPECT_FALSE(window.IsSweepRunning());
+    EXPECT_EQ(window.findChild<CModalDlg *>(), nullptr) << "no wait box and no search after a failed start";
+    EXPECT_FALSE(window.IsSearchRunning());
 }
 
 namespace {
@@ -327,7 +362,7 @@ TEST_F(WindowMenu, ShiftF10OpensAboutWhichClosesWithEscape)
 
 TEST_F(WaitBox, IgnoresEnterAndEscapeAndReturnsForTheNextSearch)
 {
-    CModalDlg &wait = *window->m_pWaitDlg;
+    CModalDlg &wait = WaitBoxOf(*window);
     EXPECT_FALSE(wait.isVisible()) << "made hidden";
     EXPECT_EQ(wait.parentWidget(), window.get());
     wait.CentreAndShow();
@@ -345,17 +380,17 @@ TEST_F(WaitBox, IgnoresEnterAndEscapeAndReturnsForTheNextSearch)
 
 TEST_F(WaitBox, ShowsDuringTheFirstSearchOnly)
 {
-    ASSERT_TRUE(WaitFor([&] { return window->m_pWaitDlg->isVisible(); }, 5000));
+    ASSERT_TRUE(WaitFor([&] { return WaitBoxOf(*window).isVisible(); }, 5000));
     EXPECT_TRUE(WaitFor([&] { return !Get<QAbstractButton>(IDC_SEARCH)->isEnabled(); }, 5000));
     RunFirstSearchToEnd();
-    EXPECT_TRUE(WaitFor([&] { return !window->m_pWaitDlg->isVisible(); }, 15000));
+    EXPECT_TRUE(WaitFor([&] { return !WaitBoxOf(*window).isVisible(); }, 15000));
     EXPECT_TRUE(Get<QAbstractButton>(IDC_SEARCH)->isEnabled());
 }
 
 TEST_F(AccessibleNames, EveryControlCarriesItsCaptionOrLabel)
 {
     ExpectEveryControlNamed(*window);
-    ExpectEveryControlNamed(*window->m_pWaitDlg);
+    ExpectEveryControlNamed(WaitBoxOf(*window));
     const std::map<int, const char *> expected = {
         {IDC_IP, "IP"},
         {IDC_SUBNET_MASK, "Subnet Mask"},
@@ -386,7 +421,7 @@ TEST_F(AccessibleNames, EveryControlCarriesItsCaptionOrLabel)
     for (const QLabel *label : window->findChildren<QLabel *>())
         labels << label->text();
     for (const QLineEdit *edit : window->findChildren<QLineEdit *>())
-        if (edit != window->m_editDeviceInfo) {
+        if (edit != Get<QLineEdit>(IDC_DEVICE_INFO)) {
             EXPECT_TRUE(labels.contains(edit->accessibleName())) << edit->accessibleName().toStdString();
         }
 }

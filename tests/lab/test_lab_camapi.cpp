@@ -273,7 +273,7 @@ TEST_F(CamApiLab, ColonInUserIdIsPartOfIt)
 TEST_F(CamApiLab, LoginCheckSwitchesEveryCodec3ChannelToCodec1)
 {
     Observed observed;
-    EXPECT_TRUE(CheckLoginAndUpdateCodec(CameraIp("codec"), "admin", "vqxnt", 1));
+    EXPECT_TRUE(CheckLoginAndUpdateCodec(CameraIp("codec"), "admin", "vqxnt"));
     EXPECT_TRUE(observed.boxes.empty());
     EXPECT_EQ(ApplyRequests("codec"), 2);
     EXPECT_EQ(ApplyRequests("codec", "&channel_no=0&codec=1 "), 1);
@@ -293,39 +293,42 @@ TEST_F(CamApiLab, LoginCheckSwitchesEveryCodec3ChannelToCodec1)
         EXPECT_EQ(records[i].codec, 1) << "channel " << i << " on the camera";
 
     // Nothing left to switch: the same check sends no write.
-    EXPECT_TRUE(CheckLoginAndUpdateCodec(CameraIp("codec"), "admin", "vqxnt", 1));
+    EXPECT_TRUE(CheckLoginAndUpdateCodec(CameraIp("codec"), "admin", "vqxnt"));
     EXPECT_EQ(ApplyRequests("codec"), 2);
 }
 
 TEST_F(CamApiLab, OneRefusedCodecWriteFailsTheCheckOnceAfterAllWrites)
 {
     Observed observed;
-    EXPECT_FALSE(CheckLoginAndUpdateCodec(CameraIp("locked"), "admin", "vqxnt", 1));
-    EXPECT_EQ(observed.boxes, std::vector<std::string>{"Update codec failed."});
+    const LoginCheckResult check = CheckLoginAndUpdateCodec(CameraIp("locked"), "admin", "vqxnt");
+    EXPECT_FALSE(check);
+    EXPECT_EQ(LoginCheckMessage(check), "Update codec failed.");
+    EXPECT_TRUE(observed.boxes.empty()) << "the caller tells the user";
     EXPECT_EQ(ApplyRequests("locked"), 2) << "the refused write does not stop the loop";
 }
 
 TEST_F(CamApiLab, LoginCheckFailuresAndTheDefaultLoginTest)
 {
     Observed observed;
-    EXPECT_TRUE(CheckLoginAndUpdateCodec(CameraIp("empty"), "admin", "vqxnt", 1)) << "no channel, nothing to switch";
-    EXPECT_FALSE(CheckLoginAndUpdateCodec(CameraIp("reference"), "admin", "", 1)) << "empty password";
+    EXPECT_TRUE(CheckLoginAndUpdateCodec(CameraIp("empty"), "admin", "vqxnt")) << "no channel, nothing to switch";
+    EXPECT_FALSE(CheckLoginAndUpdateCodec(CameraIp("reference"), "admin", "")) << "empty password";
     EXPECT_TRUE(observed.boxes.empty());
 
-    EXPECT_FALSE(CheckLoginAndUpdateCodec(CameraIp("reference"), "admin", "wrong", 0));
-    EXPECT_TRUE(observed.boxes.empty()) << "show off";
+    EXPECT_FALSE(CheckLoginAndUpdateCodec(CameraIp("reference"), "admin", "wrong"));
     EXPECT_EQ(observed.debug, std::vector<std::string>{"api.GetVideoConfig error."});
 
-    EXPECT_FALSE(CheckLoginAndUpdateCodec(CameraIp("upper-ng"), "admin", "vqxnt", 1));
-    EXPECT_FALSE(CheckLoginAndUpdateCodec(CameraIp("plain-401"), "admin", "wrong", 1));
-    EXPECT_FALSE(CheckLoginAndUpdateCodec(CamsimProcess::ToolAddress(), "admin", "vqxnt", 1));
-    const std::vector<std::string> shown = {"Fail.", "Unauthorized", "Network error."};
-    EXPECT_EQ(observed.boxes, shown);
+    const std::vector<std::string> told = {
+        LoginCheckMessage(CheckLoginAndUpdateCodec(CameraIp("upper-ng"), "admin", "vqxnt")),
+        LoginCheckMessage(CheckLoginAndUpdateCodec(CameraIp("plain-401"), "admin", "wrong")),
+        LoginCheckMessage(CheckLoginAndUpdateCodec(CamsimProcess::ToolAddress(), "admin", "vqxnt")),
+    };
+    EXPECT_EQ(told, (std::vector<std::string>{"Fail.", "Unauthorized", "Network error."}));
+    EXPECT_TRUE(observed.boxes.empty()) << "the caller tells the user";
 
     EXPECT_TRUE(AcceptsDefaultLogin(CameraIp("reference")));
     EXPECT_TRUE(AcceptsDefaultLogin(CameraIp("upper-ng"))) << "only a refusal or no answer count";
     EXPECT_FALSE(AcceptsDefaultLogin(CamsimProcess::ToolAddress()));
-    EXPECT_EQ(observed.boxes.size(), shown.size()) << "the default-login test never shows a box";
+    EXPECT_TRUE(observed.boxes.empty()) << "the default-login test never shows a box";
 }
 
 // A proxy named by the environment would see the new password in the query: requests

@@ -5,7 +5,9 @@
 // No test waits for silence: what must not happen is followed by a fence, a
 // set-configuration result the session awaits, sent after it from the same sender.
 #include "discovery/DiscoverySession.h"
+#include "inventory/DeviceCollection.h"
 #include "tests/lab/CamsimProcess.h"
+#include "tests/lab/Forger.h"
 #include "tests/lab/RecordBuilder.h"
 
 #include <gtest/gtest.h>
@@ -23,54 +25,13 @@
 
 namespace {
 
+using lab::AsData;
+using lab::Forger;
+using lab::GeneratedMac;
+using lab::RecordOf;
+
 using namespace std::chrono_literals;
 constexpr auto kFenceTimeout = 10000ms;
-
-lab::Record RecordOf(std::int32_t type, const std::string &mac, const std::string &ip = "")
-{
-    lab::Record r(lab::kRecordSize, 0);
-    lab::PutI32(r, lab::at::kType, type);
-    lab::PutText(r, lab::at::kMac, lab::at::kMacWidth, mac);
-    lab::PutText(r, lab::at::kIp, lab::at::kAddressWidth, ip);
-    return r;
-}
-
-DISCOVERY_DATA AsData(const lab::Record &r)
-{
-    DISCOVERY_DATA data;
-    std::memcpy(&data, r.data(), sizeof data);
-    return data;
-}
-
-// Sends datagrams to the session's reply port on the loopback, as any program could.
-class Forger final {
-public:
-    Forger() : m_fd(::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0)) {}
-    ~Forger() { ::close(m_fd); }
-    Forger(const Forger &) = delete;
-    Forger &operator=(const Forger &) = delete;
-
-    void Send(const lab::Record &bytes) const
-    {
-        sockaddr_in to{};
-        to.sin_family = AF_INET;
-        to.sin_port = htons(DISCOVERY_RECV_PORT);
-        to.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        ASSERT_EQ(::sendto(m_fd, bytes.data(), bytes.size(), 0, reinterpret_cast<const sockaddr *>(&to), sizeof to),
-                  ssize_t(bytes.size()));
-    }
-
-private:
-    int m_fd;
-};
-
-// camsim's generated camera n (from 1).
-std::string GeneratedMac(int n)
-{
-    char text[24];
-    std::snprintf(text, sizeof text, "02:4C:53:00:00:%02X", n);
-    return text;
-}
 
 std::vector<std::string> MacsAndIps(const CDeviceCollection &listed)
 {

@@ -1,7 +1,7 @@
 // The discovery sockets on a real network: the test runs in the lab's tool namespace,
 // camsim plays the cameras in the camera namespace.
 #include "discovery/DiscoveryData.h"
-#include "discovery/UDPSocket.h"
+#include "app/UDPSocket.h"
 #include "tests/lab/CamsimProcess.h"
 #include "tests/lab/EventPump.h"
 

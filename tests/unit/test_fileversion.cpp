@@ -1,4 +1,4 @@
-#include "app/FileVersion.h"
+#include "platform/FileVersion.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "discovery/UDPSocket.h"
+#include "app/UDPSocket.h"
 
 #include <QCoreApplication>
 

@@ -1,4 +1,4 @@
 // The product version, kept in its own section so the title can read it from the file.
-#include "app/FileVersion.h"
+#include "platform/FileVersion.h"
 
 [[gnu::used, gnu::section(".lanscout_version")]] const char kProductVersion[] = LANSCOUT_PRODUCT_VERSION;

@@ -1,0 +1,146 @@
+#include "discovery/DeviceActions.h"
+
+#include "camapi/LoginCheck.h"
+
+#include <algorithm>
+
+namespace {
+
+bool IsBlank(const std::string &text)
+{
+    return std::all_of(text.begin(), text.end(), [](char c) { return c == ' '; });
+}
+
+} // namespace
+
+CDeviceActions::CDeviceActions(CDeviceSearch &search, IDevicePanel &panel, IUserInteraction &user)
+    : m_search(search), m_panel(panel), m_user(user)
+{
+}
+
+// The checks test the camera the command goes to: the one in the details panel, which
+// keeps its camera when the keyboard moves the highlight. Its discovered address, not
+// the IP edit, which may hold the new address the user means to give it. Empty without
+// a highlighted row or a camera in the panel.
+std::string CDeviceActions::ActionCameraIp() const
+{
+    const std::optional<DISCOVERY_DATA> camera = m_panel.PanelCamera();
+    if (m_panel.HighlightedRows() == 0 || !camera)
+        return {};
+    return SlotText(camera->szIP);
+}
+
+bool CDeviceActions::CheckActionTarget(ActionTarget &target)
+{
+    if (m_panel.HighlightedRows() > 1) {
+        m_user.ShowMessage("Please select only one device.");
+        return false;
+    }
+    target.ip = ActionCameraIp();
+    target.login = m_panel.Login();
+    if (target.ip.empty()) {
+        m_user.ShowMessage("Please select a device.");
+        return false;
+    }
+    if (target.login.password.empty() || target.login.userId.empty()) {
+        m_user.ShowMessage("Please check UserID or Password.");
+        return false;
+    }
+    return true;
+}
+
+bool CDeviceActions::CheckLogin(const ActionTarget &target)
+{
+    LoginCheckResult check;
+    m_user.RunBusy([&] { check = CheckLoginAndUpdateCodec(target.ip, target.login.userId, target.login.password); });
+    if (!check)
+        m_user.ShowMessage(LoginCheckMessage(check));
+    return check.Passed();
+}
+
+bool CDeviceActions::ConfirmDefaultPassword()
+{
+    if (m_panel.HighlightedRows() > 1) {
+        m_user.ShowMessage("Please select only one device.");
+        return false;
+    }
+    const std::string ip = ActionCameraIp();
+    if (ip.empty())
+        return true;
+    bool factoryLogin = false;
+    m_user.RunBusy([&] { factoryLogin = AcceptsDefaultLogin(ip); });
+    if (!factoryLogin)
+        return true;
+    return ForceNewPassword(m_user, m_panel, ip).has_value();
+}
+
+void CDeviceActions::Save()
+{
+    ActionTarget target;
+    if (!CheckActionTarget(target) || !CheckLogin(target) || !ConfirmDefaultPassword())
+        return;
+    SendDeviceCommand(DISCOVERY_SET_CONFIG);
+    m_panel.Search();
+    m_panel.ClearPassword();
+}
+
+void CDeviceActions::Reboot()
+{
+    ActionTarget target;
+    if (!CheckActionTarget(target) || !CheckLogin(target) || !ConfirmDefaultPassword())
+        return;
+    SendDeviceCommand(DISCOVERY_REBOOT);
+}
+
+// No login check over HTTP: a camera whose web side is lost can still be reset.
+void CDeviceActions::FactoryReset()
+{
+    ActionTarget target;
+    if (!CheckActionTarget(target) || !ConfirmDefaultPassword())
+        return;
+    SendDeviceCommand(DISCOVERY_FACTORY_RESET);
+}
+
+void CDeviceActions::ChangePassword()
+{
+    ActionTarget target;
+    if (!CheckActionTarget(target) || !CheckLogin(target))
+        return;
+    if (m_user.AskNewPassword(target.ip, target.login.userId, target.login.password))
+        m_panel.ClearPassword();
+}
+
+// Each command is the camera's stored record with its type and credentials replaced,
+// so it names the camera by the MAC the camera reported.
+void CDeviceActions::SendDeviceCommand(std::int32_t type)
+{
+    if (type == DISCOVERY_SET_CONFIG && !m_panel.PanelCamera()) {
+        m_user.ShowMessage("Not Selected");
+        return;
+    }
+    const NetworkSettings settings = m_panel.ReadSettings(); // goes on whatever it reports
+    const CommandLogin login = m_panel.Login();
+    if (IsBlank(login.userId) || IsBlank(login.password)) {
+        m_user.ShowMessage("Check the \"User ID\" and \"Password\"");
+        return;
+    }
+    // The last search had no adapter or could not bind: say so rather than pretend to send.
+    if (!m_search.CanSend()) {
+        m_user.ShowMessage("Failed to create send socket.");
+        return;
+    }
+    if (type == DISCOVERY_SET_CONFIG) {
+        const DISCOVERY_DATA command = MakeSetConfigCommand(*m_panel.PanelCamera(), settings, login);
+        m_panel.KeepSentSettings(command);
+        m_search.SendSetConfig(command);
+        return;
+    }
+    const std::vector<DISCOVERY_DATA> chosen = m_panel.ChosenCameras();
+    if (chosen.empty()) {
+        m_user.ShowMessage("Not Checked");
+        return;
+    }
+    if (m_user.ShowMessage(ConfirmationText(type, chosen), MessageButtons::YesNo) != IDYES)
+        return;
+    m_search.SendToEach(type, chosen, login);
+}

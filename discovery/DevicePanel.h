@@ -1,0 +1,41 @@
+#pragma once
+// The window's device list, details panel and login edits as the device actions and the
+// hand-over see them: what the user chose and typed, read when an action needs it.
+
+#include "discovery/DiscoveryData.h"
+#include "discovery/DiscoverySession.h"
+#include "platform/UserInteraction.h"
+
+#include <optional>
+#include <string>
+#include <vector>
+
+class IDevicePanel {
+public:
+    // The User ID and Password edits as they read now.
+    virtual CommandLogin Login() const = 0;
+    virtual void SetLogin(const CommandLogin &login) = 0;
+    virtual void ClearPassword() = 0;
+    // The panel's settings, read from its controls; a port that is no number is
+    // reported to the user and keeps its last value.
+    virtual NetworkSettings ReadSettings() = 0;
+    // How many rows of the list are highlighted.
+    virtual int HighlightedRows() const = 0;
+    // The camera the details panel shows, as the list holds it; none before a click.
+    virtual std::optional<DISCOVERY_DATA> PanelCamera() const = 0;
+    // The cameras a reboot or factory reset goes to, in row order.
+    virtual std::vector<DISCOVERY_DATA> ChosenCameras() const = 0;
+    // New settings went to the panel's camera: the list keeps them for it.
+    virtual void KeepSentSettings(const DISCOVERY_DATA &command) = 0;
+    // Starts a new search.
+    virtual void Search() = 0;
+
+protected:
+    ~IDevicePanel() = default;
+};
+
+// Tells the user that the camera's factory password must go and has them replace it,
+// logged in with the factory login. The change is made for the factory user, so that
+// user goes into the login edits with the new password: every later step, and any
+// retry, logs in as that pair. The new password, or none when the user did not change it.
+std::optional<std::string> ForceNewPassword(IUserInteraction &user, IDevicePanel &panel, const std::string &ip);

@@ -1,0 +1,118 @@
+#include "discovery/DeviceSearch.h"
+
+#include "platform/DebugOutput.h"
+
+CDeviceSearch::CDeviceSearch(IDeviceListing &listing, ISearchDisplay &display, IUserInteraction &user,
+                             ISweepClock &clock)
+    : m_display(display), m_user(user), m_session(listing, clock)
+{
+}
+
+CDeviceSearch::~CDeviceSearch()
+{
+    Close();
+}
+
+bool CDeviceSearch::Open(std::unique_ptr<CDatagramSocket> receiver)
+{
+    const SocketFailures failures = m_session.Open(std::move(receiver));
+    if (failures.receiveError != 0)
+        m_user.ShowMessage("Failed to create socket, please check if the utility already running.");
+    if (failures.sendError != 0)
+        m_user.ShowMessage("Failed to create send socket.");
+    return !failures.Any();
+}
+
+bool CDeviceSearch::BeginSearch()
+{
+    if (m_searching.exchange(true))
+        return false;
+    if (m_worker.joinable())
+        m_worker.join(); // the last sweep has already cleared the flag: it is ending
+    ReportDroppedReplies(); // the last sweep's, backlog included
+    m_session.BeginSweep();
+    return true;
+}
+
+void CDeviceSearch::RunSweepThrough(const std::string &adapterAddress)
+{
+    m_session.CloseSendSocket();
+    if (!adapterAddress.empty() && !m_session.OpenSendSocket(adapterAddress)) {
+        m_session.EndSweep(); // no sweep runs, so no reply belongs to one
+        m_searching = false;
+        return;
+    }
+    m_worker = std::thread(&CDeviceSearch::RunSweep, this);
+}
+
+void CDeviceSearch::RunSweep()
+{
+    CallOnDisplayThread([this] { m_display.ShowSearchWait(true); });
+    CallOnDisplayThread([this] { m_display.EnableSearchControls(false); });
+    m_session.RunSweep();
+    CallOnDisplayThread([this] { m_display.ShowSearchWait(false); });
+    CallOnDisplayThread([this] { m_display.EnableSearchControls(true); });
+    m_searching = false;
+}
+
+// A window that is closing no longer serves the worker.
+void CDeviceSearch::CallOnDisplayThread(const std::function<void()> &fn)
+{
+    if (!m_session.IsSweepStopped())
+        m_display.CallOnDisplayThread(fn);
+}
+
+// Closing the window during a sweep ends the worker early; the window thread keeps
+// serving the worker's calls until it has finished, so neither waits on the other.
+void CDeviceSearch::StopSweep()
+{
+    if (!m_worker.joinable())
+        return;
+    m_session.StopSweep();
+    while (m_searching)
+        m_display.ServeDisplayThread();
+    m_worker.join();
+}
+
+void CDeviceSearch::HandleDatagram()
+{
+    const HandledDatagram handled = m_session.HandleDatagram();
+    if (handled.kind == HandledDatagram::Kind::ReadFailed) {
+        m_user.ShowMessage("recevie error!!! [Clsoe Socket]");
+        return;
+    }
+    if (handled.kind != HandledDatagram::Kind::SetConfigResult)
+        return;
+    if (const std::optional<std::int32_t> result = m_session.TakeSetConfigResult(SlotText(handled.record.szMAC)))
+        if (const char *message = ResultMessage(*result))
+            m_user.ShowMessage(message);
+}
+
+void CDeviceSearch::SendSetConfig(const DISCOVERY_DATA &command)
+{
+    m_session.SendSetConfig(command);
+}
+
+void CDeviceSearch::SendToEach(std::int32_t type, const std::vector<DISCOVERY_DATA> &targets,
+                               const CommandLogin &login)
+{
+    m_session.SendToEach(type, targets, login);
+}
+
+void CDeviceSearch::Close()
+{
+    // The receive socket first: nothing may arrive while the search worker winds down.
+    m_session.CloseReceiveSocket();
+    StopSweep();
+    ReportDroppedReplies();
+    m_session.Close();
+}
+
+// Once a sweep's replies are all handled, which may be after its end: at the next
+// search, or when the window closes.
+void CDeviceSearch::ReportDroppedReplies()
+{
+    if (const std::uint64_t dropped = m_session.TakeDroppedReplies(); dropped > 0)
+        OutputDebugStringA(std::to_string(dropped) + " replies dropped: the device list holds at most " +
+                           std::to_string(CDiscoverySession::kMaxListedDevices) + " devices");
+}

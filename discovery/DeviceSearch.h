@@ -1,0 +1,77 @@
+#pragma once
+// The window's search: its discovery session, the worker that runs each sweep, the
+// replies and the awaited set-configuration results, and what the user is told of
+// them. Free of Qt: the window shows it through ISearchDisplay.
+
+#include "discovery/DeviceListing.h"
+#include "discovery/DiscoverySession.h"
+#include "platform/UserInteraction.h"
+
+#include <atomic>
+#include <functional>
+#include <memory>
+#include <string>
+#include <thread>
+
+// What a running search needs of the window.
+class ISearchDisplay {
+public:
+    // Runs fn on the window's thread and returns once it has run.
+    virtual void CallOnDisplayThread(const std::function<void()> &fn) = 0;
+    // The "Please Wait..." box.
+    virtual void ShowSearchWait(bool shown) = 0;
+    // The controls a sweep locks.
+    virtual void EnableSearchControls(bool enable) = 0;
+    // Serves the window thread a moment while it waits for the worker to end.
+    virtual void ServeDisplayThread() = 0;
+
+protected:
+    ~ISearchDisplay() = default;
+};
+
+class CDeviceSearch final {
+public:
+    CDeviceSearch(IDeviceListing &listing, ISearchDisplay &display, IUserInteraction &user,
+                  ISweepClock &clock = SteadySweepClock());
+    ~CDeviceSearch();
+    CDeviceSearch(const CDeviceSearch &) = delete;
+    CDeviceSearch &operator=(const CDeviceSearch &) = delete;
+
+    // Opens the sockets; false, once the user was told why, when the program cannot work.
+    bool Open(std::unique_ptr<CDatagramSocket> receiver);
+    // The first half of a search: false while one runs, which keeps its list, socket and
+    // wait box. Else replies count from now; the caller empties its list and then runs
+    // RunSweepThrough.
+    bool BeginSearch();
+    // Sends the searches through the adapter's address on a worker of their own; with
+    // no address they run their course sending nothing. An adapter that cannot be
+    // bound ends the search at once.
+    void RunSweepThrough(const std::string &adapterAddress);
+    // True from BeginSearch until the worker has shown the window the end of the sweep.
+    bool IsSearching() const { return m_searching; }
+
+    // Handles one datagram of the reply port: lists a reply, tells the user the
+    // awaited result of new settings, or that the receive socket failed.
+    void HandleDatagram();
+
+    bool CanSend() const { return m_session.CanSend(); }
+    // Sends new settings and awaits the camera's result under its MAC.
+    void SendSetConfig(const DISCOVERY_DATA &command);
+    // Reboot or factory reset for each camera in turn.
+    void SendToEach(std::int32_t type, const std::vector<DISCOVERY_DATA> &targets, const CommandLogin &login);
+
+    // Ends the search at once and drops the sockets (the window closes).
+    void Close();
+
+private:
+    void RunSweep();
+    void CallOnDisplayThread(const std::function<void()> &fn);
+    void StopSweep();
+    void ReportDroppedReplies();
+
+    ISearchDisplay &m_display;
+    IUserInteraction &m_user;
+    CDiscoverySession m_session;
+    std::thread m_worker;
+    std::atomic<bool> m_searching{false};
+};

@@ -1,0 +1,170 @@
+#include "inventory/DeviceList.h"
+
+#include "inventory/ExportFormat.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <numeric>
+
+namespace {
+
+constexpr const char *kColumnCaptions[] = {"Index", "MAC ADDRESS", "IP ADDRESS", "PRODUCT NAME", "FIRMWARE VERSION"};
+static_assert(std::size(kColumnCaptions) == CDeviceList::kColumnCount);
+
+constexpr int kStateUnchecked = 1;
+constexpr int kStateChecked = 2;
+
+std::string FieldText(const DISCOVERY_DATA &record, int column)
+{
+    switch (column) {
+    case CDeviceList::kMacColumn: return SlotText(record.szMAC);
+    case CDeviceList::kIpColumn: return SlotText(record.szIP);
+    case CDeviceList::kProductColumn: return SlotText(record.szProductName);
+    default: return SlotText(record.szFirmwareVersion);
+    }
+}
+
+} // namespace
+
+const char *CDeviceList::ColumnCaption(int column)
+{
+    return column >= 0 && column < kColumnCount ? kColumnCaptions[column] : "";
+}
+
+void CDeviceList::ListDevice(const DISCOVERY_DATA &record)
+{
+    const int row = Count();
+    if (m_observer)
+        m_observer->RowsAboutToBeAppended(row, row);
+    m_rows.push_back({record, row + 1, 0});
+    m_index.Add(record);
+    if (m_observer)
+        m_observer->RowsAppended();
+}
+
+std::optional<DISCOVERY_DATA> CDeviceList::RecordAt(int row) const
+{
+    if (m_rows.empty())
+        return std::nullopt;
+    const std::size_t last = m_rows.size() - 1;
+    return m_rows[row >= 0 && std::size_t(row) < last ? std::size_t(row) : last].record;
+}
+
+std::string CDeviceList::CellText(int row, int column) const
+{
+    const Row &shown = m_rows.at(std::size_t(row));
+    return column == kIndexColumn ? std::to_string(shown.number) : FieldText(shown.record, column);
+}
+
+void CDeviceList::Clear()
+{
+    if (m_observer)
+        m_observer->ListAboutToBeCleared();
+    m_rows.clear();
+    m_index.Clear();
+    m_selected = -1;
+    if (m_observer)
+        m_observer->ListCleared();
+}
+
+int CDeviceList::CheckMark(int row) const
+{
+    return row >= 0 && row < Count() ? m_rows[std::size_t(row)].stateImage - 1 : -1;
+}
+
+std::vector<DISCOVERY_DATA> CDeviceList::ChosenRecords() const
+{
+    std::vector<DISCOVERY_DATA> chosen;
+    for (const Row &row : m_rows)
+        if (row.stateImage != kStateUnchecked)
+            chosen.push_back(row.record);
+    return chosen;
+}
+
+void CDeviceList::OnColumnClick(int column)
+{
+    if (column == kIndexColumn)
+        m_checkAll = !m_checkAll;
+    else
+        m_sortAscending = !m_sortAscending;
+    Sort(column, m_sortAscending);
+}
+
+int CDeviceList::CompareSortKeys(const std::string &a, const std::string &b, bool ascending)
+{
+    const int r = std::strcmp(a.c_str(), b.c_str());
+    return ascending ? r : -r;
+}
+
+// Index clicks sort nothing: every key is empty, and they set every check mark.
+void CDeviceList::Sort(int column, bool ascending)
+{
+    if (m_observer)
+        m_observer->RowsAboutToBeReordered();
+    std::vector<std::string> keys(m_rows.size());
+    for (std::size_t i = 0; i < m_rows.size(); ++i) {
+        if (column == kIndexColumn)
+            m_rows[i].stateImage = m_checkAll ? kStateChecked : kStateUnchecked;
+        else
+            keys[i] = FieldText(m_rows[i].record, column);
+    }
+    std::vector<int> order(m_rows.size()); // order[new row] = old row
+    std::iota(order.begin(), order.end(), 0);
+    std::stable_sort(order.begin(), order.end(), [&](int a, int b) {
+        return CompareSortKeys(keys[std::size_t(a)], keys[std::size_t(b)], ascending) < 0;
+    });
+    std::vector<Row> sorted;
+    sorted.reserve(m_rows.size());
+    std::vector<int> newRowOf(m_rows.size());
+    for (std::size_t i = 0; i < order.size(); ++i) {
+        sorted.push_back(m_rows[std::size_t(order[i])]);
+        newRowOf[std::size_t(order[i])] = int(i);
+    }
+    m_rows = std::move(sorted);
+    if (m_selected >= 0 && std::size_t(m_selected) < newRowOf.size())
+        m_selected = newRowOf[std::size_t(m_selected)];
+    if (m_observer)
+        m_observer->RowsReordered(newRowOf);
+}
+
+std::optional<DISCOVERY_DATA> CDeviceList::SelectedRecord() const
+{
+    if (m_selected < 0 || m_selected >= Count())
+        return std::nullopt;
+    return m_rows[std::size_t(m_selected)].record;
+}
+
+void CDeviceList::ReplaceSelected(const DISCOVERY_DATA &sent)
+{
+    if (m_selected < 0 || m_selected >= Count())
+        return;
+    DISCOVERY_DATA &stored = m_rows[std::size_t(m_selected)].record;
+    m_index.Remove(stored);
+    stored = sent;
+    m_index.Add(sent);
+    if (m_observer)
+        m_observer->RowChanged(m_selected);
+}
+
+int CDeviceList::WriteExport(const std::string &path) const
+{
+    std::FILE *file = std::fopen(path.c_str(), "wb");
+    if (!file)
+        return errno;
+    for (const Row &row : m_rows) {
+        const std::string line = ExportLine(SlotText(row.record.szFirmwareVersion), SlotText(row.record.szIP),
+                                            SlotText(row.record.szProductName));
+        std::fwrite(line.data(), 1, line.size(), file);
+    }
+    const bool failed = std::ferror(file) != 0;
+    if (std::fclose(file) != 0 || failed)
+        return errno != 0 ? errno : EIO;
+    return 0;
+}
+
+std::string CameraWebPage(const std::string &ip, bool https, std::uint32_t httpPort)
+{
+    return https ? "https://" + ip : "http://" + ip + ":" + std::to_string(httpPort);
+}

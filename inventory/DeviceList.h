@@ -1,0 +1,91 @@
+#pragma once
+// The window's device list: the cameras of the last search in the order shown, each
+// with its Index number (its place in the order of arrival) and its check mark; the
+// sort order of the header clicks; the camera of the details panel; the list's text
+// file. A view follows it through IDeviceListObserver. One thread uses it, the one
+// that handles the replies.
+
+#include "discovery/DeviceListing.h"
+#include "discovery/DiscoveryData.h"
+#include "inventory/DeviceIndex.h"
+
+#include <optional>
+#include <string>
+#include <vector>
+
+// Told of every change of the list, before and after it, so that a view keeps its
+// rows, highlight and current row on the same cameras.
+class IDeviceListObserver {
+public:
+    virtual void RowsAboutToBeAppended(int first, int last) = 0;
+    virtual void RowsAppended() = 0;
+    virtual void ListAboutToBeCleared() = 0;
+    virtual void ListCleared() = 0;
+    virtual void RowsAboutToBeReordered() = 0;
+    // newRowOf[old row] is where that row went.
+    virtual void RowsReordered(const std::vector<int> &newRowOf) = 0;
+    virtual void RowChanged(int row) = 0;
+
+protected:
+    ~IDeviceListObserver() = default;
+};
+
+class CDeviceList final : public IDeviceListing {
+public:
+    enum Column { kIndexColumn, kMacColumn, kIpColumn, kProductColumn, kFirmwareColumn, kColumnCount };
+    static const char *ColumnCaption(int column);
+
+    void SetObserver(IDeviceListObserver *observer) { m_observer = observer; }
+
+    std::size_t ListedDeviceCount() const override { return m_rows.size(); }
+    bool IsDeviceListed(const DISCOVERY_DATA &record) const override { return m_index.Contains(record); }
+    // Appends the camera with the next Index number and no check mark.
+    void ListDevice(const DISCOVERY_DATA &record) override;
+
+    int Count() const { return int(m_rows.size()); }
+    // The record shown in the row; a row past the end gives the last, as the list always did.
+    std::optional<DISCOVERY_DATA> RecordAt(int row) const;
+    // The row's text in a column: its bytes as the camera sent them.
+    std::string CellText(int row, int column) const;
+    // Empties the list for a new search; no camera is in the details panel then.
+    void Clear();
+
+    // -1 never set, 0 unchecked, 1 checked.
+    int CheckMark(int row) const;
+    // The cameras a reboot or factory reset goes to: every row not unchecked, in row order.
+    std::vector<DISCOVERY_DATA> ChosenRecords() const;
+
+    // A header click: Index checks or unchecks every row, by turns; any other column
+    // sorts by its text, ascending and descending by turns.
+    void OnColumnClick(int column);
+    // Stable sort by the column's text; the Index column sorts nothing.
+    void Sort(int column, bool ascending);
+    static int CompareSortKeys(const std::string &a, const std::string &b, bool ascending);
+
+    // The camera of the details panel, which moves with its row when the list is sorted.
+    void Select(int row) { m_selected = row; }
+    int SelectedRow() const { return m_selected; }
+    std::optional<DISCOVERY_DATA> SelectedRecord() const;
+    // New settings sent to the panel's camera: its row shows them from now on.
+    void ReplaceSelected(const DISCOVERY_DATA &sent);
+
+    // Writes the list, one line a row in the order shown, to the file; 0 or an errno.
+    int WriteExport(const std::string &path) const;
+
+private:
+    struct Row {
+        DISCOVERY_DATA record;
+        int number = 0;     // the Index column
+        int stateImage = 0; // 0 unset, 1 unchecked, 2 checked
+    };
+
+    std::vector<Row> m_rows;
+    CDeviceIndex m_index; // beside the rows, for the duplicate test of each reply
+    int m_selected = -1;
+    bool m_sortAscending = false;
+    bool m_checkAll = false;
+    IDeviceListObserver *m_observer = nullptr;
+};
+
+// The camera's web page: https when the camera serves it, else http on its HTTP port.
+std::string CameraWebPage(const std::string &ip, bool https, std::uint32_t httpPort);
