@@ -60,12 +60,13 @@ InputFile TooLarge(const std::string &path, std::optional<std::uint64_t> size, s
     return Refusal("refused " + path + ": it " + what + " the " + SizeText(maxBytes, false) + " read at most");
 }
 
-// Reads to the end, or to one byte past the bound, which is enough to refuse.
-std::optional<std::string> ReadUpTo(int fd, std::size_t maxBytes)
+} // namespace
+
+std::optional<std::string> ReadUpTo(int fd, std::size_t maxBytes, bool stopAtLineFeed)
 {
     std::string bytes;
     char chunk[65536];
-    while (bytes.size() <= maxBytes) {
+    while (bytes.size() <= maxBytes && !(stopAtLineFeed && bytes.find('\n') != std::string::npos)) {
         const ssize_t n = ::read(fd, chunk, std::min(sizeof chunk, maxBytes + 1 - bytes.size()));
         if (n < 0 && errno == EINTR)
             continue;
@@ -77,8 +78,6 @@ std::optional<std::string> ReadUpTo(int fd, std::size_t maxBytes)
     }
     return bytes;
 }
-
-} // namespace
 
 FileCloser::~FileCloser()
 {

@@ -15,6 +15,11 @@ struct InputFile {
 // The file's bytes, at most maxBytes of them: more is refused, never cut short.
 InputFile ReadBoundedFile(const std::string &path, std::size_t maxBytes);
 
+// Reads to the end, or to one byte past the bound, which is enough to refuse; with
+// stopAtLineFeed, also no further than the read that brought the first line feed.
+// Nothing on a read error.
+std::optional<std::string> ReadUpTo(int fd, std::size_t maxBytes, bool stopAtLineFeed = false);
+
 // Closes a file descriptor when it goes.
 class FileCloser {
 public:

@@ -3,6 +3,7 @@
 #include "camapi/PasswordChange.h"
 #include "cli/InputFile.h"
 
+#include <algorithm>
 #include <array>
 #include <cerrno>
 #include <csignal>
@@ -44,19 +45,10 @@ Secret Usable(std::string value, const std::string &what)
 // Reads until a line feed, the end, or more than kMaxLineBytes; nothing on a read error.
 std::optional<std::string> ReadFirstLineBytes(int fd)
 {
-    std::string bytes;
-    std::array<char, 512> chunk;
-    while (bytes.find('\n') == std::string::npos && bytes.size() <= kMaxLineBytes) {
-        const ssize_t n = ::read(fd, chunk.data(), chunk.size());
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n < 0)
-            return std::nullopt;
-        if (n == 0)
-            break;
-        bytes.append(chunk.data(), std::size_t(n));
-    }
-    return bytes.substr(0, bytes.find('\n'));
+    std::optional<std::string> bytes = ReadUpTo(fd, kMaxLineBytes, true);
+    if (bytes)
+        bytes->resize(std::min(bytes->size(), bytes->find('\n')));
+    return bytes;
 }
 
 std::string WithoutCarriageReturn(std::string line)
