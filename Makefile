@@ -2,11 +2,15 @@
 # make test  - install what is missing, build, and run every test
 # make package - build lanscout_<version>_<arch>.deb in $(BUILD)
 # make install [PREFIX=/usr/local] [DESTDIR=...] - install the package's files
+# make windows - cross-build lanscout.exe, lanscout-cli.exe and their zip in $(WINDOWS_BUILD)
+# make windows-test - the Windows programs' tests under Wine (README.md, "Windows")
 BUILD ?= build
 BUILD_TYPE ?= RelWithDebInfo
 CMAKE_ARGS ?=
 
-.PHONY: all deps configure build test demo screenshot clean fuzz package install
+WINDOWS_BUILD ?= build-windows
+
+.PHONY: all deps configure build test demo screenshot clean fuzz package install windows windows-test
 
 all: build
 
@@ -53,6 +57,19 @@ fuzz: deps
 	  nice -n 10 $(FUZZ_BUILD)/fuzz/$$t -max_total_time=$(FUZZ_SECONDS) -print_final_stats=1 \
 	    -artifact_prefix=$(FUZZ_BUILD)/crashes/$$t/ $(FUZZ_BUILD)/corpus/$$t fuzz/corpus/$$t; \
 	done
+
+# The libraries for Windows are built once into a cache outside the tree
+# (scripts/windows-deps.sh); the Linux build in $(BUILD) gives the tests camsim and the lab.
+windows:
+	@bash scripts/install-deps.sh --windows
+	deps=$$(bash scripts/windows-deps.sh) && \
+	cmake -S . -B $(WINDOWS_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=Release \
+	      -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64.cmake -DLANSCOUT_WIN_DEPS="$$deps" \
+	      -DLANSCOUT_HOST_BUILD=$(abspath $(BUILD)) $(CMAKE_ARGS)
+	cmake --build $(WINDOWS_BUILD)
+
+windows-test: build windows
+	bash tests/windows/run-tests.sh $(WINDOWS_BUILD) -j2
 
 clean:
 	rm -rf $(BUILD)

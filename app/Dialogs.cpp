@@ -97,6 +97,6 @@ void CChangePwdDlg::OnCancel()
 // without a change, so a half-typed password is never sent.
 void CChangePwdDlg::keyPressEvent(QKeyEvent *event)
 {
-    if (!HandleEnterKey(*this, *event, [this] { done(IDOK); }))
+    if (!HandleEnterKey(*this, *event, [this] { done(ANSWER_OK); }))
         QDialog::keyPressEvent(event);
 }

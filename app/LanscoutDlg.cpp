@@ -107,8 +107,8 @@ bool CLanscoutDlg::Create()
 int CLanscoutDlg::DoModal()
 {
     if (!Create())
-        return IDCANCEL;
-    return exec() == QDialog::Accepted ? IDOK : IDCANCEL;
+        return ANSWER_CANCEL;
+    return exec() == QDialog::Accepted ? ANSWER_OK : ANSWER_CANCEL;
 }
 
 // One place for every connection, in the order of the window's message table.
@@ -151,7 +151,7 @@ bool CLanscoutDlg::OnInitWindow()
 void CLanscoutDlg::EndDialog(int result)
 {
     m_bEnded = true;
-    done(result == IDOK ? QDialog::Accepted : QDialog::Rejected);
+    done(result == ANSWER_OK ? QDialog::Accepted : QDialog::Rejected);
 }
 
 void CLanscoutDlg::BindPortEdit(bool read, int id, std::int32_t &value, bool &ok)
@@ -224,7 +224,7 @@ void CLanscoutDlg::keyPressEvent(QKeyEvent *event)
 void CLanscoutDlg::OnOK()
 {
     if (BindControls(true))
-        EndDialog(IDOK);
+        EndDialog(ANSWER_OK);
 }
 
 // Linux windows have no system menu to extend: the About entry is in the window's
@@ -281,7 +281,7 @@ void CLanscoutDlg::CreateSockets()
     auto receiver = std::make_unique<CUDPSocket>();
     receiver->SetNotifyWindow(this);
     if (!m_search.Open(std::move(receiver)))
-        EndDialog(IDCANCEL);
+        EndDialog(ANSWER_CANCEL);
 }
 
 void CLanscoutDlg::OnSearch()

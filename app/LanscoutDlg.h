@@ -67,7 +67,7 @@ public:
     explicit CLanscoutDlg(const CHandOverStore &store, QWidget *parent = nullptr);
     ~CLanscoutDlg() override;
 
-    // Builds the window, initialises it and runs it; returns IDOK or IDCANCEL.
+    // Builds the window, initialises it and runs it; returns ANSWER_OK or ANSWER_CANCEL.
     int DoModal();
     // Builds and initialises the window without running it (tests show it themselves).
     bool Create();

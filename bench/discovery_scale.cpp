@@ -76,7 +76,7 @@ int main(int argc, char **argv)
     TimedApplication app(argc, argv);
     SetMessageBoxHandler([](const MessageRequest &request) {
         std::fprintf(stderr, "message: %s\n", request.text.c_str());
-        return int(IDOK);
+        return int(ANSWER_OK);
     });
     std::vector<int> counts;
     for (int i = 1; i < argc; ++i)

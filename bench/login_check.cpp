@@ -91,7 +91,7 @@ int main(int argc, char **argv)
     SetMessageBoxHandler([&](const MessageRequest &r) {
         std::fprintf(stderr, "message box: %s\n", r.text.c_str());
         ++failures;
-        return IDOK;
+        return ANSWER_OK;
     });
     SetDebugSink([](std::string_view) {}); // the cameras' answers are not the figures
     ProcessEventsUntil([&] { return !window.IsSearchRunning(); }, 15000);

@@ -74,7 +74,7 @@ int main(int argc, char **argv)
     const long count = argc > 1 ? std::atol(argv[1]) : 1000000;
     SetMessageBoxHandler([](const MessageRequest &r) {
         std::fprintf(stderr, "message box: %s\n", r.text.c_str());
-        return IDOK;
+        return ANSWER_OK;
     });
     SetDebugSink([](std::string_view text) { std::printf("  debug output: %.*s\n", int(text.size()), text.data()); });
     CLanscoutDlg window(bench::Store());

@@ -3,6 +3,7 @@
 #include "camapi/PasswordChange.h"
 #include "camapi/LoginCheck.h"
 #include "camapi/VideoConfig.h"
+#include "cli/Console.h"
 #include "cli/ExitStatus.h"
 #include "cli/InputFile.h"
 #include "cli/Options.h"
@@ -412,18 +413,12 @@ int RunApply(const Arguments &args)
 // The question the window asks before it reboots or resets cameras, on the terminal.
 std::optional<int> Confirm(std::int32_t type, const std::vector<DISCOVERY_DATA> &cameras)
 {
-    std::FILE *terminal = std::fopen("/dev/tty", "r+");
-    if (!terminal) {
-        std::fputs("lanscout-cli: not confirmed: there is no terminal to ask on (give --yes)\n", stderr);
+    const TypedLine answer = TypedOnTerminal(TerminalConfirmation(type, cameras) + "Send? [y/N] ", Echo::Shown);
+    if (!answer.text) {
+        std::fprintf(stderr, "lanscout-cli: not confirmed: %s; give --yes\n", answer.error.c_str());
         return kExitNotConfirmed;
     }
-    std::fputs(TerminalConfirmation(type, cameras).c_str(), terminal);
-    std::fputs("Send? [y/N] ", terminal);
-    std::fflush(terminal);
-    char answer[16] = {};
-    const bool yes = std::fgets(answer, sizeof answer, terminal) && (answer[0] == 'y' || answer[0] == 'Y');
-    std::fclose(terminal);
-    if (yes)
+    if (answer.text->starts_with('y') || answer.text->starts_with('Y'))
         return std::nullopt;
     std::fputs("lanscout-cli: not confirmed: nothing was sent\n", stderr);
     return kExitNotConfirmed;
@@ -466,7 +461,7 @@ int RunToEach(std::int32_t type, const char *command, const char *usage, const A
         return kExitOk;
     std::vector<std::string> reasons;
     for (const UnsentCommand &failure : unsent)
-        reasons.push_back(CameraNamed(cameras[failure.target]) + ": " + std::strerror(failure.error));
+        reasons.push_back(CameraNamed(cameras[failure.target]) + ": " + CDatagramSocket::ErrorText(failure.error));
     PrintProblems(std::string(command) + " was not sent to " + std::to_string(unsent.size()) + " of " +
                       std::to_string(cameras.size()) + " cameras:",
                   reasons);

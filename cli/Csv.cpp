@@ -147,5 +147,7 @@ std::string SpreadsheetText(std::string_view text)
 {
     constexpr std::string_view kFormulaStarts = "=+-@\t\r";
     const bool startsFormula = !text.empty() && kFormulaStarts.find(text.front()) != std::string_view::npos;
-    return (startsFormula ? "'" : "") + std::string(text);
+    std::string shown = startsFormula ? "'" : "";
+    shown += text;
+    return shown;
 }

@@ -1,14 +1,11 @@
 #include "cli/InputFile.h"
 
+#include "cli/Console.h"
+#include "cli/InputFileSystem.h"
+
 #include <algorithm>
-#include <cerrno>
 #include <cstdint>
 #include <cstdio>
-#include <cstring>
-
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 namespace {
 
@@ -17,30 +14,37 @@ InputFile Refusal(std::string error)
     return InputFile{std::nullopt, std::move(error)};
 }
 
-InputFile SystemFailure(const std::string &path)
+InputFile SystemFailure(const std::string &path, const std::string &reason)
 {
-    return Refusal("cannot read " + path + ": " + std::strerror(errno));
+    return Refusal("cannot read " + path + ": " + reason);
 }
 
-bool EndsWhenRead(mode_t mode)
+const char *KindName(FileKind kind)
 {
-    return S_ISREG(mode) || S_ISFIFO(mode);
-}
-
-const char *KindName(mode_t mode)
-{
-    if (S_ISDIR(mode))
+    switch (kind) {
+    case FileKind::Folder:
         return "a folder";
-    if (S_ISCHR(mode) || S_ISBLK(mode))
+    case FileKind::Device:
         return "a device";
-    if (S_ISSOCK(mode))
+    case FileKind::Socket:
         return "a socket";
-    return "of another kind";
+    case FileKind::Link:
+        return "a link";
+    case FileKind::Pipe:
+        return "a pipe";
+    default:
+        return "of another kind";
+    }
 }
 
-InputFile WrongKind(const std::string &path, mode_t mode)
+// Why the file is not open: the system's reason, or its kind.
+std::optional<InputFile> Unopened(const std::string &path, const COpenInput &input)
 {
-    return Refusal("cannot read " + path + ": it is " + KindName(mode) + ", not a file or a pipe");
+    if (!input.Failure().empty())
+        return SystemFailure(path, input.Failure());
+    if (!input.IsOpen())
+        return Refusal("cannot read " + path + ": it is " + KindName(input.Kind()) + ", not " + kKindsRead);
+    return std::nullopt;
 }
 
 // Sizes from a MiB up in MiB, the byte count beside them when exact matters.
@@ -60,53 +64,51 @@ InputFile TooLarge(const std::string &path, std::optional<std::uint64_t> size, s
     return Refusal("refused " + path + ": it " + what + " the " + SizeText(maxBytes, false) + " read at most");
 }
 
-} // namespace
-
-std::optional<std::string> ReadUpTo(int fd, std::size_t maxBytes, bool stopAtLineFeed)
+// Reads to the end, or to one byte past the bound, which is enough to refuse; with
+// stopAtLineFeed, also no further than the read that brought the first line feed.
+// Nothing on a read error.
+std::optional<std::string> ReadUpTo(COpenInput &input, std::size_t maxBytes, bool stopAtLineFeed)
 {
     std::string bytes;
     char chunk[65536];
     while (bytes.size() <= maxBytes && !(stopAtLineFeed && bytes.find('\n') != std::string::npos)) {
-        const ssize_t n = ::read(fd, chunk, std::min(sizeof chunk, maxBytes + 1 - bytes.size()));
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n < 0)
+        const std::optional<std::size_t> n = input.Read(chunk, std::min(sizeof chunk, maxBytes + 1 - bytes.size()));
+        if (!n)
             return std::nullopt;
-        if (n == 0)
+        if (*n == 0)
             break;
-        bytes.append(chunk, std::size_t(n));
+        bytes.append(chunk, *n);
     }
     return bytes;
 }
 
-FileCloser::~FileCloser()
-{
-    ::close(m_fd);
-}
+} // namespace
 
 InputFile ReadBoundedFile(const std::string &path, std::size_t maxBytes)
 {
-    // A device is not even opened: opening one may block or have effects of its own.
-    struct stat named {};
-    if (::stat(path.c_str(), &named) != 0)
-        return SystemFailure(path);
-    if (!EndsWhenRead(named.st_mode))
-        return WrongKind(path, named.st_mode);
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY);
-    if (fd < 0)
-        return SystemFailure(path);
-    const FileCloser closer(fd);
-    struct stat opened {};
-    if (::fstat(fd, &opened) != 0)
-        return SystemFailure(path);
-    if (!EndsWhenRead(opened.st_mode)) // replaced since it was looked at
-        return WrongKind(path, opened.st_mode);
-    if (S_ISREG(opened.st_mode) && std::uint64_t(opened.st_size) > maxBytes)
-        return TooLarge(path, std::uint64_t(opened.st_size), maxBytes);
-    std::optional<std::string> bytes = ReadUpTo(fd, maxBytes);
+    COpenInput input(path);
+    if (std::optional<InputFile> refused = Unopened(path, input))
+        return std::move(*refused);
+    if (input.Size() && *input.Size() > maxBytes)
+        return TooLarge(path, input.Size(), maxBytes);
+    std::optional<std::string> bytes = ReadUpTo(input, maxBytes, false);
     if (!bytes)
-        return SystemFailure(path);
+        return SystemFailure(path, LastSystemError());
     if (bytes->size() > maxBytes) // a pipe, or a file that grew
         return TooLarge(path, std::nullopt, maxBytes);
+    return InputFile{std::move(bytes), {}};
+}
+
+InputFile ReadFirstLine(const std::string &path, std::size_t maxBytes)
+{
+    COpenInput input(path);
+    if (std::optional<InputFile> refused = Unopened(path, input))
+        return std::move(*refused);
+    std::optional<std::string> bytes = ReadUpTo(input, maxBytes, true);
+    if (!bytes)
+        return SystemFailure(path, LastSystemError());
+    bytes->resize(std::min(bytes->size(), bytes->find('\n')));
+    if (bytes->size() > maxBytes)
+        return Refusal("the first line of " + path + " is longer than " + std::to_string(maxBytes) + " bytes");
     return InputFile{std::move(bytes), {}};
 }

@@ -1,9 +1,10 @@
 #include "cli/Progress.h"
 
-#include <cstdio>
-#include <unistd.h>
+#include "cli/Console.h"
 
-CProgress::CProgress() : m_bTerminal(isatty(STDERR_FILENO) == 1) {}
+#include <cstdio>
+
+CProgress::CProgress() : m_bTerminal(ErrorStreamRewritesLines()) {}
 
 void CProgress::Show(const std::string &text)
 {

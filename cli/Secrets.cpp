@@ -1,19 +1,12 @@
 #include "cli/Secrets.h"
 
 #include "camapi/PasswordChange.h"
+#include "cli/Console.h"
 #include "cli/InputFile.h"
 
-#include <algorithm>
-#include <array>
-#include <cerrno>
-#include <csignal>
+#include <cstddef>
 #include <cstdlib>
-#include <cstring>
-#include <string_view>
-
-#include <fcntl.h>
-#include <termios.h>
-#include <unistd.h>
+#include <utility>
 
 namespace {
 
@@ -24,11 +17,6 @@ constexpr std::size_t kMaxLineBytes = 4096;
 Secret Failure(std::string error)
 {
     return Secret{std::nullopt, std::move(error)};
-}
-
-std::string SystemReason()
-{
-    return std::strerror(errno);
 }
 
 // A secret a camera can take: not empty, and without a NUL byte, which would end the
@@ -42,137 +30,11 @@ Secret Usable(std::string value, const std::string &what)
     return Secret{std::move(value), {}};
 }
 
-// Reads until a line feed, the end, or more than kMaxLineBytes; nothing on a read error.
-std::optional<std::string> ReadFirstLineBytes(int fd)
-{
-    std::optional<std::string> bytes = ReadUpTo(fd, kMaxLineBytes, true);
-    if (bytes)
-        bytes->resize(std::min(bytes->size(), bytes->find('\n')));
-    return bytes;
-}
-
 std::string WithoutCarriageReturn(std::string line)
 {
     if (!line.empty() && line.back() == '\r')
         line.pop_back();
     return line;
-}
-
-// --- The terminal ---------------------------------------------------------------
-
-// What a signal handler needs to give the terminal its echo back. One prompt at a time.
-constexpr std::array kEndingSignals = {SIGINT, SIGTERM, SIGHUP, SIGQUIT};
-int g_quietTty = -1;
-termios g_echoingSettings;
-std::array<struct sigaction, kEndingSignals.size()> g_previousActions;
-volatile std::sig_atomic_t g_interruptedBy = 0;
-
-// Echo back on, then the signal handled as it would have been without the prompt (the
-// default for SIGINT: the program ends).
-void RestoreEchoAndResignal(int signal)
-{
-    ::tcsetattr(g_quietTty, TCSANOW, &g_echoingSettings);
-    for (std::size_t i = 0; i < kEndingSignals.size(); ++i)
-        if (kEndingSignals[i] == signal)
-            ::sigaction(signal, &g_previousActions[i], nullptr);
-    g_interruptedBy = signal;
-    ::raise(signal);
-}
-
-bool Ignored(const struct sigaction &action)
-{
-    return !(action.sa_flags & SA_SIGINFO) && action.sa_handler == SIG_IGN;
-}
-
-// Echo off on the terminal for as long as it lives.
-class EchoOff {
-public:
-    EchoOff(int tty, const termios &echoing)
-    {
-        g_quietTty = tty;
-        g_echoingSettings = echoing;
-        g_interruptedBy = 0;
-        CatchEndingSignals();
-        termios quiet = echoing;
-        quiet.c_lflag &= tcflag_t(~(ECHO | ECHOE | ECHOK));
-        m_ok = ::tcsetattr(tty, TCSAFLUSH, &quiet) == 0;
-    }
-
-    ~EchoOff()
-    {
-        ::tcsetattr(g_quietTty, TCSANOW, &g_echoingSettings);
-        for (std::size_t i = 0; i < kEndingSignals.size(); ++i)
-            ::sigaction(kEndingSignals[i], &g_previousActions[i], nullptr);
-    }
-
-    EchoOff(const EchoOff &) = delete;
-    EchoOff &operator=(const EchoOff &) = delete;
-
-    bool Ok() const { return m_ok; }
-
-private:
-    // Without SA_RESTART, so that a signal the program survives still ends the read.
-    static void CatchEndingSignals()
-    {
-        struct sigaction catcher {};
-        catcher.sa_handler = RestoreEchoAndResignal;
-        sigemptyset(&catcher.sa_mask);
-        for (int signal : kEndingSignals)
-            sigaddset(&catcher.sa_mask, signal);
-        for (std::size_t i = 0; i < kEndingSignals.size(); ++i) {
-            ::sigaction(kEndingSignals[i], nullptr, &g_previousActions[i]);
-            if (!Ignored(g_previousActions[i]))
-                ::sigaction(kEndingSignals[i], &catcher, nullptr);
-        }
-    }
-
-    bool m_ok = false;
-};
-
-bool WriteAll(int fd, std::string_view text)
-{
-    while (!text.empty()) {
-        const ssize_t n = ::write(fd, text.data(), text.size());
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n < 0)
-            return false;
-        text.remove_prefix(std::size_t(n));
-    }
-    return true;
-}
-
-Secret ReadTypedLine(int tty)
-{
-    std::string line;
-    for (;;) {
-        char c;
-        const ssize_t n = ::read(tty, &c, 1);
-        if (n < 0 && errno == EINTR && !g_interruptedBy)
-            continue;
-        if (n < 0 && g_interruptedBy)
-            return Failure("interrupted");
-        if (n < 0)
-            return Failure("cannot read the terminal: " + SystemReason());
-        if (n == 0 || c == '\n')
-            return Secret{line, {}};
-        if (line.size() == kMaxLineBytes)
-            return Failure("more than " + std::to_string(kMaxLineBytes) + " bytes typed");
-        line += c;
-    }
-}
-
-Secret AskQuietly(int tty, const std::string &prompt)
-{
-    termios echoing;
-    if (::tcgetattr(tty, &echoing) != 0)
-        return Failure("cannot read the terminal's settings: " + SystemReason());
-    const EchoOff echoOff(tty, echoing);
-    if (!echoOff.Ok())
-        return Failure("cannot turn the terminal's echo off: " + SystemReason());
-    if (!WriteAll(tty, prompt))
-        return Failure("cannot write to the terminal: " + SystemReason());
-    return ReadTypedLine(tty);
 }
 
 // The camera's own rule, with the texts the password dialog shows.
@@ -198,27 +60,16 @@ Secret TypedPassword(const std::string &prompt, const std::string &what, const s
 
 Secret ReadSecretFile(const std::string &path)
 {
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0)
-        return Failure("cannot open " + path + ": " + SystemReason());
-    const FileCloser closer(fd);
-    const std::optional<std::string> line = ReadFirstLineBytes(fd);
-    if (!line)
-        return Failure("cannot read " + path + ": " + SystemReason());
-    if (line->size() > kMaxLineBytes)
-        return Failure("the first line of " + path + " is longer than " + std::to_string(kMaxLineBytes) + " bytes");
-    return Usable(WithoutCarriageReturn(*line), "the first line of " + path);
+    const InputFile line = ReadFirstLine(path, kMaxLineBytes);
+    if (!line.bytes)
+        return Failure(line.error);
+    return Usable(WithoutCarriageReturn(*line.bytes), "the first line of " + path);
 }
 
 Secret AskOnTerminal(const std::string &prompt)
 {
-    const int tty = ::open("/dev/tty", O_RDWR | O_NOCTTY | O_CLOEXEC);
-    if (tty < 0)
-        return Failure("no terminal to ask on (/dev/tty: " + SystemReason() + ")");
-    const FileCloser closer(tty);
-    Secret typed = AskQuietly(tty, prompt);
-    WriteAll(tty, "\n"); // the line end the user typed was not echoed
-    return typed;
+    TypedLine typed = TypedOnTerminal(prompt, Echo::Hidden);
+    return Secret{std::move(typed.text), std::move(typed.error)};
 }
 
 Secret ObtainPassword(const std::optional<std::string> &passwordFile, const std::string &prompt)

@@ -16,13 +16,14 @@ struct Secret {
     std::string error;
 };
 
-// The file's first line without its LF or CR LF; an error (with the system's reason
-// where there is one) when the file cannot be read or the line is empty.
+// The file's first line without its LF or CR LF, read as plans are (cli/InputFile.h);
+// an error (with the system's reason where there is one) when the file cannot be read,
+// is of a kind that is not read, or the line is empty.
 Secret ReadSecretFile(const std::string &path);
 
-// One line typed on the controlling terminal (/dev/tty) after the prompt, with echo
-// off. Echo comes back however the prompt ends, a signal that ends the program
-// included; an error when there is no terminal.
+// One line typed on the user's terminal (/dev/tty; on Windows the console) after the
+// prompt, with echo off. Echo comes back however the prompt ends, a signal or Ctrl+C
+// that ends the program included; an error when there is no terminal.
 Secret AskOnTerminal(const std::string &prompt);
 
 // The camera's current password: from passwordFile when given, else from

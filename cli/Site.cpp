@@ -39,12 +39,13 @@ int CSite::Open(const std::optional<std::string> &adapterChoice)
     }
     if (failures.Any()) {
         const int error = failures.receiveError ? failures.receiveError : failures.sendError;
-        std::fprintf(stderr, "lanscout-cli: cannot open the discovery sockets: %s\n", std::strerror(error));
+        std::fprintf(stderr, "lanscout-cli: cannot open the discovery sockets: %s\n",
+                     CDatagramSocket::ErrorText(error).c_str());
         return kExitNetworkError;
     }
-    if (!m_session.OpenSendSocket(adapter->address)) {
+    if (const int error = m_session.OpenSendSocket(adapter->address)) {
         std::fprintf(stderr, "lanscout-cli: cannot send from %s (%s): %s\n", adapter->address.c_str(),
-                     adapter->name.c_str(), std::strerror(errno));
+                     adapter->name.c_str(), CDatagramSocket::ErrorText(error).c_str());
         return kExitNetworkError;
     }
     return kExitOk;

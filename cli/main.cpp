@@ -1,15 +1,13 @@
 // lanscout-cli: the cameras of a site from a terminal, with the window's protocol.
 #include "platform/FileVersion.h"
 #include "cli/Commands.h"
+#include "cli/Console.h"
 #include "cli/ExitStatus.h"
 #include "platform/DebugOutput.h"
 #include "platform/MessageBox.h"
 
 #include <cstdio>
 #include <cstring>
-
-#include <sys/prctl.h>
-#include <sys/resource.h>
 
 namespace {
 
@@ -31,18 +29,9 @@ void ReportToTerminal()
 {
     SetMessageBoxHandler([](const MessageRequest &request) {
         std::fprintf(stderr, "lanscout-cli: %s\n", request.text.c_str());
-        return request.buttons == MessageButtons::YesNo ? IDNO : IDOK;
+        return request.buttons == MessageButtons::YesNo ? ANSWER_NO : ANSWER_OK;
     });
     SetDebugSink([](std::string_view) {});
-}
-
-// A password the program holds must not land in a core file, nor be read by a debugger
-// attached as the same user.
-void KeepMemoryToItself()
-{
-    const rlimit noCore{0, 0};
-    ::setrlimit(RLIMIT_CORE, &noCore);
-    ::prctl(PR_SET_DUMPABLE, 0, 0, 0, 0);
 }
 
 } // namespace
@@ -50,11 +39,13 @@ void KeepMemoryToItself()
 int main(int argc, char **argv)
 {
     KeepMemoryToItself();
-    if (argc < 2) {
+    WriteOutputAsGiven();
+    const Arguments args = ProgramArguments(argc, argv);
+    if (args.size() < 2) {
         PrintProgramUsage(stderr);
         return kExitUsage;
     }
-    const std::string name = argv[1];
+    const std::string &name = args[1];
     if (name == "--help" || name == "-h" || name == "help") {
         PrintProgramUsage(stdout);
         return kExitOk;
@@ -68,7 +59,7 @@ int main(int argc, char **argv)
     for (const Command &command : Commands()) {
         if (name == command.name) {
             ReportToTerminal();
-            return command.run(Arguments(argv + 2, argv + argc));
+            return command.run(Arguments(args.begin() + 2, args.end()));
         }
     }
     std::fprintf(stderr, "lanscout-cli: unknown command '%s'\n", name.c_str());

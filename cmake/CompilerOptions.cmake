@@ -21,7 +21,7 @@ if(LANSCOUT_SANITIZE_THREAD)
 endif()
 # The hardening Debian builds its own programs with; the sanitizer and fuzzing builds
 # bring their own instrumentation instead.
-if(NOT LANSCOUT_SANITIZE AND NOT LANSCOUT_SANITIZE_THREAD AND NOT LANSCOUT_FUZZ)
+if(NOT WIN32 AND NOT LANSCOUT_SANITIZE AND NOT LANSCOUT_SANITIZE_THREAD AND NOT LANSCOUT_FUZZ)
   target_compile_options(lanscout_options INTERFACE -fstack-protector-strong
                          $<$<NOT:$<CONFIG:Debug>>:-D_FORTIFY_SOURCE=2>)
   target_link_options(lanscout_options INTERFACE -Wl,-z,relro -Wl,-z,now)

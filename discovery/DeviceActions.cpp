@@ -140,7 +140,7 @@ void CDeviceActions::SendDeviceCommand(std::int32_t type)
         m_user.ShowMessage("Not Checked");
         return;
     }
-    if (m_user.ShowMessage(ConfirmationText(type, chosen), MessageButtons::YesNo) != IDYES)
+    if (m_user.ShowMessage(ConfirmationText(type, chosen), MessageButtons::YesNo) != ANSWER_YES)
         return;
     m_search.SendToEach(type, chosen, login);
 }

@@ -37,7 +37,7 @@ bool CDeviceSearch::BeginSearch()
 void CDeviceSearch::RunSweepThrough(const std::string &adapterAddress)
 {
     m_session.CloseSendSocket();
-    if (!adapterAddress.empty() && !m_session.OpenSendSocket(adapterAddress)) {
+    if (!adapterAddress.empty() && m_session.OpenSendSocket(adapterAddress) != 0) {
         m_session.EndSweep(); // no sweep runs, so no reply belongs to one
         m_searching = false;
         return;

@@ -7,8 +7,6 @@
 #include "discovery/DiscoveryData.h"
 #include "platform/DatagramSocket.h"
 
-#include <sys/socket.h>
-
 template <typename Socket>
 class TDiscoverySendSocket : public Socket {
 public:
@@ -19,12 +17,6 @@ public:
     }
     ~TDiscoverySendSocket() override { this->Close(); }
 
-    // Allows sends to the broadcast address.
-    void EnableBroadcast()
-    {
-        const int on = 1;
-        this->SetSockOpt(SO_BROADCAST, &on, sizeof on, SOL_SOCKET);
-    }
     // Sends the whole record to 255.255.255.255, port 40013; the result is the send's.
     int SendRecord(const DISCOVERY_DATA &record)
     {

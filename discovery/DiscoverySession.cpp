@@ -113,13 +113,13 @@ void CDiscoverySession::CloseReceiveSocket()
         m_pReceiveSocket->Close();
 }
 
-bool CDiscoverySession::OpenSendSocket(const std::string &adapterAddress)
+int CDiscoverySession::OpenSendSocket(const std::string &adapterAddress)
 {
     m_pSendSocket = std::make_unique<CDiscoverySendSocket>();
-    if (m_pSendSocket->Create(DISCOVERY_SEND_PORT, adapterAddress.c_str()))
-        return true;
-    m_pSendSocket.reset();
-    return false;
+    const int error = OpenFailure(*m_pSendSocket, m_pSendSocket->Create(DISCOVERY_SEND_PORT, adapterAddress.c_str()));
+    if (error != 0)
+        m_pSendSocket.reset();
+    return error;
 }
 
 void CDiscoverySession::CloseSendSocket()

@@ -135,8 +135,8 @@ public:
     // Stops the replies; the socket stays until Close.
     void CloseReceiveSocket();
     // Replaces the send socket by one bound to the adapter's address, so that the
-    // broadcasts leave through that adapter; false, with none left, when it cannot bind.
-    bool OpenSendSocket(const std::string &adapterAddress);
+    // broadcasts leave through that adapter; 0, or the error of the bind, with none left.
+    int OpenSendSocket(const std::string &adapterAddress);
     void CloseSendSocket();
     bool CanSend() const { return m_pSendSocket && m_pSendSocket->IsOpen(); }
     // Drops both sockets, the receive socket first.

@@ -7,7 +7,7 @@
 
 #include <memory>
 
-class QSocketNotifier;
+class QObject;
 
 class CAsyncSocket : public CDatagramSocket {
 public:
@@ -15,5 +15,5 @@ public:
     ~CAsyncSocket() override;
 
 private:
-    std::unique_ptr<QSocketNotifier> m_pNotifier;
+    std::unique_ptr<QObject> m_pNotifier;
 };

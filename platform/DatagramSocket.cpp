@@ -1,14 +1,9 @@
 #include "platform/DatagramSocket.h"
 
-#include <arpa/inet.h>
-#include <cerrno>
-#include <netinet/in.h>
-#include <poll.h>
-#include <sys/eventfd.h>
-#include <sys/socket.h>
-#include <unistd.h>
-
 #include <algorithm>
+#include <cerrno>
+#include <charconv>
+#include <cstring>
 #include <vector>
 
 namespace {
@@ -17,16 +12,37 @@ namespace {
 int g_nHoldDepth = 0;
 std::vector<CDatagramSocket *> g_heldSockets;
 
-bool FillAddress(sockaddr_in &sa, std::uint16_t port, const char *address)
+// Reads strict dotted decimal, four parts of 0 to 255 without leading zeros, as
+// inet_pton does; the same rule on every platform.
+bool ParseDottedAddress(const char *text, std::uint32_t &address)
 {
-    sa = {};
-    sa.sin_family = AF_INET;
-    sa.sin_port = htons(port);
-    if (!address) {
-        sa.sin_addr.s_addr = htonl(INADDR_ANY);
-        return true;
+    const char *const end = text + std::strlen(text);
+    address = 0;
+    for (int part = 0; part < 4; ++part) {
+        if (part > 0 && (text == end || *text++ != '.'))
+            return false;
+        unsigned value = 0;
+        const auto [next, error] = std::from_chars(text, end, value);
+        const std::ptrdiff_t digits = next - text;
+        if (error != std::errc() || digits > 3 || (digits > 1 && *text == '0') || value > 255)
+            return false;
+        address = (address << 8) | value;
+        text = next;
     }
-    return inet_pton(AF_INET, address, &sa.sin_addr) == 1;
+    return text == end;
+}
+
+std::string DottedText(std::uint32_t address)
+{
+    return std::to_string(address >> 24) + '.' + std::to_string((address >> 16) & 0xff) + '.' +
+           std::to_string((address >> 8) & 0xff) + '.' + std::to_string(address & 0xff);
+}
+
+// A socket's address as given to Create or SendTo: every local address (0.0.0.0) when null.
+bool ParseGivenAddress(const char *text, std::uint32_t &address)
+{
+    address = 0;
+    return !text || ParseDottedAddress(text, address);
 }
 
 } // namespace
@@ -37,59 +53,41 @@ std::size_t CDatagramSocket::QueuedCost(const Datagram &datagram)
     return datagram.bytes.size() + sizeof(Datagram);
 }
 
-CDatagramSocket::CDatagramSocket() : m_hNotify(::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK)) {}
+CDatagramSocket::CDatagramSocket() : m_hNotify(OpenNotifySignal()) {}
 
 CDatagramSocket::~CDatagramSocket()
 {
     Close();
-    if (m_hNotify >= 0)
-        ::close(m_hNotify);
+    CloseNotifySignal();
 }
 
 bool CDatagramSocket::Create(std::uint16_t port, const char *address)
 {
     Close();
-    sockaddr_in sa;
-    if (!FillAddress(sa, port, address)) {
+    Endpoint local{0, port};
+    if (!ParseGivenAddress(address, local.address)) {
         m_nLastError = EINVAL;
         return false;
     }
-    m_hSocket = ::socket(AF_INET, SOCK_DGRAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
-    if (m_hSocket < 0) {
-        m_nLastError = errno;
+    // A socket that only sends gets the smallest buffer the system allows.
+    const int error = OpenSystemSocket(local, m_bSendOnly ? 0 : kReceiveBufferRequest);
+    if (error != 0) {
+        m_nLastError = error;
         return false;
     }
-    const int share = m_bShareAddress ? 1 : 0;
-    ::setsockopt(m_hSocket, SOL_SOCKET, SO_REUSEADDR, &share, sizeof share);
-    if (::bind(m_hSocket, reinterpret_cast<const sockaddr *>(&sa), sizeof sa) != 0) {
-        m_nLastError = errno;
-        ::close(m_hSocket);
-        m_hSocket = -1;
-        return false;
-    }
-    if (m_bSendOnly) {
-        const int smallest = 0; // the kernel rounds it up to its minimum
-        ::setsockopt(m_hSocket, SOL_SOCKET, SO_RCVBUF, &smallest, sizeof smallest);
-        return true;
-    }
-    const int request = kReceiveBufferRequest;
-    ::setsockopt(m_hSocket, SOL_SOCKET, SO_RCVBUF, &request, sizeof request);
-    StartReader();
+    if (!m_bSendOnly)
+        StartReader();
     return true;
 }
 
 int CDatagramSocket::SendTo(const void *data, int length, std::uint16_t port, const char *host)
 {
-    sockaddr_in sa;
-    if (m_hSocket < 0 || length < 0 || !FillAddress(sa, port, host)) {
-        m_nLastError = m_hSocket < 0 ? EBADF : EINVAL;
+    Endpoint to{0, port};
+    if (m_hSocket == kNoHandle || length < 0 || !ParseGivenAddress(host, to.address)) {
+        m_nLastError = m_hSocket == kNoHandle ? EBADF : EINVAL;
         return -1;
     }
-    const ssize_t sent = ::sendto(m_hSocket, data, std::size_t(length), 0,
-                                  reinterpret_cast<const sockaddr *>(&sa), sizeof sa);
-    if (sent < 0)
-        m_nLastError = errno;
-    return int(sent);
+    return SendSystemDatagram(data, length, to);
 }
 
 int CDatagramSocket::ReceiveFrom(void *buffer, int length, std::string &address, unsigned &port)
@@ -99,7 +97,7 @@ int CDatagramSocket::ReceiveFrom(void *buffer, int length, std::string &address,
         std::lock_guard lock(m_queueLock);
         m_bArmed = true;
         if (m_queue.empty()) {
-            m_nLastError = m_hSocket < 0 ? EBADF : EWOULDBLOCK;
+            m_nLastError = m_hSocket == kNoHandle ? EBADF : EWOULDBLOCK;
             return -1;
         }
         datagram = std::move(m_queue.front());
@@ -109,10 +107,8 @@ int CDatagramSocket::ReceiveFrom(void *buffer, int length, std::string &address,
             PostDelivery();
     }
     m_lastArrival = datagram.arrived;
-    char text[INET_ADDRSTRLEN] = {};
-    inet_ntop(AF_INET, &datagram.from.sin_addr, text, sizeof text);
-    address = text;
-    port = ntohs(datagram.from.sin_port);
+    address = DottedText(datagram.from.address);
+    port = datagram.from.port;
     if (datagram.error != 0) {
         m_nLastError = datagram.error;
         return -1;
@@ -135,51 +131,20 @@ bool CDatagramSocket::WaitForDatagram(std::chrono::milliseconds timeout)
                 return true;
         }
         const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
-        if (m_hSocket < 0 || left.count() <= 0)
+        if (m_hSocket == kNoHandle || left.count() <= 0)
             return false;
         // The reader signals the handle for the next datagram it queues: the queue was
         // seen empty with the signal cleared, under the lock the reader queues under.
-        pollfd notified{m_hNotify, POLLIN, 0};
-        ::poll(&notified, 1, int(left.count()));
+        AwaitNotifySignal(left);
     }
-}
-
-bool CDatagramSocket::SetSockOpt(int optionName, const void *value, int length, int level)
-{
-    if (m_hSocket < 0 || length < 0)
-        return false;
-    if (::setsockopt(m_hSocket, level, optionName, value, socklen_t(length)) != 0) {
-        m_nLastError = errno;
-        return false;
-    }
-    return true;
-}
-
-bool CDatagramSocket::GetSockOpt(int optionName, void *value, int *length, int level) const
-{
-    if (m_hSocket < 0 || !length || *length < 0)
-        return false;
-    socklen_t len = socklen_t(*length);
-    if (::getsockopt(m_hSocket, level, optionName, value, &len) != 0)
-        return false;
-    *length = int(len);
-    return true;
-}
-
-int CDatagramSocket::GetReceiveBufferSize() const
-{
-    int size = 0;
-    int length = sizeof size;
-    return GetSockOpt(SO_RCVBUF, &size, &length, SOL_SOCKET) ? size : 0;
 }
 
 void CDatagramSocket::Close()
 {
-    if (m_hSocket < 0)
+    if (m_hSocket == kNoHandle)
         return;
     StopReader();
-    ::close(m_hSocket);
-    m_hSocket = -1;
+    CloseSystemSocket();
     std::lock_guard lock(m_queueLock);
     m_queue.clear();
     m_nQueuedBytes = 0;
@@ -192,7 +157,7 @@ void CDatagramSocket::OnReceive(int /*errorCode*/)
 
 void CDatagramSocket::StartReader()
 {
-    m_hWake = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
+    OpenReaderWake();
     m_bDeliveryPosted = false;
     m_bArmed = true;
     m_reader = std::thread([this] { ReaderLoop(); });
@@ -229,84 +194,20 @@ void CDatagramSocket::StopReader()
 {
     ForgetHeldDelivery();
     if (m_reader.joinable()) {
-        const std::uint64_t one = 1;
-        [[maybe_unused]] const ssize_t n = ::write(m_hWake, &one, sizeof one);
+        WakeReader();
         m_reader.join();
     }
-    if (m_hWake >= 0) {
-        ::close(m_hWake);
-        m_hWake = -1;
-    }
+    CloseReaderWake();
     // A delivery still signalled is dropped with the queue.
     std::lock_guard lock(m_queueLock);
     TakeNotification();
 }
 
-void CDatagramSocket::ReaderLoop()
+void CDatagramSocket::QueueArrivals(std::span<Datagram> arrivals)
 {
-    pollfd fds[2] = {{m_hSocket, POLLIN, 0}, {m_hWake, POLLIN, 0}};
-    for (;;) {
-        if (::poll(fds, 2, -1) < 0) {
-            if (errno == EINTR)
-                continue;
-            return;
-        }
-        if (fds[1].revents != 0)
-            return;
-        if (fds[0].revents != 0)
-            DrainKernelSocket();
-    }
-}
-
-int CDatagramSocket::DrainKernelSocket()
-{
-    int total = 0;
-    // Batches of datagrams per system call keep the reader ahead of a burst that
-    // would otherwise overflow a small kernel buffer.
-    constexpr unsigned kBatch = 64;
-    constexpr std::size_t kSlot = 2048; // longer datagrams are reported, not kept
-    m_readerBuffer.resize(kBatch * kSlot);
-    for (;;) {
-        mmsghdr messages[kBatch] = {};
-        iovec pieces[kBatch];
-        sockaddr_in senders[kBatch];
-        for (unsigned i = 0; i < kBatch; ++i) {
-            pieces[i] = {m_readerBuffer.data() + i * kSlot, kSlot};
-            messages[i].msg_hdr.msg_iov = &pieces[i];
-            messages[i].msg_hdr.msg_iovlen = 1;
-            messages[i].msg_hdr.msg_name = &senders[i];
-            messages[i].msg_hdr.msg_namelen = sizeof senders[i];
-        }
-        const int received = ::recvmmsg(m_hSocket, messages, kBatch, MSG_DONTWAIT | MSG_TRUNC, nullptr);
-        if (received < 0 && errno == EINTR)
-            continue;
-        if (received < 0 && (errno == EAGAIN || errno == EWOULDBLOCK))
-            return total;
-        const auto arrived = std::chrono::steady_clock::now();
-        std::lock_guard lock(m_queueLock);
-        if (received < 0) {
-            Datagram failure;
-            failure.error = errno;
-            failure.arrived = arrived;
-            Enqueue(std::move(failure));
-            return total;
-        }
-        for (int i = 0; i < received; ++i) {
-            Datagram datagram;
-            datagram.from = senders[i];
-            datagram.arrived = arrived;
-            const std::size_t length = messages[i].msg_len;
-            if (length > kSlot || (messages[i].msg_hdr.msg_flags & MSG_TRUNC))
-                datagram.error = EMSGSIZE;
-            else
-                datagram.bytes.assign(static_cast<const char *>(pieces[i].iov_base),
-                                      static_cast<const char *>(pieces[i].iov_base) + length);
-            Enqueue(std::move(datagram));
-        }
-        total += received;
-        if (unsigned(received) < kBatch)
-            return total;
-    }
+    std::lock_guard lock(m_queueLock);
+    for (Datagram &datagram : arrivals)
+        Enqueue(std::move(datagram));
 }
 
 // Caller holds m_queueLock.
@@ -325,14 +226,7 @@ void CDatagramSocket::PostDelivery()
     if (m_bDeliveryPosted || !m_bArmed)
         return;
     m_bDeliveryPosted = true;
-    const std::uint64_t one = 1;
-    [[maybe_unused]] const ssize_t n = ::write(m_hNotify, &one, sizeof one);
-}
-
-void CDatagramSocket::ClearNotifySignal()
-{
-    std::uint64_t signalled = 0;
-    [[maybe_unused]] const ssize_t n = ::read(m_hNotify, &signalled, sizeof signalled);
+    RaiseNotifySignal();
 }
 
 // Caller holds m_queueLock.
@@ -352,7 +246,7 @@ void CDatagramSocket::DeliverWaiting()
         {
             std::lock_guard lock(m_queueLock);
             m_bDeliveryPosted = false;
-            if (!m_bArmed || m_queue.empty() || m_hSocket < 0)
+            if (!m_bArmed || m_queue.empty() || m_hSocket == kNoHandle)
                 return;
             if (g_nHoldDepth > 0) {
                 if (std::find(g_heldSockets.begin(), g_heldSockets.end(), this) == g_heldSockets.end())

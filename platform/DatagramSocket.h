@@ -4,29 +4,36 @@
 // stamps each datagram with the time it arrived.
 //
 // Two ways to learn of waiting datagrams:
-// - a loop that can watch a descriptor (the window's, through CAsyncSocket) watches
-//   NotifyHandle() and calls DeliverWaiting() when it is readable: the "datagram
+// - a loop that can watch a system handle (the window's, through CAsyncSocket) watches
+//   NotifyHandle() and calls DeliverWaiting() when it is signalled: the "datagram
 //   waiting" event, OnReceive, is then raised once per waiting datagram, the next only
 //   after a ReceiveFrom, so a socket that never reads never spins. The events for a
 //   backlog are raised back to back for at most kDeliveryBudget, so that the loop's
 //   other work (input, painting) still gets its turn;
 // - a caller without such a loop (a command line) blocks in WaitForDatagram and then
 //   reads with ReceiveFrom.
+//
+// The system calls live in one file per platform (DatagramSocketLinux.cpp,
+// DatagramSocketWindows.cpp); the queue and the delivery rules here and in
+// DatagramSocket.cpp are the same on both. Error codes are errno values on both.
 
-#include <atomic>
 #include <chrono>
 #include <cstddef>
 #include <cstdint>
 #include <deque>
 #include <mutex>
+#include <span>
 #include <string>
 #include <thread>
 #include <vector>
 
-#include <netinet/in.h>
-
 class CDatagramSocket {
 public:
+    // A socket, descriptor or event object of the system, wide enough for any of them;
+    // kNoHandle when there is none.
+    using NativeHandle = std::intptr_t;
+    static constexpr NativeHandle kNoHandle = -1;
+
     CDatagramSocket();
     CDatagramSocket(const CDatagramSocket &) = delete;
     CDatagramSocket &operator=(const CDatagramSocket &) = delete;
@@ -47,19 +54,23 @@ public:
     // When the datagram that the last ReceiveFrom read reached this socket.
     std::chrono::steady_clock::time_point LastArrival() const { return m_lastArrival; }
 
+    // The system's own socket options (the platform's option and level numbers).
     bool SetSockOpt(int optionName, const void *value, int length, int level);
     bool GetSockOpt(int optionName, void *value, int *length, int level) const;
+    // Allows sends to the broadcast address.
+    void EnableBroadcast();
 
     // Ends notifications and closes the platform socket; closing twice does nothing.
     void Close();
 
-    bool IsOpen() const { return m_hSocket >= 0; }
+    bool IsOpen() const { return m_hSocket != kNoHandle; }
 
-    // Readable while a delivery is due; lives as long as the socket object.
-    int NotifyHandle() const { return m_hNotify; }
+    // Signalled while a delivery is due (a readable descriptor on Linux, an event object
+    // on Windows); lives as long as the socket object.
+    NativeHandle NotifyHandle() const { return m_hNotify; }
     // Raises OnReceive for each waiting datagram in turn while the handler reads them,
     // until the queue is empty, a handler does not read, or the budget is spent; what
-    // is left makes NotifyHandle readable again. For the loop that watches NotifyHandle,
+    // is left signals NotifyHandle again. For the loop that watches NotifyHandle,
     // on the thread that handles the datagrams.
     void DeliverWaiting();
     // Blocks until a datagram (or a read error) waits to be read, or the timeout has
@@ -78,6 +89,8 @@ public:
     };
 
     int GetLastError() const { return m_nLastError; }
+    // What the system calls an error GetLastError gave, for a message.
+    static std::string ErrorText(int error);
     // The kernel receive buffer granted after Create asked for a large one.
     int GetReceiveBufferSize() const;
 
@@ -101,33 +114,59 @@ protected:
     bool m_bSendOnly = false;
 
 private:
+    // An IPv4 address and port, both in host order.
+    struct Endpoint {
+        std::uint32_t address = 0;
+        std::uint16_t port = 0;
+    };
     struct Datagram {
         std::vector<char> bytes;
-        sockaddr_in from{};
+        Endpoint from;
         int error = 0;
         std::chrono::steady_clock::time_point arrived;
     };
+    // Longer datagrams are reported (EMSGSIZE), not kept.
+    static constexpr std::size_t kLongestKept = 2048;
 
     static std::size_t QueuedCost(const Datagram &datagram);
     void StartReader();
     void StopReader();
-    void ReaderLoop();
-    // Reads what the kernel holds; returns the number of datagrams taken.
-    int DrainKernelSocket();
+    // Queues what the reader took from the system socket, all stamped on arrival.
+    void QueueArrivals(std::span<Datagram> arrivals);
     void Enqueue(Datagram &&datagram);
     void PostDelivery();
-    void ClearNotifySignal();
     // Clears NotifyHandle's signal; returns whether a datagram waits. Caller holds m_queueLock.
     bool TakeNotification();
     void ForgetHeldDelivery();
     static void ReleaseHeldDeliveries();
 
-    int m_hSocket = -1;
-    int m_hWake = -1;
+    // The platform's part, one file per platform.
+    static NativeHandle OpenNotifySignal();
+    void CloseNotifySignal();
+    void RaiseNotifySignal();
+    void ClearNotifySignal();
+    // Sleeps until NotifyHandle is signalled or the timeout has passed.
+    void AwaitNotifySignal(std::chrono::milliseconds timeout);
+    // Opens m_hSocket bound to local, asking for the given receive buffer (0: as little
+    // as the system allows); returns 0, or why not with no socket left open.
+    int OpenSystemSocket(const Endpoint &local, int receiveBuffer);
+    void CloseSystemSocket();
+    // Returns the bytes sent, or -1 with m_nLastError set.
+    int SendSystemDatagram(const void *data, int length, const Endpoint &to);
+    void OpenReaderWake();
+    void WakeReader();
+    void CloseReaderWake();
+    // The reader thread: drains the system socket into the queue until woken.
+    void ReaderLoop();
+    // Takes everything the system socket holds, stamped as it is taken.
+    void DrainSystemSocket();
+
+    NativeHandle m_hSocket = kNoHandle;
+    NativeHandle m_hWake = kNoHandle; // ends the reader
     int m_nLastError = 0;
     std::thread m_reader;
     std::vector<char> m_readerBuffer; // the reader thread's own
-    int m_hNotify = -1; // signalled when a delivery is due
+    NativeHandle m_hNotify = kNoHandle; // signalled when a delivery is due
 
     std::mutex m_queueLock;
     std::deque<Datagram> m_queue;

@@ -4,7 +4,7 @@
 
 #include <string>
 
-// Name of the section of the executable that holds the version text.
+// Name of the section of a Linux executable that holds the version text.
 inline constexpr const char *kVersionSection = ".lanscout_version";
 
 class CFileVersion final {
@@ -28,5 +28,9 @@ private:
     int m_nBuild = -1;
 };
 
-// The stamped version text of an ELF file, or empty when it has none.
+// The stamped version text of an executable, or empty when it has none: on Linux the
+// text of its section (VersionStamp.cpp), on Windows the ProductVersion of its version
+// resource (VersionInfo.rc.in). One file per platform; the parsing above is shared.
 std::string ReadVersionStamp(const std::string &path);
+// The running program's own stamp.
+std::string ReadOwnVersionStamp();

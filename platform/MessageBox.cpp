@@ -13,7 +13,7 @@ MessageBoxHandler g_presenter;
 int WriteToStandardError(const MessageRequest &request)
 {
     std::fprintf(stderr, "%s: %s\n", request.caption.c_str(), request.text.c_str());
-    return request.buttons == MessageButtons::YesNo ? IDNO : IDOK;
+    return request.buttons == MessageButtons::YesNo ? ANSWER_NO : ANSWER_OK;
 }
 
 } // namespace

@@ -11,7 +11,7 @@ class QWidget;
 
 enum class MessageButtons { Ok, YesNo };
 enum class MessageIcon { Default, Information, Warning, Question, Error };
-enum MessageAnswer { IDOK = 1, IDCANCEL = 2, IDYES = 6, IDNO = 7 };
+enum MessageAnswer { ANSWER_OK = 1, ANSWER_CANCEL = 2, ANSWER_YES = 6, ANSWER_NO = 7 };
 
 struct MessageRequest {
     std::string text;
@@ -23,8 +23,8 @@ struct MessageRequest {
 
 using MessageBoxHandler = std::function<int(const MessageRequest &)>;
 
-// Shows the box and returns IDOK, IDYES or IDNO. Without any box installed the text
-// goes to standard error and the answer is IDOK (IDNO for a question).
+// Shows the box and returns ANSWER_OK, ANSWER_YES or ANSWER_NO. Without any box installed the text
+// goes to standard error and the answer is ANSWER_OK (ANSWER_NO for a question).
 int ShowMessage(const std::string &text, MessageButtons buttons = MessageButtons::Ok,
                 MessageIcon icon = MessageIcon::Default);
 

@@ -34,8 +34,8 @@ int ShowQtMessageBox(const MessageRequest &request)
     box.setWindowModality(Qt::WindowModal);
     const int answer = box.exec();
     if (!yesNo)
-        return IDOK;
-    return answer == QMessageBox::Yes ? IDYES : IDNO;
+        return ANSWER_OK;
+    return answer == QMessageBox::Yes ? ANSWER_YES : ANSWER_NO;
 }
 
 } // namespace

@@ -10,7 +10,7 @@
 
 class IUserInteraction {
 public:
-    // Shows the text; IDOK, or IDYES / IDNO for a question.
+    // Shows the text; ANSWER_OK, or ANSWER_YES / ANSWER_NO for a question.
     virtual int ShowMessage(const std::string &text, MessageButtons buttons = MessageButtons::Ok,
                             MessageIcon icon = MessageIcon::Default) = 0;
     // Has the user give the camera a new password, logged in as user with password;

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs the Debian packages that building, testing and the demo need, and only
 # those that are missing. Runs as root, or through sudo for a normal user.
+#   install-deps.sh --windows   also what the Windows build and its tests under Wine need
 set -euo pipefail
 
 packages=(
@@ -13,6 +14,11 @@ packages=(
   at-spi2-core python3-pyatspi dbus
   dpkg-dev lintian desktop-file-utils appstream man-db adduser passwd
 )
+# The cross compiler, Wine, and what scripts/windows-deps.sh builds libcurl, GoogleTest
+# and qtbase from (their Debian sources; the host's Qt tools of the same version).
+if [[ ${1:-} == --windows ]]; then
+  packages+=(g++-mingw-w64-x86-64-posix wine64 googletest)
+fi
 
 missing=()
 for p in "${packages[@]}"; do

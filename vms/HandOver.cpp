@@ -16,7 +16,7 @@ constexpr std::chrono::milliseconds kStartUpLockWait{250};
 
 StoreWriteResult Outcome(const CVantoRegistry &registry, long code)
 {
-    if (code == ERROR_SUCCESS)
+    if (code == REGISTRY_SUCCESS)
         return {true, {}};
     return {false, registry.LastProblem()};
 }
@@ -41,13 +41,13 @@ StoreWriteResult WriteHandOver(CVantoRegistry &registry, const CameraHandOver &c
 
 StoreWriteResult CHandOverStore::Write(const CameraHandOver &camera) const
 {
-    CVantoRegistry registry(m_root, REG_KEY_TEMP_SETTINGS, KEY_ALL_ACCESS, HKEY_LOCAL_MACHINE);
+    CVantoRegistry registry(m_root, REG_KEY_TEMP_SETTINGS, RegistryAccess::All, RegistryHive::LocalMachine);
     return WriteHandOver(registry, camera);
 }
 
 StoreWriteResult CHandOverStore::ClearRequest() const
 {
-    CVantoRegistry registry(m_root, REG_KEY_TEMP_SETTINGS, KEY_ALL_ACCESS, HKEY_LOCAL_MACHINE);
+    CVantoRegistry registry(m_root, REG_KEY_TEMP_SETTINGS, RegistryAccess::All, RegistryHive::LocalMachine);
     registry.SetLockWait(kStartUpLockWait);
     return Outcome(registry, registry.WriteDword(kFlagName, 0));
 }

@@ -24,12 +24,15 @@ struct StoreWriteResult {
     std::string problem;
 };
 
-// Writes the five values, flag first, as one replacement of the key's values, so the
-// management system sees the previous camera or this one, never a mix. A hand-over
-// that cannot be written takes the flag back to 0.
+// Writes the five values, flag first. In the file-backed hive they are one replacement of
+// the key's values, so the management system sees the previous camera or this one, never a
+// mix; the registry takes them one by one, so there a reader between two writes sees the
+// flag already set beside the previous camera's values. A hand-over that cannot be
+// written takes the flag back to 0.
 StoreWriteResult WriteHandOver(CVantoRegistry &registry, const CameraHandOver &camera);
 
-// The store the hand-over goes to, made once when the program starts. The key is
+// The store the hand-over goes to, made once when the program starts: the file-backed hive
+// at root (RegistryRoot()), or the registry, which has no root and ignores it. The key is
 // opened anew for every write, so that each write sees the store as it is then.
 class CHandOverStore final {
 public:

@@ -24,7 +24,7 @@
 // Records every message box while it lives and answers each with `answer`.
 class MessageRecorder final {
 public:
-    explicit MessageRecorder(int answer = IDOK);
+    explicit MessageRecorder(int answer = ANSWER_OK);
     ~MessageRecorder();
     MessageRecorder(const MessageRecorder &) = delete;
     MessageRecorder &operator=(const MessageRecorder &) = delete;

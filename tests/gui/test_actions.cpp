@@ -73,7 +73,7 @@ TEST_F(Actions, EveryButtonChecksTheHighlightOfTheList)
 TEST_F(Actions, EachButtonReachesItsOwnAction)
 {
     PasswordDialogAnswerer answerer(Cancel);
-    MessageRecorder no(IDNO);
+    MessageRecorder no(ANSWER_NO);
     ClickCamera(kSiteCamera);
     Login("admin", "Site-pass-1");
     struct Case {
@@ -149,7 +149,7 @@ TEST_F(Actions, SaveSendsTheEditsToTheClickedCamera)
 // password for the command and any retry, whatever user ID had been typed.
 TEST_F(Actions, ForcedChangeLeavesTheFactoryUserAndTheNewPasswordInTheEdits)
 {
-    MessageRecorder no(IDNO); // declines the reset itself
+    MessageRecorder no(ANSWER_NO); // declines the reset itself
     PasswordDialogAnswerer answerer([](CChangePwdDlg &d) { TypeNewPassword(d, "Fresh-pass-2"); });
     ClickCamera(kFactoryCamera);
     Login("installer", "Typed-pass-1");

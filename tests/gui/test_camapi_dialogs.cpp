@@ -162,7 +162,7 @@ TEST_F(PasswordDialogLab, EnterPressesTheFocusedButtonAndFromAnEditLeavesWithout
         bool sends;
     };
     const Case cases[] = {
-        {IDC_NEW_PASSWORD, Qt::Key_Return, IDOK, false},
+        {IDC_NEW_PASSWORD, Qt::Key_Return, ANSWER_OK, false},
         {IDC_CANCEL_PASSWORD, Qt::Key_Return, 0, false},
         {IDC_NEW_PASSWORD, Qt::Key_Escape, 0, false},
         {IDC_APPLY_PASSWORD, Qt::Key_Return, CHANGE_PWD_DONE, true},

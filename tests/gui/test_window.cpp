@@ -201,7 +201,7 @@ TEST(SecondCopy, ReportsTheTakenPortAndEnds)
     MessageRecorder messages;
     const CHandOverStore store(RegistryRoot());
     CLanscoutDlg window(store);
-    EXPECT_EQ(window.DoModal(), IDCANCEL);
+    EXPECT_EQ(window.DoModal(), ANSWER_CANCEL);
     EXPECT_EQ(messages.Texts(),
               std::vector<std::string>{"Failed to create socket, please check if the utility already running."});
     EXPECT_FALSE(window.isVisible());

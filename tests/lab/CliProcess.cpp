@@ -10,10 +10,24 @@
 #include <unistd.h>
 
 #include <cstdio>
+#include <cstdlib>
 
 extern char **environ;
 
 namespace {
+
+// The program this build made, or LANSCOUT_CLI_PROGRAM run by LANSCOUT_CLI_EMULATOR
+// (the Windows build's lanscout-cli.exe under Wine).
+std::vector<std::string> CliCommand()
+{
+    const char *program = std::getenv("LANSCOUT_CLI_PROGRAM");
+    const char *emulator = std::getenv("LANSCOUT_CLI_EMULATOR");
+    if (!program || !*program)
+        return {LANSCOUT_CLI};
+    if (!emulator || !*emulator)
+        return {program};
+    return {emulator, program};
+}
 
 // The program's argv and environment: LANSCOUT_PASSWORD unset unless env gives it.
 struct CliInvocation {
@@ -22,7 +36,7 @@ struct CliInvocation {
 
     CliInvocation(const std::vector<std::string> &args, const std::map<std::string, std::string> &env)
     {
-        argv.push_back(LANSCOUT_CLI);
+        argv = CliCommand();
         argv.insert(argv.end(), args.begin(), args.end());
         for (char **entry = environ; *entry; ++entry)
             if (std::string(*entry).rfind("LANSCOUT_PASSWORD=", 0) != 0)

@@ -15,6 +15,10 @@ struct CliResult {
     std::string err;
 };
 
+// The program is the one this build made, unless LANSCOUT_CLI_PROGRAM names another,
+// run by LANSCOUT_CLI_EMULATOR when that is set (as tests/windows runs lanscout-cli.exe
+// under Wine).
+
 // Runs lanscout-cli with its output in files, no terminal and LANSCOUT_PASSWORD unset
 // unless env gives it.
 CliResult RunCli(const std::vector<std::string> &args, const std::map<std::string, std::string> &env = {});

@@ -19,7 +19,7 @@ public:
         std::string ip, user, password;
     };
 
-    int yesNoAnswer = IDYES;
+    int yesNoAnswer = ANSWER_YES;
     std::deque<std::optional<std::string>> newPasswords; // the answers, in order; none left = Cancel
     std::vector<std::string> messages;
     std::vector<PasswordDialog> passwordDialogs;
@@ -30,7 +30,7 @@ public:
                     MessageIcon = MessageIcon::Default) override
     {
         messages.push_back(text);
-        return buttons == MessageButtons::YesNo ? yesNoAnswer : IDOK;
+        return buttons == MessageButtons::YesNo ? yesNoAnswer : ANSWER_OK;
     }
 
     std::optional<std::string> AskNewPassword(const std::string &ip, const std::string &user,

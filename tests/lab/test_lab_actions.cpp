@@ -352,10 +352,10 @@ TEST_F(Actions, RebootAndFactoryResetAskAndGoToEveryChosenCameraOnYes)
     };
     const Act reboot = [&] { actions.Reboot(); }, reset = [&] { actions.FactoryReset(); };
     const Case cases[] = {
-        {DISCOVERY_REBOOT, reboot, IDNO, {kSite, kSecondSite}, "reboot mac="},
-        {DISCOVERY_FACTORY_RESET, reset, IDNO, {kSite, kSecondSite}, "factory-reset mac="},
-        {DISCOVERY_REBOOT, reboot, IDYES, {kSite, kSecondSite}, "reboot mac="},
-        {DISCOVERY_FACTORY_RESET, reset, IDYES, {kThirdSite, kLockedCodec}, "factory-reset mac="},
+        {DISCOVERY_REBOOT, reboot, ANSWER_NO, {kSite, kSecondSite}, "reboot mac="},
+        {DISCOVERY_FACTORY_RESET, reset, ANSWER_NO, {kSite, kSecondSite}, "factory-reset mac="},
+        {DISCOVERY_REBOOT, reboot, ANSWER_YES, {kSite, kSecondSite}, "reboot mac="},
+        {DISCOVERY_FACTORY_RESET, reset, ANSWER_YES, {kThirdSite, kLockedCodec}, "factory-reset mac="},
     };
     for (const Case &c : cases) {
         Show(c.chosen[0], {"admin", kSitePassword});
@@ -368,7 +368,7 @@ TEST_F(Actions, RebootAndFactoryResetAskAndGoToEveryChosenCameraOnYes)
         EXPECT_EQ(user.messages, std::vector<std::string>{ConfirmationText(c.type, panel.chosen)});
         CommandsAfterFence(); // whatever was sent has arrived
         for (const LabCamera &camera : c.chosen)
-            EXPECT_EQ(camsim->CountLog(c.logged + camera.mac), c.answer == IDYES ? 1 : 0) << c.logged << camera.ip;
+            EXPECT_EQ(camsim->CountLog(c.logged + camera.mac), c.answer == ANSWER_YES ? 1 : 0) << c.logged << camera.ip;
     }
     EXPECT_EQ(camsim->CountLog("silent-ms="), 4) << "every command carried the login";
 }

@@ -73,7 +73,7 @@ public:
     {
         m_previousBox = SetMessageBoxHandler([this](const MessageRequest &r) {
             boxes.push_back(r.text);
-            return IDOK;
+            return ANSWER_OK;
         });
         m_previousSink = SetDebugSink([this](std::string_view text) { debug.emplace_back(text); });
     }

@@ -68,7 +68,7 @@ protected:
     {
         const SocketFailures failures = s.Open();
         ASSERT_FALSE(failures.Any()) << failures.receiveError << " " << failures.sendError;
-        ASSERT_TRUE(s.OpenSendSocket(CamsimProcess::ToolAddress()));
+        ASSERT_EQ(s.OpenSendSocket(CamsimProcess::ToolAddress()), 0);
     }
 
     // Opens the session on the short clock and runs a sweep to its end.

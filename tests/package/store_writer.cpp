@@ -21,7 +21,7 @@ int main(int argc, char **argv)
         return 2;
     }
     CVantoRegistry registry(key);
-    if (registry.WriteString(argv[1], argv[2], false) != ERROR_SUCCESS) {
+    if (registry.WriteString(argv[1], argv[2], false) != REGISTRY_SUCCESS) {
         std::fprintf(stderr, "store_writer: %s\n", registry.LastProblem().c_str());
         return 1;
     }

@@ -185,8 +185,8 @@ TEST_F(Registry, HandOverIsWrittenInOrderAndRewrittenInPlace)
     EXPECT_EQ(file->values, expected);
 
     // The VMS clears the flag; names match without regard to case, as in the registry.
-    ASSERT_EQ(registry.WriteDword("IPCameraNeedSaveToHalvex", 0), ERROR_SUCCESS);
-    ASSERT_EQ(registry.WriteDword("ipcamerahttpport", 80), ERROR_SUCCESS);
+    ASSERT_EQ(registry.WriteDword("IPCameraNeedSaveToHalvex", 0), REGISTRY_SUCCESS);
+    ASSERT_EQ(registry.WriteDword("ipcamerahttpport", 80), REGISTRY_SUCCESS);
     expected[0].bytes = Dword(0);
     expected[4] = {"ipcamerahttpport", Kind::Dword, Dword(80)};
     file = Parsed();
@@ -221,7 +221,7 @@ TEST_F(Registry, EachKindOfValueHasItsLine)
     CVantoRegistry registry(REG_KEY_TEMP_SETTINGS);
     for (const Case &c : cases) {
         SCOPED_TRACE(c.what);
-        ASSERT_EQ(c.write(registry), ERROR_SUCCESS);
+        ASSERT_EQ(c.write(registry), REGISTRY_SUCCESS);
         EXPECT_TRUE(ReadText(ValuesPath()).ends_with("\n" + c.line + "\n"));
         const auto file = Parsed();
         ASSERT_TRUE(file);
@@ -250,7 +250,7 @@ TEST_F(Registry, KeyTable)
         EXPECT_EQ(RegistryKeyPath(c.index), c.path);
         EXPECT_EQ(RegistryKeyFolder(c.index), Hive() + c.folder);
         CVantoRegistry registry(c.index);
-        ASSERT_EQ(registry.WriteDword("K", c.index), ERROR_SUCCESS);
+        ASSERT_EQ(registry.WriteDword("K", c.index), REGISTRY_SUCCESS);
         const auto file = ParseValuesFile(ReadText(Hive() + c.folder + "/values.reg"));
         ASSERT_TRUE(file);
         EXPECT_EQ(file->key + "\\", "HKEY_LOCAL_MACHINE\\" + c.path);
@@ -276,7 +276,7 @@ TEST_F(Registry, OnlyTheNewKeyIsOpenToEveryoneDespiteTheUmask)
         const mode_t saved = umask(077);
         const long written = CVantoRegistry(REG_KEY_TEMP_SETTINGS).WriteDword("IPCameraNeedSaveToHalvex", 1);
         umask(saved);
-        ASSERT_EQ(written, ERROR_SUCCESS);
+        ASSERT_EQ(written, REGISTRY_SUCCESS);
         EXPECT_EQ(ModeOf(m_root), c.storeMode != 0 ? c.storeMode : 0755u) << "the store is left as it was made";
         for (const std::string &above :
              {Hive(), Hive() + "/SOFTWARE", Hive() + "/SOFTWARE/Brenmark", Hive() + "/SOFTWARE/Brenmark/Halvex DVR"})
@@ -297,7 +297,7 @@ TEST_F(Registry, ExistingKeyKeepsItsModesAndValuesButTakesNothingFromAnotherAcco
     chmod(ValuesPath().c_str(), 0600);
 
     CVantoRegistry registry(REG_KEY_TEMP_SETTINGS);
-    ASSERT_EQ(registry.WriteDword("IPCameraNeedSaveToHalvex", 1), ERROR_SUCCESS);
+    ASSERT_EQ(registry.WriteDword("IPCameraNeedSaveToHalvex", 1), REGISTRY_SUCCESS);
     EXPECT_EQ(ModeOf(Hive()), 0700u);
     EXPECT_EQ(ModeOf(KeyFolder()), 0700u);
     EXPECT_EQ(ModeOf(ValuesPath()), 0600u) << "this account's own file keeps its mode";
@@ -314,7 +314,7 @@ TEST_F(Registry, ExistingKeyKeepsItsModesAndValuesButTakesNothingFromAnotherAcco
     if (geteuid() == 0) {
         ASSERT_EQ(chown(ValuesPath().c_str(), 4242, 4243), 0);
         ASSERT_EQ(chmod(ValuesPath().c_str(), 04777), 0);
-        ASSERT_EQ(registry.WriteDword("IPCameraNeedSaveToHalvex", 0), ERROR_SUCCESS);
+        ASSERT_EQ(registry.WriteDword("IPCameraNeedSaveToHalvex", 0), REGISTRY_SUCCESS);
         struct stat status {};
         ASSERT_EQ(stat(ValuesPath().c_str(), &status), 0);
         EXPECT_EQ(status.st_uid, 0u);
@@ -325,7 +325,7 @@ TEST_F(Registry, ExistingKeyKeepsItsModesAndValuesButTakesNothingFromAnotherAcco
     const std::string channel = Hive() + "/SOFTWARE/Brenmark/Halvex DVR/Channel1";
     fs::create_directory(channel);
     chmod(channel.c_str(), 0755);
-    ASSERT_EQ(CVantoRegistry(1).WriteDword("K", 1), ERROR_SUCCESS);
+    ASSERT_EQ(CVantoRegistry(1).WriteDword("K", 1), REGISTRY_SUCCESS);
     EXPECT_EQ(ModeOf(channel + "/values.reg"), 0644u);
 }
 
@@ -334,24 +334,24 @@ TEST_F(Registry, WritesNeedAnOpenWritableKeyAndAUsableName)
     WriteText(m_root, "a file where the root should be");
     CVantoRegistry blocked(REG_KEY_TEMP_SETTINGS);
     EXPECT_FALSE(blocked.IsOpen());
-    EXPECT_NE(blocked.WriteDword("IPCameraNeedSaveToHalvex", 1), ERROR_SUCCESS);
-    EXPECT_NE(blocked.WriteString("IPCameraAddress", "10.77.0.10", false), ERROR_SUCCESS);
-    EXPECT_EQ(blocked.CloseKey(), ERROR_INVALID_HANDLE);
+    EXPECT_NE(blocked.WriteDword("IPCameraNeedSaveToHalvex", 1), REGISTRY_SUCCESS);
+    EXPECT_NE(blocked.WriteString("IPCameraAddress", "10.77.0.10", false), REGISTRY_SUCCESS);
+    EXPECT_EQ(blocked.CloseKey(), REGISTRY_INVALID_HANDLE);
     fs::remove(m_root);
 
-    CVantoRegistry readOnly(REG_KEY_TEMP_SETTINGS, KEY_READ);
+    CVantoRegistry readOnly(REG_KEY_TEMP_SETTINGS, RegistryAccess::Read);
     EXPECT_EQ(readOnly.WriteDword("IPCameraNeedSaveToHalvex", 1), EACCES);
     EXPECT_FALSE(fs::exists(ValuesPath()));
 
     CVantoRegistry registry(REG_KEY_TEMP_SETTINGS);
-    ASSERT_EQ(registry.WriteDword("IPCameraNeedSaveToHalvex", 1), ERROR_SUCCESS);
+    ASSERT_EQ(registry.WriteDword("IPCameraNeedSaveToHalvex", 1), REGISTRY_SUCCESS);
     const std::string before = ReadText(ValuesPath());
     EXPECT_EQ(registry.WriteDword("x\n\"IPCameraNeedSaveToHalvex\"", 0), EINVAL);
     EXPECT_EQ(ReadText(ValuesPath()), before);
-    EXPECT_EQ(registry.CloseKey(), ERROR_SUCCESS);
+    EXPECT_EQ(registry.CloseKey(), REGISTRY_SUCCESS);
     EXPECT_FALSE(registry.IsOpen());
-    EXPECT_EQ(registry.WriteDword("IPCameraNeedSaveToHalvex", 1), ERROR_INVALID_HANDLE);
-    EXPECT_EQ(registry.CloseKey(), ERROR_INVALID_HANDLE);
+    EXPECT_EQ(registry.WriteDword("IPCameraNeedSaveToHalvex", 1), REGISTRY_INVALID_HANDLE);
+    EXPECT_EQ(registry.CloseKey(), REGISTRY_INVALID_HANDLE);
 }
 
 TEST_F(Registry, FailedWriteLeavesTheFileAsItWas)
@@ -419,13 +419,13 @@ TEST_F(Registry, PlantedEntriesAreRefusedAndNamed)
              fs::create_directories(fs::path(KeyFolder()).parent_path());
              fs::create_directory_symlink(victimFolder, KeyFolder());
          },
-         ERROR_INVALID_HANDLE, KeyFolder() + " is a symbolic link"},
+         REGISTRY_INVALID_HANDLE, KeyFolder() + " is a symbolic link"},
         {"folder above the key is a FIFO",
          [&] {
              fs::create_directories(Hive());
              mkfifo((Hive() + "/SOFTWARE").c_str(), 0666);
          },
-         ERROR_INVALID_HANDLE, Hive() + "/SOFTWARE is a FIFO, not a folder"},
+         REGISTRY_INVALID_HANDLE, Hive() + "/SOFTWARE is a FIFO, not a folder"},
         {"values file linked to another file",
          [&] {
              fs::create_directories(KeyFolder());
@@ -475,14 +475,14 @@ TEST_F(Registry, PlantedEntriesAreRefusedAndNamed)
 TEST_F(Registry, HeldLockFailsTheWriteInTime)
 {
     CVantoRegistry registry(REG_KEY_TEMP_SETTINGS);
-    ASSERT_EQ(registry.WriteDword("IPCameraNeedSaveToHalvex", 0), ERROR_SUCCESS);
+    ASSERT_EQ(registry.WriteDword("IPCameraNeedSaveToHalvex", 0), REGISTRY_SUCCESS);
     const int holder = open(KeyFolder().c_str(), O_RDONLY | O_DIRECTORY);
     ASSERT_EQ(flock(holder, LOCK_EX), 0);
     registry.SetLockWait(std::chrono::milliseconds(200));
     EXPECT_EQ(registry.WriteDword("IPCameraNeedSaveToHalvex", 1), ETIMEDOUT);
     EXPECT_EQ(registry.LastProblem(), "the key " + KeyFolder() + " stayed locked by another program for 0.2 s");
     close(holder);
-    EXPECT_EQ(registry.WriteDword("IPCameraNeedSaveToHalvex", 1), ERROR_SUCCESS);
+    EXPECT_EQ(registry.WriteDword("IPCameraNeedSaveToHalvex", 1), REGISTRY_SUCCESS);
     EXPECT_EQ(registry.LastProblem(), "");
 }
 
@@ -558,8 +558,8 @@ TEST_F(Registry, KilledWriterNeverLeavesATornFile)
     const std::string shortPassword(10, 's'), longPassword(5000, 'L');
     {
         CVantoRegistry registry(REG_KEY_TEMP_SETTINGS);
-        ASSERT_EQ(registry.WriteString("IPCameraPassword", shortPassword, false), ERROR_SUCCESS);
-        ASSERT_EQ(registry.WriteDword("IPCameraHTTPPort", 1), ERROR_SUCCESS);
+        ASSERT_EQ(registry.WriteString("IPCameraPassword", shortPassword, false), REGISTRY_SUCCESS);
+        ASSERT_EQ(registry.WriteDword("IPCameraHTTPPort", 1), REGISTRY_SUCCESS);
     }
     KeyFolderWatch watch(KeyFolder());
     ASSERT_TRUE(watch.IsValid());

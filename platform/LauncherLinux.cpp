@@ -1,3 +1,4 @@
+// Opens a web address on Linux: the desktop's default browser through Qt, else xdg-open.
 #include "platform/Launcher.h"
 
 #include <QDesktopServices>
