@@ -11,6 +11,7 @@
 
 #include <QAbstractItemModel>
 #include <QApplication>
+#include <QLineEdit>
 #include <QPushButton>
 #include <QTableView>
 #include <QTest>
@@ -49,6 +50,9 @@ TEST(WindowUnderWine, SearchesAtStartAndOnTheButtonAndListsEveryCamera)
     ASSERT_TRUE(WaitFor([&] { return !window.IsSearchRunning(); }, 30000)) << "the first search did not end";
     const std::set<std::string> first = ListedAddresses(list);
     EXPECT_EQ(int(first.size()), expected);
+    // The edits start as on Linux: the factory user, the ports' numbers.
+    EXPECT_EQ(qobject_cast<QLineEdit *>(window.Control(IDC_USER_ID))->text(), QStringLiteral("admin"));
+    EXPECT_EQ(qobject_cast<QLineEdit *>(window.Control(IDC_HTTP_PORT))->text(), QStringLiteral("0"));
     // The version comes from the program's own version resource.
     EXPECT_EQ(window.windowTitle(), QStringLiteral("Quorvane Camera Setup Utility (11.00.0104)"));
 
