@@ -2,6 +2,7 @@
 
 #include "cli/Csv.h"
 #include "cli/Text.h"
+#include "platform/Ipv4.h"
 
 #include <charconv>
 #include <map>
@@ -74,35 +75,11 @@ std::optional<unsigned> DecimalNumber(std::string_view text, std::size_t maxDigi
     return value;
 }
 
-// Four decimal parts of 0..255. A leading zero is refused: some readers take "010" for
-// octal 8, so the address meant would be in doubt.
-std::optional<std::uint32_t> DottedQuad(std::string_view text)
-{
-    std::uint32_t address = 0;
-    for (int part = 0; part < 4; ++part) {
-        const std::size_t dot = part < 3 ? text.find('.') : text.size();
-        if (dot == std::string_view::npos)
-            return std::nullopt;
-        const std::string_view digits = text.substr(0, dot);
-        const auto value = DecimalNumber(digits, 3);
-        if (!value || *value > 255 || (digits.size() > 1 && digits[0] == '0'))
-            return std::nullopt;
-        address = address << 8 | *value;
-        text.remove_prefix(std::min(dot + 1, text.size()));
-    }
-    return address;
-}
-
-bool IsContiguousMask(std::uint32_t mask)
-{
-    const std::uint32_t hostBits = ~mask;
-    return (hostBits & (hostBits + 1)) == 0;
-}
-
 std::optional<std::uint32_t> AddressOf(const AddressField &field, std::string_view text)
 {
-    const auto address = DottedQuad(text);
-    if (!address || (field.isMask && !IsContiguousMask(*address)))
+    const auto address = ParseIpv4(text);
+    // A mask of nothing is read, for the check to say what it would do.
+    if (!address || (field.isMask && *address != 0 && !IsContiguousMask(*address)))
         return std::nullopt;
     return address;
 }
@@ -276,19 +253,13 @@ std::optional<EndAddress> EndAddressOf(const AddressField &field, const PlanRow 
         const auto value = AddressOf(field, *planned);
         return value ? std::optional<EndAddress>({*value, true}) : std::nullopt;
     }
-    const auto own = camera ? DottedQuad(SlotText(camera->*field.slot)) : std::nullopt;
+    const auto own = camera ? ParseIpv4(SlotText(camera->*field.slot)) : std::nullopt;
     return own ? std::optional<EndAddress>({*own, false}) : std::nullopt;
-}
-
-std::string DottedText(std::uint32_t address)
-{
-    return std::to_string(address >> 24) + "." + std::to_string(address >> 16 & 0xFF) + "." +
-           std::to_string(address >> 8 & 0xFF) + "." + std::to_string(address & 0xFF);
 }
 
 std::string Named(const AddressField &field, const EndAddress &address)
 {
-    return std::string(field.column) + " " + DottedText(address.value) + (address.planned ? "" : " (the camera's own)");
+    return std::string(field.column) + " " + FormatIpv4(address.value) + (address.planned ? "" : " (the camera's own)");
 }
 
 int PrefixLength(std::uint32_t contiguousMask)
@@ -301,7 +272,7 @@ int PrefixLength(std::uint32_t contiguousMask)
 
 std::string SubnetText(std::uint32_t ip, std::uint32_t mask)
 {
-    return DottedText(ip & mask) + "/" + std::to_string(PrefixLength(mask));
+    return FormatIpv4(ip & mask) + "/" + std::to_string(PrefixLength(mask));
 }
 
 // What no camera can be reached at, whatever its subnet; nullptr for an address a
@@ -349,7 +320,7 @@ public:
             cameras = CamerasWithMac(*mac, m_answered);
             CheckMac(row, *mac, cameras);
         }
-        if (const auto ip = row.ip ? DottedQuad(*row.ip) : std::nullopt)
+        if (const auto ip = row.ip ? ParseIpv4(*row.ip) : std::nullopt)
             CheckIp(row, *ip, mac);
         const DISCOVERY_DATA *camera = cameras.size() == 1 ? cameras.front() : nullptr;
         CheckModeTakesAddresses(row, camera);
@@ -378,7 +349,7 @@ private:
         if (const auto [earlier, first] = m_ipLines.try_emplace(ip, row.line); !first)
             Report(row, "ip " + *row.ip + " is planned on line " + std::to_string(earlier->second) + " already");
         for (const DISCOVERY_DATA &camera : m_answered)
-            if (DottedQuad(SlotText(camera.szIP)) == ip && (!mac || MacOf(camera) != mac))
+            if (ParseIpv4(SlotText(camera.szIP)) == ip && (!mac || MacOf(camera) != mac))
                 Report(row, "ip " + *row.ip + " is the address of another camera that answered, MAC " +
                                 QuotedForMessage(SlotText(camera.szMAC)));
     }
@@ -413,7 +384,7 @@ private:
             Report(row, Named(kMaskField, mask) + " would make every address local: the camera could reach no router");
         else if (!IsContiguousMask(mask.value))
             Report(row, Named(kMaskField, mask) + " is not a contiguous subnet mask");
-        return mask.value != 0 && IsContiguousMask(mask.value);
+        return IsContiguousMask(mask.value);
     }
 
     // True for an address a host may have; the gateway is checked against no other.

@@ -1,9 +1,9 @@
 #include "platform/DatagramSocket.h"
 
+#include "platform/Ipv4.h"
+
 #include <algorithm>
 #include <cerrno>
-#include <charconv>
-#include <cstring>
 #include <vector>
 
 namespace {
@@ -12,37 +12,12 @@ namespace {
 int g_nHoldDepth = 0;
 std::vector<CDatagramSocket *> g_heldSockets;
 
-// Reads strict dotted decimal, four parts of 0 to 255 without leading zeros, as
-// inet_pton does; the same rule on every platform.
-bool ParseDottedAddress(const char *text, std::uint32_t &address)
-{
-    const char *const end = text + std::strlen(text);
-    address = 0;
-    for (int part = 0; part < 4; ++part) {
-        if (part > 0 && (text == end || *text++ != '.'))
-            return false;
-        unsigned value = 0;
-        const auto [next, error] = std::from_chars(text, end, value);
-        const std::ptrdiff_t digits = next - text;
-        if (error != std::errc() || digits > 3 || (digits > 1 && *text == '0') || value > 255)
-            return false;
-        address = (address << 8) | value;
-        text = next;
-    }
-    return text == end;
-}
-
-std::string DottedText(std::uint32_t address)
-{
-    return std::to_string(address >> 24) + '.' + std::to_string((address >> 16) & 0xff) + '.' +
-           std::to_string((address >> 8) & 0xff) + '.' + std::to_string(address & 0xff);
-}
-
 // A socket's address as given to Create or SendTo: every local address (0.0.0.0) when null.
 bool ParseGivenAddress(const char *text, std::uint32_t &address)
 {
-    address = 0;
-    return !text || ParseDottedAddress(text, address);
+    const std::optional<std::uint32_t> given = text ? ParseIpv4(text) : std::uint32_t(0);
+    address = given.value_or(0);
+    return given.has_value();
 }
 
 } // namespace
@@ -107,7 +82,7 @@ int CDatagramSocket::ReceiveFrom(void *buffer, int length, std::string &address,
             PostDelivery();
     }
     m_lastArrival = datagram.arrived;
-    address = DottedText(datagram.from.address);
+    address = FormatIpv4(datagram.from.address);
     port = datagram.from.port;
     if (datagram.error != 0) {
         m_nLastError = datagram.error;

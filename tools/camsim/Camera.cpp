@@ -1,7 +1,7 @@
 #include "tools/camsim/Camera.h"
 
 #include "discovery/DiscoveryData.h"
-#include "tools/camsim/Ipv4.h"
+#include "platform/Ipv4.h"
 
 #include <algorithm>
 #include <cstdio>

@@ -4,9 +4,12 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <string_view>
 
-// The address of a dotted-quad text (four decimal parts, no leading zeros), or nothing.
-std::optional<std::uint32_t> ParseIpv4(const std::string &text);
+// The address of a dotted-quad text: four decimal parts of 0 to 255, without leading
+// zeros (some readers take "010" for octal 8, so the address meant would be in doubt),
+// as inet_pton reads it; the same rule on every system. Nothing for any other text.
+std::optional<std::uint32_t> ParseIpv4(std::string_view text);
 std::string FormatIpv4(std::uint32_t address);
 std::uint32_t MaskOfPrefix(int prefixLength);
 // A non-zero mask made of leading ones only.
