@@ -5,10 +5,10 @@
 #include "camapi/VideoConfig.h"
 #include "cli/Console.h"
 #include "cli/ExitStatus.h"
-#include "cli/InputFile.h"
+#include "platform/InputFile.h"
 #include "cli/Options.h"
 #include "cli/Output.h"
-#include "cli/Plan.h"
+#include "discovery/AddressPlan.h"
 #include "cli/Secrets.h"
 #include "cli/Site.h"
 #include "platform/Adapters.h"
@@ -21,10 +21,7 @@
 
 namespace {
 
-constexpr std::chrono::seconds kDefaultResultTimeout{10};
-constexpr unsigned kDefaultConcurrency = 8;
 // Far above any site's plan; a file named by mistake must not take the memory.
-constexpr std::size_t kMaxPlanBytes = 16 * 1024 * 1024;
 
 // ---- Usage texts
 
@@ -41,7 +38,7 @@ constexpr const char *kSearchUsage =
 constexpr const char *kSetUsage =
     "Usage: lanscout-cli set MAC [--ip A] [--mask M] [--gateway G] [--dns D] [--dhcp|--static]\n"
     "                           [--http-port P] --user U [--password-file F] [--adapter NAME|ADDRESS]\n"
-    "                           [--timeout SECONDS] [--format table|json]\n"
+    "                           [--timeout SECONDS] [--format table|json|csv]\n"
     "Gives the camera new network settings: settings not given stay as the camera has them.\n"
     "Searches, sends the command, reports the camera's result (the exit status is the\n"
     "result: 1 failed, 2 invalid address, 3 invalid port, 4 invalid config, 5 login\n"
@@ -49,7 +46,7 @@ constexpr const char *kSetUsage =
 
 constexpr const char *kApplyUsage =
     "Usage: lanscout-cli apply PLAN.csv --user U [--password-file F] [--dry-run]\n"
-    "                          [--concurrency K] [--timeout SECONDS] [--format table|json]\n"
+    "                          [--concurrency K] [--timeout SECONDS] [--format table|json|csv]\n"
     "                          [--adapter NAME|ADDRESS]\n"
     "Gives every camera of the plan its settings. The plan's first line names the columns:\n"
     "mac, ip, mask, gateway, dns, http_port, mode (static or dhcp); an empty field keeps the\n"
@@ -155,7 +152,7 @@ std::optional<unsigned> NumberOption(const ParsedOptions &options, const std::st
 std::optional<std::chrono::milliseconds> ResultTimeout(const ParsedOptions &options, std::string &error)
 {
     const std::optional<unsigned> seconds =
-        NumberOption(options, kTimeout.name, unsigned(kDefaultResultTimeout.count()), 1, 600, "a number of seconds", error);
+        NumberOption(options, kTimeout.name, unsigned(kBatchResultTimeout.count()), 1, 600, "a number of seconds", error);
     return seconds ? std::optional<std::chrono::milliseconds>(std::chrono::seconds(*seconds)) : std::nullopt;
 }
 
@@ -207,51 +204,39 @@ void PrintProblems(const std::string &heading, const std::vector<std::string> &p
 
 // ---- Plans: set is a plan of one camera
 
-struct PlanRun {
-    std::vector<PlanRow> rows;
-    std::vector<DISCOVERY_DATA> replies; // the answering camera of each row
-};
-
 // Checks the rows against the cameras that answered; every problem is listed.
 std::optional<int> CheckAgainstSite(const std::vector<PlanRow> &rows, std::vector<std::string> problems,
-                                    const CSite &site, PlanRun &run)
+                                    const CSite &site, CheckedPlan &plan)
 {
-    const std::vector<std::string> siteProblems = CheckPlan(rows, site.Cameras());
-    problems.insert(problems.end(), siteProblems.begin(), siteProblems.end());
-    if (!problems.empty()) {
-        PrintProblems("refused, nothing was sent:", problems);
+    plan = CheckAgainst(rows, std::move(problems), site.Cameras());
+    if (!plan.problems.empty()) {
+        PrintProblems("refused, nothing was sent:", plan.problems);
         return kExitPlanRefused;
     }
-    run.rows = rows;
-    for (const PlanRow &row : rows)
-        run.replies.push_back(*site.FindCamera(row.mac));
     return std::nullopt;
 }
 
-PlanOutcome OutcomeOf(const std::optional<std::int32_t> &result, const PlanRow &row, const CSite &site)
+// A dry run lists the planned settings in the report's format.
+ListFormat ListFormatOf(ReportFormat format)
 {
-    if (!result)
-        return PlanOutcome::NoAnswer;
-    if (*result != 0)
-        return PlanOutcome::Rejected;
-    const std::optional<DISCOVERY_DATA> now = site.FindCamera(row.mac);
-    return now && ReplyShowsPlan(row, *now) ? PlanOutcome::Verified : PlanOutcome::NotVerified;
+    switch (format) {
+    case ReportFormat::Json: return ListFormat::Json;
+    case ReportFormat::Csv: return ListFormat::Csv;
+    case ReportFormat::Table: break;
+    }
+    return ListFormat::Table;
 }
 
-// Sends the run's commands, searches again and reports each row.
-std::vector<PlanRowReport> ApplyAndVerify(CSite &site, const PlanRun &run, const CommandLogin &login,
+// Sends the plan's commands, searches again and reports each row.
+std::vector<PlanRowReport> ApplyAndVerify(CSite &site, const CheckedPlan &plan, const CommandLogin &login,
                                           std::size_t concurrency, std::chrono::milliseconds timeout)
 {
     std::vector<DISCOVERY_DATA> commands;
-    for (std::size_t i = 0; i < run.rows.size(); ++i)
-        commands.push_back(MakeCommand(DISCOVERY_SET_CONFIG, PlannedSettings(run.rows[i], run.replies[i]), login));
-    const std::vector<std::optional<std::int32_t>> results = site.SendSettings(commands, concurrency, timeout);
+    for (std::size_t i = 0; i < plan.rows.size(); ++i)
+        commands.push_back(MakeCommand(DISCOVERY_SET_CONFIG, PlannedSettings(plan.rows[i], plan.cameras[i]), login));
+    const CSettingsSender sent = site.SendSettings(std::move(commands), concurrency, timeout);
     site.Sweep();
-    std::vector<PlanRowReport> report;
-    for (std::size_t i = 0; i < run.rows.size(); ++i)
-        report.push_back({*NormalizedMac(run.rows[i].mac), run.rows[i].ip, OutcomeOf(results[i], run.rows[i], site),
-                          results[i].value_or(0)});
-    return report;
+    return Verdicts(plan, sent.Results(), sent.Sent(), site.Cameras());
 }
 
 bool AllVerified(const std::vector<PlanRowReport> &report)
@@ -336,10 +321,10 @@ int RunSet(const Arguments &args)
         std::fprintf(stderr, "lanscout-cli: no camera with MAC %s answered the search\n", row.mac.c_str());
         return kExitNoAnswer;
     }
-    PlanRun run;
-    if (const std::optional<int> status = CheckAgainstSite({row}, {}, site, run))
+    CheckedPlan plan;
+    if (const std::optional<int> status = CheckAgainstSite({row}, {}, site, plan))
         return *status;
-    const std::vector<PlanRowReport> report = ApplyAndVerify(site, run, login, 1, change->timeout);
+    const std::vector<PlanRowReport> report = ApplyAndVerify(site, plan, login, 1, change->timeout);
     WritePlanReport(std::cout, report, change->format);
     const PlanRowReport &outcome = report.front();
     switch (outcome.outcome) {
@@ -351,6 +336,9 @@ int RunSet(const Arguments &args)
     case PlanOutcome::NoAnswer:
         std::fputs("lanscout-cli: the camera did not answer the command\n", stderr);
         return kExitNoAnswer;
+    case PlanOutcome::NotSent:
+        std::fputs("lanscout-cli: the command could not be sent\n", stderr);
+        return kExitNetworkError;
     case PlanOutcome::Rejected:
         break;
     }
@@ -362,7 +350,7 @@ int RunSet(const Arguments &args)
 
 std::optional<std::size_t> Concurrency(const ParsedOptions &options, std::string &error)
 {
-    return NumberOption(options, "concurrency", kDefaultConcurrency, 1, 256, "a number", error);
+    return NumberOption(options, "concurrency", kBatchConcurrency, 1, 256, "a number", error);
 }
 
 int RunApply(const Arguments &args)
@@ -384,28 +372,28 @@ int RunApply(const Arguments &args)
         std::fprintf(stderr, "lanscout-cli: %s\n", text.error.c_str());
         return kExitUnreadableInput;
     }
-    const ParsedPlan plan = ParsePlan(*text.bytes);
+    const ParsedPlan parsed = ParsePlan(*text.bytes);
     const bool dryRun = options.flags.count("dry-run") > 0;
     CommandLogin login; // not asked for when nothing will be sent
-    if (!dryRun && plan.problems.empty())
+    if (!dryRun && parsed.problems.empty())
         if (const std::optional<int> status = ObtainLogin(options, "the plan's cameras", login))
             return *status;
     CSite site;
     if (const std::optional<int> status = SearchSite(site, options))
         return *status;
-    PlanRun run;
-    if (const std::optional<int> status = CheckAgainstSite(plan.rows, plan.problems, site, run))
+    CheckedPlan plan;
+    if (const std::optional<int> status = CheckAgainstSite(parsed.rows, parsed.problems, site, plan))
         return *status;
     if (dryRun) {
         std::vector<DISCOVERY_DATA> planned;
-        for (std::size_t i = 0; i < run.rows.size(); ++i)
-            planned.push_back(PlannedSettings(run.rows[i], run.replies[i]));
-        WriteCameraList(std::cout, planned, change->format == ReportFormat::Json ? ListFormat::Json : ListFormat::Table);
+        for (std::size_t i = 0; i < plan.rows.size(); ++i)
+            planned.push_back(PlannedSettings(plan.rows[i], plan.cameras[i]));
+        WriteCameraList(std::cout, planned, ListFormatOf(change->format));
         std::fprintf(stderr, "lanscout-cli: dry run: the plan is sound; %zu cameras would get these settings\n",
                      planned.size());
         return kExitOk;
     }
-    const std::vector<PlanRowReport> report = ApplyAndVerify(site, run, login, *concurrency, change->timeout);
+    const std::vector<PlanRowReport> report = ApplyAndVerify(site, plan, login, *concurrency, change->timeout);
     WritePlanReport(std::cout, report, change->format);
     return AllVerified(report) ? kExitOk : kExitNotVerified;
 }

@@ -1,4 +1,5 @@
 #include "cli/Console.h"
+#include "platform/InputFile.h"
 
 #include <algorithm>
 #include <cstddef>

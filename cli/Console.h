@@ -21,9 +21,6 @@ void KeepMemoryToItself();
 // each LF, and before the CR of a line that already ends in CR LF).
 void WriteOutputAsGiven();
 
-// The reason the system gave for the last call that failed.
-std::string LastSystemError();
-
 // Whether standard error is a terminal that rewrites a line in place.
 bool ErrorStreamRewritesLines();
 

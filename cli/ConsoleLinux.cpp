@@ -1,6 +1,7 @@
 // lanscout-cli's system side on Linux: no core file and no debugger of the same user,
 // errno's texts, and the controlling terminal through termios.
 #include "cli/Console.h"
+#include "platform/InputFile.h"
 
 #include <array>
 #include <cerrno>
@@ -77,11 +78,6 @@ void KeepMemoryToItself()
 
 void WriteOutputAsGiven()
 {
-}
-
-std::string LastSystemError()
-{
-    return std::strerror(errno);
 }
 
 bool ErrorStreamRewritesLines()

@@ -1,6 +1,7 @@
 // lanscout-cli's system side on Windows: the command line in UTF-16, no crash report,
 // the system's message texts, and the console through its own modes.
 #include "cli/Console.h"
+#include "platform/InputFile.h"
 #include "platform/WideText.h"
 
 #include <windows.h>
@@ -71,11 +72,6 @@ void WriteOutputAsGiven()
 {
     ::_setmode(::_fileno(stdout), _O_BINARY);
     ::_setmode(::_fileno(stderr), _O_BINARY);
-}
-
-std::string LastSystemError()
-{
-    return SystemMessage(::GetLastError());
 }
 
 // The progress line is rewritten with a terminal's control sequences, which a console

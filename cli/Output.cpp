@@ -1,7 +1,7 @@
 #include "cli/Output.h"
 
-#include "cli/Csv.h"
-#include "cli/Text.h"
+#include "platform/Csv.h"
+#include "platform/AsciiText.h"
 #include "inventory/ExportFormat.h"
 
 #include <algorithm>
@@ -15,7 +15,9 @@ using FormatName = std::pair<const char *, Format>;
 
 constexpr FormatName<ListFormat> kListFormats[] = {
     {"table", ListFormat::Table}, {"csv", ListFormat::Csv}, {"json", ListFormat::Json}, {"txt", ListFormat::Txt}};
-constexpr FormatName<ReportFormat> kReportFormats[] = {{"table", ReportFormat::Table}, {"json", ReportFormat::Json}};
+constexpr FormatName<ReportFormat> kReportFormats[] = {{"table", ReportFormat::Table},
+                                                         {"json", ReportFormat::Json},
+                                                         {"csv", ReportFormat::Csv}};
 
 template <typename Format>
 std::string NameList(std::span<const FormatName<Format>> formats)
@@ -199,9 +201,7 @@ void WriteListTable(std::ostream &out, const std::vector<DISCOVERY_DATA> &camera
 
 void WriteCsvLine(std::ostream &out, const std::vector<std::string> &fields)
 {
-    for (std::size_t i = 0; i < fields.size(); ++i)
-        out << (i ? "," : "") << CsvField(SpreadsheetText(fields[i]));
-    out << "\n";
+    out << SpreadsheetCsvLine(fields);
 }
 
 void WriteListCsv(std::ostream &out, const std::vector<DISCOVERY_DATA> &cameras)
@@ -246,28 +246,6 @@ std::string OnTerminal(const char (&slot)[N])
 }
 
 // --- The plan's report -----------------------------------------------------------
-
-const char *OutcomeName(PlanOutcome outcome)
-{
-    switch (outcome) {
-    case PlanOutcome::Verified: return "verified";
-    case PlanOutcome::Rejected: return "rejected";
-    case PlanOutcome::NoAnswer: return "no-answer";
-    case PlanOutcome::NotVerified: return "not-verified";
-    }
-    return "";
-}
-
-std::string OutcomeText(const PlanRowReport &row)
-{
-    std::string text = OutcomeName(row.outcome);
-    if (row.outcome != PlanOutcome::Rejected)
-        return text;
-    text += ": result " + std::to_string(row.result);
-    if (const char *message = ResultMessage(row.result))
-        text += std::string(" (") + message + ")";
-    return text;
-}
 
 void WriteReportTable(std::ostream &out, const std::vector<PlanRowReport> &rows)
 {
@@ -321,6 +299,7 @@ void WritePlanReport(std::ostream &out, const std::vector<PlanRowReport> &rows, 
     switch (format) {
     case ReportFormat::Table: WriteReportTable(out, rows); break;
     case ReportFormat::Json: WriteReportJson(out, rows); break;
+    case ReportFormat::Csv: out << PlanReportCsv(rows); break;
     }
 }
 

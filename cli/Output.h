@@ -5,6 +5,7 @@
 // are \xHH in all but JSON, which has escapes of its own; a CSV cell that a spreadsheet
 // would take for a formula starts with '.
 
+#include "discovery/AddressBatch.h"
 #include "discovery/DiscoveryData.h"
 #include "discovery/DiscoverySession.h"
 
@@ -16,7 +17,7 @@
 #include <vector>
 
 enum class ListFormat { Table, Csv, Json, Txt };
-enum class ReportFormat { Table, Json };
+enum class ReportFormat { Table, Json, Csv };
 
 // The format a name on the command line stands for; nothing, with the reason in error,
 // for a name that stands for none.
@@ -24,20 +25,6 @@ std::optional<ListFormat> ParseListFormat(std::string_view name, std::string &er
 std::optional<ReportFormat> ParseReportFormat(std::string_view name, std::string &error);
 
 void WriteCameraList(std::ostream &out, const std::vector<DISCOVERY_DATA> &cameras, ListFormat format);
-
-enum class PlanOutcome {
-    Verified, // the search after the command shows the planned settings
-    Rejected, // the camera refused the command; see result
-    NoAnswer, // no result came back for the command
-    NotVerified, // accepted, but the search after it did not show the planned settings
-};
-
-struct PlanRowReport {
-    std::string mac;
-    std::optional<std::string> plannedIp; // nothing when the plan keeps the camera's IP
-    PlanOutcome outcome = PlanOutcome::NoAnswer;
-    std::int32_t result = 0; // the camera's nResult, for a rejected command
-};
 
 void WritePlanReport(std::ostream &out, const std::vector<PlanRowReport> &rows, ReportFormat format);
 

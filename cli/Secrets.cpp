@@ -2,7 +2,7 @@
 
 #include "camapi/PasswordChange.h"
 #include "cli/Console.h"
-#include "cli/InputFile.h"
+#include "platform/InputFile.h"
 
 #include <cstddef>
 #include <cstdlib>

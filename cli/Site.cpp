@@ -1,12 +1,13 @@
 #include "cli/Site.h"
 
 #include "cli/ExitStatus.h"
-#include "cli/Plan.h"
+#include "discovery/AddressPlan.h"
 
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <functional>
 
 std::optional<AdapterEntry> ChooseAdapter(const std::vector<AdapterEntry> &adapters,
                                           const std::optional<std::string> &nameOrAddress)
@@ -75,58 +76,30 @@ const std::vector<DISCOVERY_DATA> &CSite::Sweep()
 
 std::optional<DISCOVERY_DATA> CSite::FindCamera(const std::string &mac) const
 {
-    const std::optional<std::string> wanted = NormalizedMac(mac);
-    for (const DISCOVERY_DATA &camera : m_listing.Devices())
-        if (wanted && NormalizedMac(SlotText(camera.szMAC)) == wanted)
-            return camera;
-    return std::nullopt;
+    return CameraWithMac(m_listing.Devices(), mac);
 }
 
-std::vector<std::optional<std::int32_t>> CSite::SendSettings(const std::vector<DISCOVERY_DATA> &commands,
-                                                             std::size_t concurrency,
-                                                             std::chrono::milliseconds timeout)
+CSettingsSender CSite::SendSettings(std::vector<DISCOVERY_DATA> commands, std::size_t concurrency,
+                                    std::chrono::milliseconds timeout)
 {
-    using Clock = std::chrono::steady_clock;
-    struct Waiting {
-        std::size_t index;
-        std::string mac;
-        Clock::time_point deadline;
-    };
-    std::vector<std::optional<std::int32_t>> results(commands.size());
-    std::vector<Waiting> waiting;
-    std::size_t next = 0;
+    CSettingsSender sender(m_session, std::move(commands), concurrency, timeout);
     std::size_t settled = 0;
-    // Takes the results that came; true when one did, so the next command can go.
-    const auto takeResults = [&] {
-        const std::size_t before = waiting.size();
-        std::erase_if(waiting, [&](const Waiting &command) {
-            results[command.index] = m_session.TakeSetConfigResult(command.mac);
-            return results[command.index].has_value();
-        });
-        settled += before - waiting.size();
-        return waiting.size() < before;
+    // A settled command makes room for the next, which Advance sends.
+    const std::function<bool()> settledMore = [&] {
+        sender.Advance();
+        const bool more = sender.Settled() > settled;
+        settled = sender.Settled();
+        return more;
     };
-    while (next < commands.size() || !waiting.empty()) {
-        for (; next < commands.size() && waiting.size() < std::max<std::size_t>(concurrency, 1); ++next) {
-            if (m_session.SendSetConfig(commands[next]))
-                waiting.push_back({next, SlotText(commands[next].szMAC), Clock::now() + timeout});
-            else
-                ++settled; // never left: no answer can come
-        }
-        const auto earliest = std::min_element(waiting.begin(), waiting.end(), [](const Waiting &a, const Waiting &b) {
-            return a.deadline < b.deadline;
-        });
-        if (earliest != waiting.end()) {
-            const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(earliest->deadline - Clock::now());
-            m_session.HandleDatagramsUntil(takeResults, std::max(left, std::chrono::milliseconds(0)));
-            const auto now = Clock::now();
-            settled += std::size_t(std::erase_if(waiting, [&](const Waiting &command) { return command.deadline <= now; }));
-        }
-        m_progress.Show("commands: " + std::to_string(settled) + " of " + std::to_string(commands.size()) +
+    for (sender.Advance(); !sender.Finished(); sender.Advance()) {
+        const auto left = *sender.NextDeadline() - CSettingsSender::Clock::now();
+        m_session.HandleDatagramsUntil(settledMore, std::max(std::chrono::duration_cast<std::chrono::milliseconds>(left),
+                                                             std::chrono::milliseconds(0)));
+        m_progress.Show("commands: " + std::to_string(sender.Settled()) + " of " + std::to_string(sender.Count()) +
                         " answered or given up");
     }
     m_progress.Finish();
-    return results;
+    return sender;
 }
 
 std::vector<UnsentCommand> CSite::SendToEach(std::int32_t type, const std::vector<DISCOVERY_DATA> &cameras,

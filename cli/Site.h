@@ -3,6 +3,7 @@
 // discovery session, the cameras the last sweep listed, and commands with their results.
 
 #include "cli/Progress.h"
+#include "discovery/AddressBatch.h"
 #include "inventory/DeviceCollection.h"
 #include "discovery/DiscoverySession.h"
 #include "platform/Adapters.h"
@@ -38,10 +39,9 @@ public:
     std::optional<DISCOVERY_DATA> FindCamera(const std::string &mac) const;
 
     // Sends each set-configuration command, keeping at most concurrency of them waiting
-    // for their results, each at most timeout; a result per command, nothing for one
-    // that got none.
-    std::vector<std::optional<std::int32_t>> SendSettings(const std::vector<DISCOVERY_DATA> &commands,
-                                                          std::size_t concurrency, std::chrono::milliseconds timeout);
+    // for their results, each at most timeout; returns once each is answered or given up.
+    CSettingsSender SendSettings(std::vector<DISCOVERY_DATA> commands, std::size_t concurrency,
+                                 std::chrono::milliseconds timeout);
     // Reboot or factory reset for each camera in turn; the cameras it did not leave for.
     std::vector<UnsentCommand> SendToEach(std::int32_t type, const std::vector<DISCOVERY_DATA> &cameras,
                                           const CommandLogin &login);

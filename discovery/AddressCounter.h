@@ -7,6 +7,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <set>
 #include <string>
 #include <vector>
@@ -16,6 +17,9 @@ struct AddressSeries {
     std::string problem;                  // empty when every camera has one
 };
 
-// mask: a contiguous subnet mask (the plan's checks refuse any other).
+// mask: a contiguous subnet mask (the plan's checks refuse any other). current[i], when
+// given, is camera i's own address: the count may give it back to that camera, so a
+// batch run again leaves cameras where the first run put them.
 AddressSeries CountAddresses(std::uint32_t start, std::uint32_t mask, std::size_t cameras,
-                             const std::set<std::uint32_t> &taken);
+                             const std::set<std::uint32_t> &taken,
+                             const std::vector<std::optional<std::uint32_t>> &current = {});

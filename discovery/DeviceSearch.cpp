@@ -83,9 +83,18 @@ void CDeviceSearch::HandleDatagram()
     }
     if (handled.kind != HandledDatagram::Kind::SetConfigResult)
         return;
-    if (const std::optional<std::int32_t> result = m_session.TakeSetConfigResult(SlotText(handled.record.szMAC)))
+    const std::string mac = SlotText(handled.record.szMAC);
+    if (m_pResultTaker && m_pResultTaker->TakeSetConfigResult(mac))
+        return;
+    if (const std::optional<std::int32_t> result = m_session.TakeSetConfigResult(mac))
         if (const char *message = ResultMessage(*result))
             m_user.ShowMessage(message);
+}
+
+void CDeviceSearch::HandleWaitingDatagrams()
+{
+    while (m_session.WaitForDatagram(std::chrono::milliseconds(0)))
+        HandleDatagram();
 }
 
 void CDeviceSearch::SendSetConfig(const DISCOVERY_DATA &command)

@@ -29,6 +29,17 @@ protected:
     ~ISearchDisplay() = default;
 };
 
+// Claims set-configuration results before the user is told of them: a batch takes
+// those of its own commands.
+class ISetConfigResultTaker {
+public:
+    // True when the result awaited under this MAC is the taker's, and it took it.
+    virtual bool TakeSetConfigResult(const std::string &mac) = 0;
+
+protected:
+    ~ISetConfigResultTaker() = default;
+};
+
 class CDeviceSearch final {
 public:
     CDeviceSearch(IDeviceListing &listing, ISearchDisplay &display, IUserInteraction &user,
@@ -50,9 +61,15 @@ public:
     // True from BeginSearch until the worker has shown the window the end of the sweep.
     bool IsSearching() const { return m_searching; }
 
-    // Handles one datagram of the reply port: lists a reply, tells the user the
-    // awaited result of new settings, or that the receive socket failed.
+    // Handles one datagram of the reply port: lists a reply, gives the awaited result
+    // of new settings to the taker or tells the user, or that the receive socket failed.
     void HandleDatagram();
+    // Handles every datagram already waiting, without waiting for more.
+    void HandleWaitingDatagrams();
+    // The taker results are offered to first; null for none.
+    void SetResultTaker(ISetConfigResultTaker *taker) { m_pResultTaker = taker; }
+    // For the batch's commands, sent on the thread that handles the datagrams.
+    CDiscoverySession &Session() { return m_session; }
 
     bool CanSend() const { return m_session.CanSend(); }
     // Sends new settings and awaits the camera's result under its MAC.
@@ -74,4 +91,5 @@ private:
     CDiscoverySession m_session;
     std::thread m_worker;
     std::atomic<bool> m_searching{false};
+    ISetConfigResultTaker *m_pResultTaker = nullptr;
 };

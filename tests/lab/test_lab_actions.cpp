@@ -13,6 +13,7 @@
 #include "tests/lab/CamsimProcess.h"
 #include "tests/lab/LabFile.h"
 #include "tests/lab/ScriptedUser.h"
+#include "tests/lab/SearchWithoutWindow.h"
 #include "tests/support/ValuesFileReader.h"
 #include "vms/HandOver.h"
 
@@ -63,21 +64,6 @@ const char *const kCameras = "[camera]\nmac = 02:00:00:00:06:00\nip = 10.77.0.10
                              "channels = 3\nlocked_channels = 0\n"
                              "[camera]\nmac = 02:00:00:00:06:06\nip = 10.77.0.16\npassword = Site-pass-1\n";
 constexpr std::size_t kCameraCount = 7;
-
-// The window's display, which a search without a window does not need.
-class NoDisplay final : public ISearchDisplay {
-public:
-    void CallOnDisplayThread(const std::function<void()> &fn) override { fn(); }
-    void ShowSearchWait(bool) override {}
-    void EnableSearchControls(bool) override {}
-    void ServeDisplayThread() override { std::this_thread::sleep_for(1ms); }
-};
-
-// Lets a sweep's replies in: a short real pause, which camsim's answers take far less than.
-class ShortClock final : public ISweepClock {
-public:
-    void Pause(std::chrono::milliseconds, CSweepStop &stop) override { stop.Pause(100ms); }
-};
 
 // The list, details panel and login edits as the user left them; what the actions do to
 // them is kept in order.

@@ -50,4 +50,14 @@ TEST(AddressCounter, SkipsTakenAndSubnetAddressesAndRunsOutRatherThanWrapping)
         else
             EXPECT_NE(series.problem.find(c.problem), std::string::npos) << series.problem;
     }
+    // A camera the count reaches at its own address keeps it; another camera does not get it.
+    const std::set<std::uint32_t> taken = {Ip("10.77.1.10"), Ip("10.77.1.12")};
+    EXPECT_EQ(Texts(CountAddresses(Ip("10.77.1.10"), Ip("255.255.255.0"), 3, taken,
+                                   {std::nullopt, std::nullopt, Ip("10.77.1.12")}).addresses),
+              (std::vector<std::string>{"10.77.1.11", "10.77.1.13", "10.77.1.14"}));
+    // Run again over cameras the first run addressed, the count leaves each where it is.
+    const std::set<std::uint32_t> addressed = {Ip("10.77.1.10"), Ip("10.77.1.11"), Ip("10.77.1.12")};
+    EXPECT_EQ(Texts(CountAddresses(Ip("10.77.1.10"), Ip("255.255.255.0"), 3, addressed,
+                                   {Ip("10.77.1.10"), Ip("10.77.1.11"), Ip("10.77.1.12")}).addresses),
+              (std::vector<std::string>{"10.77.1.10", "10.77.1.11", "10.77.1.12"}));
 }

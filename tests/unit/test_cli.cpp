@@ -1,13 +1,13 @@
 // lanscout-cli's Qt-free parts: the address plan, the printed formats, the secrets.
 // What only Linux does (pipes, the terminal, the environment) is in test_cli_linux.cpp.
-#include "cli/Csv.h"
-#include "cli/InputFile.h"
-#include "cli/InputFileSystem.h"
+#include "platform/Csv.h"
+#include "platform/InputFile.h"
+#include "platform/InputFileSystem.h"
 #include "cli/Options.h"
 #include "cli/Output.h"
-#include "cli/Plan.h"
+#include "discovery/AddressPlan.h"
 #include "cli/Secrets.h"
-#include "cli/Text.h"
+#include "platform/AsciiText.h"
 
 #include <gtest/gtest.h>
 
@@ -393,7 +393,7 @@ TEST(Output, RebootConfirmationAndReportShowCameraTextsEscaped)
     EXPECT_EQ(CameraNamed(cameras[1]), "02:4C:53:00:00:02 (10.77.0.11\\x9B)");
 }
 
-TEST(Output, PlanReportInBothFormats)
+TEST(Output, PlanReportInEachFormatAndAsTheWindowsStatus)
 {
     const std::vector<PlanRowReport> rows = {
         {"02:4C:53:00:00:01", "10.77.0.20", PlanOutcome::Verified, 0},
@@ -401,16 +401,19 @@ TEST(Output, PlanReportInBothFormats)
         {"02:4C:53:00:00:03", "10.77.0.22", PlanOutcome::Rejected, 42},
         {"02:4C:53:00:00:04", "10.77.0.23", PlanOutcome::NoAnswer, 0},
         {"02:4C:53:00:00:05", "10.77.0.24", PlanOutcome::NotVerified, 0},
+        {"02:4C:53:00:00:06", "10.77.0.25", PlanOutcome::NotSent, 0},
     };
-    std::ostringstream table, json;
+    std::ostringstream table, json, csv;
     WritePlanReport(table, rows, ReportFormat::Table);
     WritePlanReport(json, rows, ReportFormat::Json);
+    WritePlanReport(csv, rows, ReportFormat::Csv);
     EXPECT_EQ(table.str(), "MAC                IP          OUTCOME\n"
                            "02:4C:53:00:00:01  10.77.0.20  verified\n"
                            "02:4C:53:00:00:02  -           rejected: result 5 (Failed. login failed)\n"
                            "02:4C:53:00:00:03  10.77.0.22  rejected: result 42\n"
                            "02:4C:53:00:00:04  10.77.0.23  no-answer\n"
-                           "02:4C:53:00:00:05  10.77.0.24  not-verified\n");
+                           "02:4C:53:00:00:05  10.77.0.24  not-verified\n"
+                           "02:4C:53:00:00:06  10.77.0.25  not-sent\n");
     EXPECT_EQ(json.str(),
               "[\n"
               "  {\"mac\": \"02:4C:53:00:00:01\", \"ip\": \"10.77.0.20\", \"outcome\": \"verified\"},\n"
@@ -419,8 +422,20 @@ TEST(Output, PlanReportInBothFormats)
               "  {\"mac\": \"02:4C:53:00:00:03\", \"ip\": \"10.77.0.22\", \"outcome\": \"rejected\", \"result\": 42, "
               "\"message\": null},\n"
               "  {\"mac\": \"02:4C:53:00:00:04\", \"ip\": \"10.77.0.23\", \"outcome\": \"no-answer\"},\n"
-              "  {\"mac\": \"02:4C:53:00:00:05\", \"ip\": \"10.77.0.24\", \"outcome\": \"not-verified\"}\n"
+              "  {\"mac\": \"02:4C:53:00:00:05\", \"ip\": \"10.77.0.24\", \"outcome\": \"not-verified\"},\n"
+              "  {\"mac\": \"02:4C:53:00:00:06\", \"ip\": \"10.77.0.25\", \"outcome\": \"not-sent\"}\n"
               "]\n");
+    EXPECT_EQ(csv.str(), "MAC,IP,OUTCOME\n"
+                         "02:4C:53:00:00:01,10.77.0.20,verified\n"
+                         "02:4C:53:00:00:02,,rejected: result 5 (Failed. login failed)\n"
+                         "02:4C:53:00:00:03,10.77.0.22,rejected: result 42\n"
+                         "02:4C:53:00:00:04,10.77.0.23,no-answer\n"
+                         "02:4C:53:00:00:05,10.77.0.24,not-verified\n"
+                         "02:4C:53:00:00:06,10.77.0.25,not-sent\n");
+    const char *statuses[] = {"verified",  "rejected (Failed. login failed)", "rejected (result 42)",
+                              "no answer", "not verified",                    "not sent"};
+    for (std::size_t i = 0; i < rows.size(); ++i)
+        EXPECT_EQ(StatusText(rows[i]), statuses[i]);
 }
 
 TEST(Output, FormatNames)
@@ -429,8 +444,8 @@ TEST(Output, FormatNames)
     EXPECT_EQ(ParseListFormat("txt", error), ListFormat::Txt);
     EXPECT_EQ(ParseReportFormat("json", error), ReportFormat::Json);
     EXPECT_EQ(error, "");
-    EXPECT_FALSE(ParseReportFormat("csv", error));
-    EXPECT_EQ(error, "unknown report format \"csv\": use table or json");
+    EXPECT_FALSE(ParseReportFormat("txt", error));
+    EXPECT_EQ(error, "unknown report format \"txt\": use table, json or csv");
     EXPECT_FALSE(ParseListFormat("JSON", error));
     EXPECT_EQ(error, "unknown list format \"JSON\": use table, csv, json or txt");
 }

@@ -1,6 +1,6 @@
 // lanscout-cli on Linux: a plan from a pipe, the password from the environment, and the
 // prompt on the controlling terminal.
-#include "cli/InputFile.h"
+#include "platform/InputFile.h"
 #include "cli/Secrets.h"
 
 #include <gtest/gtest.h>

@@ -1,5 +1,5 @@
 // lanscout-cli on Windows, where files are named in UTF-16 and the program's texts are UTF-8.
-#include "cli/InputFile.h"
+#include "platform/InputFile.h"
 #include "cli/Secrets.h"
 
 #include <gtest/gtest.h>

@@ -9,11 +9,15 @@
 
 #include "discovery/DiscoveryData.h"
 
+#include <cstddef>
 #include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
+
+// A plan file larger than this is refused unread: a site's plan is a few kilobytes.
+inline constexpr std::size_t kMaxPlanBytes = 16 * 1024 * 1024;
 
 struct PlanRow {
     int line = 0; // where the row starts in the file, from 1

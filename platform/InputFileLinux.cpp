@@ -1,11 +1,12 @@
 // Files the user names, on Linux: looked at by name first, so that a device is not even
 // opened (opening one may block or have effects of its own), then checked again once
 // open. A link is followed: /dev/stdin and a shell's <(...) name pipes through links.
-#include "cli/InputFileSystem.h"
+#include "platform/InputFileSystem.h"
 
-#include "cli/Console.h"
+#include "platform/InputFile.h"
 
 #include <cerrno>
+#include <cstring>
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -34,6 +35,11 @@ bool EndsWhenRead(FileKind kind)
 }
 
 } // namespace
+
+std::string LastSystemError()
+{
+    return std::strerror(errno);
+}
 
 const char *const kKindsRead = "a file or a pipe";
 

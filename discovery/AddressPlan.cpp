@@ -1,7 +1,7 @@
-#include "cli/Plan.h"
+#include "discovery/AddressPlan.h"
 
-#include "cli/Csv.h"
-#include "cli/Text.h"
+#include "platform/Csv.h"
+#include "platform/AsciiText.h"
 #include "platform/Ipv4.h"
 
 #include <charconv>

@@ -1,6 +1,6 @@
-#include "cli/Csv.h"
+#include "platform/Csv.h"
 
-#include "cli/Text.h"
+#include "platform/AsciiText.h"
 
 #include <utility>
 
@@ -150,4 +150,12 @@ std::string SpreadsheetText(std::string_view text)
     std::string shown = startsFormula ? "'" : "";
     shown += text;
     return shown;
+}
+
+std::string SpreadsheetCsvLine(const std::vector<std::string> &cells)
+{
+    std::string line;
+    for (std::size_t i = 0; i < cells.size(); ++i)
+        line.append(i ? "," : "").append(CsvField(SpreadsheetText(cells[i])));
+    return line + "\n";
 }

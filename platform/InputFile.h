@@ -12,6 +12,9 @@ struct InputFile {
     std::string error; // why there are none, naming the path
 };
 
+// The reason the system gave for the last call that failed.
+std::string LastSystemError();
+
 // The file's bytes, at most maxBytes of them: more is refused, never cut short.
 InputFile ReadBoundedFile(const std::string &path, std::size_t maxBytes);
 

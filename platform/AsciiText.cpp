@@ -1,4 +1,4 @@
-#include "cli/Text.h"
+#include "platform/AsciiText.h"
 
 #include "platform/ShownText.h"
 

@@ -3,9 +3,9 @@
 // junctions are refused. Other reparse points (a file kept in the cloud) are files; the
 // file is then opened again to read, as Windows opens any file, and must be the one
 // looked at.
-#include "cli/InputFileSystem.h"
+#include "platform/InputFileSystem.h"
 
-#include "cli/Console.h"
+#include "platform/InputFile.h"
 #include "platform/WideText.h"
 
 #include <windows.h>
@@ -69,6 +69,11 @@ bool SameFile(HANDLE one, HANDLE other)
 }
 
 } // namespace
+
+std::string LastSystemError()
+{
+    return SystemMessage(::GetLastError());
+}
 
 const char *const kKindsRead = "a file";
 

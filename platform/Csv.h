@@ -20,6 +20,9 @@ std::vector<CsvRecord> ReadCsv(std::string_view text);
 // The field as it is, or quoted when reading it back would otherwise change it.
 std::string CsvField(std::string_view text);
 
+// A line of cells a spreadsheet takes as the texts they are (see SpreadsheetText), LF at its end.
+std::string SpreadsheetCsvLine(const std::vector<std::string> &cells);
+
 // A cell a spreadsheet takes as the text it is: one that would start a formula (=, +,
 // -, @, a tab or a CR first) gets a leading '.
 std::string SpreadsheetText(std::string_view text);

@@ -1,7 +1,6 @@
-#include "cli/InputFile.h"
+#include "platform/InputFile.h"
 
-#include "cli/Console.h"
-#include "cli/InputFileSystem.h"
+#include "platform/InputFileSystem.h"
 
 #include <algorithm>
 #include <cstdint>

@@ -1,0 +1,218 @@
+#include "discovery/AddressBatch.h"
+
+#include "discovery/AddressCounter.h"
+#include "platform/Csv.h"
+#include "platform/Ipv4.h"
+
+#include <algorithm>
+#include <set>
+#include <utility>
+
+namespace {
+
+// A problem the form's rows share is listed once, not once a camera.
+void AddOnce(std::vector<std::string> &problems, const std::string &problem)
+{
+    if (std::find(problems.begin(), problems.end(), problem) == problems.end())
+        problems.push_back(problem);
+}
+
+// The values every camera of the form gets, as plan fields.
+std::vector<std::pair<std::string, std::string>> SharedFields(const BatchForm &form)
+{
+    const bool dhcp = form.mode == IP_MODE_DHCP;
+    std::vector<std::pair<std::string, std::string>> fields{{"mode", dhcp ? "dhcp" : "static"}};
+    if (!dhcp)
+        for (const auto &[name, value] : {std::pair{"mask", &form.mask}, {"gateway", &form.gateway}, {"dns", &form.dns}})
+            if (!value->empty())
+                fields.emplace_back(name, *value);
+    if (!form.httpPort.empty())
+        fields.emplace_back("http_port", form.httpPort);
+    return fields;
+}
+
+// The addresses counted up from the form's start address, or a problem when the start
+// or the mask cannot be counted from.
+AddressSeries FormAddresses(const BatchForm &form, const std::vector<DISCOVERY_DATA> &chosen,
+                            const std::vector<DISCOVERY_DATA> &answered)
+{
+    const std::optional<std::uint32_t> start = ParseIpv4(form.startIp);
+    const std::optional<std::uint32_t> mask = ParseIpv4(form.mask);
+    if (!start)
+        return {{}, form.startIp.empty() ? "type the start address" : "the start address is no IPv4 address"};
+    if (!mask || !IsContiguousMask(*mask))
+        return {{}, "addresses are counted within the subnet mask, which must be a contiguous one"};
+    std::set<std::uint32_t> taken;
+    for (const DISCOVERY_DATA &camera : answered)
+        if (const auto ip = ParseIpv4(SlotText(camera.szIP)))
+            taken.insert(*ip);
+    std::vector<std::optional<std::uint32_t>> current;
+    for (const DISCOVERY_DATA &camera : chosen)
+        current.push_back(ParseIpv4(SlotText(camera.szIP)));
+    return CountAddresses(*start, *mask, chosen.size(), taken, current);
+}
+
+} // namespace
+
+std::optional<DISCOVERY_DATA> CameraWithMac(const std::vector<DISCOVERY_DATA> &cameras, std::string_view mac)
+{
+    const std::optional<std::string> wanted = NormalizedMac(mac);
+    for (const DISCOVERY_DATA &camera : cameras)
+        if (wanted && NormalizedMac(SlotText(camera.szMAC)) == wanted)
+            return camera;
+    return std::nullopt;
+}
+
+CheckedPlan CheckAgainst(std::vector<PlanRow> rows, std::vector<std::string> problems,
+                         const std::vector<DISCOVERY_DATA> &answered)
+{
+    for (const std::string &problem : CheckPlan(rows, answered))
+        AddOnce(problems, problem);
+    CheckedPlan plan{std::move(rows), {}, std::move(problems)};
+    if (plan.problems.empty())
+        for (const PlanRow &row : plan.rows)
+            plan.cameras.push_back(*CameraWithMac(answered, row.mac)); // the checks found each answering
+    return plan;
+}
+
+CheckedPlan PlanFromForm(const BatchForm &form, const std::vector<DISCOVERY_DATA> &chosen,
+                         const std::vector<DISCOVERY_DATA> &answered)
+{
+    std::vector<std::string> problems;
+    const PlanRow shared = PlanRowFromFields(SharedFields(form), problems);
+    AddressSeries addresses;
+    if (form.mode != IP_MODE_DHCP)
+        addresses = FormAddresses(form, chosen, answered);
+    if (!addresses.problem.empty())
+        problems.push_back(addresses.problem);
+    std::vector<PlanRow> rows;
+    for (std::size_t i = 0; i < chosen.size(); ++i) {
+        PlanRow row = shared;
+        row.mac = SlotText(chosen[i].szMAC);
+        if (i < addresses.addresses.size())
+            row.ip = FormatIpv4(addresses.addresses[i]);
+        rows.push_back(std::move(row));
+    }
+    return CheckAgainst(std::move(rows), std::move(problems), answered);
+}
+
+CheckedPlan PlanFromCsv(std::string_view csvText, const std::vector<DISCOVERY_DATA> &answered)
+{
+    ParsedPlan parsed = ParsePlan(csvText);
+    return CheckAgainst(std::move(parsed.rows), std::move(parsed.problems), answered);
+}
+
+const char *OutcomeName(PlanOutcome outcome)
+{
+    switch (outcome) {
+    case PlanOutcome::Verified: return "verified";
+    case PlanOutcome::Rejected: return "rejected";
+    case PlanOutcome::NoAnswer: return "no-answer";
+    case PlanOutcome::NotVerified: return "not-verified";
+    case PlanOutcome::NotSent: return "not-sent";
+    }
+    return "";
+}
+
+std::string OutcomeText(const PlanRowReport &row)
+{
+    std::string text = OutcomeName(row.outcome);
+    if (row.outcome != PlanOutcome::Rejected)
+        return text;
+    text += ": result " + std::to_string(row.result);
+    if (const char *message = ResultMessage(row.result))
+        text += std::string(" (") + message + ")";
+    return text;
+}
+
+std::string StatusText(const PlanRowReport &row)
+{
+    if (row.outcome == PlanOutcome::Rejected) {
+        const char *message = ResultMessage(row.result);
+        return "rejected (" + (message ? std::string(message) : "result " + std::to_string(row.result)) + ")";
+    }
+    std::string text = OutcomeName(row.outcome);
+    std::replace(text.begin(), text.end(), '-', ' ');
+    return text;
+}
+
+std::string PlanReportCsv(const std::vector<PlanRowReport> &rows)
+{
+    std::string csv = SpreadsheetCsvLine({"MAC", "IP", "OUTCOME"});
+    for (const PlanRowReport &row : rows)
+        csv += SpreadsheetCsvLine({row.mac, row.plannedIp.value_or(""), OutcomeText(row)});
+    return csv;
+}
+
+std::vector<PlanRowReport> Verdicts(const CheckedPlan &plan, const std::vector<std::optional<std::int32_t>> &results,
+                                    const std::vector<bool> &sent, const std::vector<DISCOVERY_DATA> &listedAfter)
+{
+    std::vector<PlanRowReport> report;
+    for (std::size_t i = 0; i < plan.rows.size(); ++i) {
+        const PlanRow &row = plan.rows[i];
+        PlanRowReport verdict{NormalizedMac(row.mac).value_or(row.mac), row.ip, PlanOutcome::NotSent, 0};
+        if (!sent[i])
+            verdict.outcome = PlanOutcome::NotSent;
+        else if (!results[i])
+            verdict.outcome = PlanOutcome::NoAnswer;
+        else if (*results[i] != 0)
+            verdict = {verdict.mac, verdict.plannedIp, PlanOutcome::Rejected, *results[i]};
+        else {
+            const std::optional<DISCOVERY_DATA> now = CameraWithMac(listedAfter, row.mac);
+            verdict.outcome = now && ReplyShowsPlan(row, *now) ? PlanOutcome::Verified : PlanOutcome::NotVerified;
+        }
+        report.push_back(std::move(verdict));
+    }
+    return report;
+}
+
+CSettingsSender::CSettingsSender(CDiscoverySession &session, std::vector<DISCOVERY_DATA> commands,
+                                 std::size_t concurrency, std::chrono::milliseconds timeout)
+    : m_session(session), m_commands(std::move(commands)), m_nConcurrency(std::max<std::size_t>(concurrency, 1)),
+      m_timeout(timeout), m_results(m_commands.size()), m_sent(m_commands.size(), false)
+{
+}
+
+void CSettingsSender::Advance(Clock::time_point now)
+{
+    TakeResults();
+    GiveUpOverdue(now);
+    SendWhileRoom(now);
+}
+
+bool CSettingsSender::Finished() const
+{
+    return m_waiting.empty() && (m_bCancelled || m_nNext == m_commands.size());
+}
+
+std::optional<CSettingsSender::Clock::time_point> CSettingsSender::NextDeadline() const
+{
+    const auto earliest = std::min_element(m_waiting.begin(), m_waiting.end(),
+                                           [](const Waiting &a, const Waiting &b) { return a.deadline < b.deadline; });
+    return earliest == m_waiting.end() ? std::nullopt : std::optional(earliest->deadline);
+}
+
+void CSettingsSender::TakeResults()
+{
+    m_nSettled += std::size_t(std::erase_if(m_waiting, [&](const Waiting &command) {
+        m_results[command.index] = m_session.TakeSetConfigResult(command.mac);
+        return m_results[command.index].has_value();
+    }));
+}
+
+void CSettingsSender::GiveUpOverdue(Clock::time_point now)
+{
+    m_nSettled += std::size_t(std::erase_if(m_waiting, [&](const Waiting &command) { return command.deadline <= now; }));
+}
+
+void CSettingsSender::SendWhileRoom(Clock::time_point now)
+{
+    for (; !m_bCancelled && m_nNext < m_commands.size() && m_waiting.size() < m_nConcurrency; ++m_nNext) {
+        const DISCOVERY_DATA &command = m_commands[m_nNext];
+        m_sent[m_nNext] = m_session.SendSetConfig(command);
+        if (m_sent[m_nNext])
+            m_waiting.push_back({m_nNext, SlotText(command.szMAC), now + m_timeout});
+        else
+            ++m_nSettled; // never left: no answer can come
+    }
+}

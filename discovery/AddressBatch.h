@@ -1,0 +1,135 @@
+#pragma once
+// A batch of new network settings for many cameras, as lanscout-cli's apply and the
+// window's Assign Addresses run it: the plan checked against the cameras that answered,
+// the commands sent with a bounded number awaiting their results, and each camera's
+// verdict from the search after them. One library, so both give the same verdicts.
+
+#include "discovery/AddressPlan.h"
+#include "discovery/DiscoverySession.h"
+
+#include <chrono>
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+// How many commands may await their results at once, and how long each is awaited.
+inline constexpr std::size_t kBatchConcurrency = 8;
+inline constexpr std::chrono::seconds kBatchResultTimeout{10};
+
+// The camera of that MAC (in any of its spellings) among the cameras.
+std::optional<DISCOVERY_DATA> CameraWithMac(const std::vector<DISCOVERY_DATA> &cameras, std::string_view mac);
+
+// A plan with the answering camera of each row; sendable only while problems is empty.
+struct CheckedPlan {
+    std::vector<PlanRow> rows;
+    std::vector<DISCOVERY_DATA> cameras; // the camera of each row, as it answered
+    std::vector<std::string> problems;   // nothing of the plan may be sent while any is here
+};
+
+// The rows checked against the cameras that answered, after the problems already found
+// in them (a parsed file's, say).
+CheckedPlan CheckAgainst(std::vector<PlanRow> rows, std::vector<std::string> problems,
+                         const std::vector<DISCOVERY_DATA> &answered);
+
+// The Assign Addresses dialog's values, as typed; an empty gateway, DNS or HTTP port
+// keeps each camera's own.
+struct BatchForm {
+    std::string startIp, mask, gateway, dns, httpPort;
+    std::int32_t mode = IP_MODE_STATIC; // IP_MODE_STATIC or IP_MODE_DHCP
+};
+
+// The plan the form makes for the chosen cameras, in their order: under static
+// addressing each gets the next free address from the start address up (see
+// AddressCounter.h); a camera the count reaches at its own address keeps it. Under DHCP
+// only the mode and the HTTP port are planned. Checked like a file's plan.
+CheckedPlan PlanFromForm(const BatchForm &form, const std::vector<DISCOVERY_DATA> &chosen,
+                         const std::vector<DISCOVERY_DATA> &answered);
+
+// A CSV plan file's text, parsed and checked.
+CheckedPlan PlanFromCsv(std::string_view csvText, const std::vector<DISCOVERY_DATA> &answered);
+
+// What became of one camera of a batch.
+enum class PlanOutcome {
+    Verified,    // the search after the command shows the planned settings
+    Rejected,    // the camera refused the command; see result
+    NoAnswer,    // no result came back for the command
+    NotVerified, // accepted, but the search after it did not show the planned settings
+    NotSent,     // the batch was cancelled, or the camera still took the factory login
+};
+
+struct PlanRowReport {
+    std::string mac;
+    std::optional<std::string> plannedIp; // nothing when the plan keeps the camera's IP
+    PlanOutcome outcome = PlanOutcome::NoAnswer;
+    std::int32_t result = 0; // the camera's nResult, for a rejected command
+};
+
+// The outcome's name in lanscout-cli's reports: "verified", "no-answer", ...
+const char *OutcomeName(PlanOutcome outcome);
+// The report's OUTCOME cell: the name, and for a rejection the result and its message.
+std::string OutcomeText(const PlanRowReport &row);
+// The window's Status cell: "verified", "rejected (Login failed)", "no answer",
+// "not verified", "not sent".
+std::string StatusText(const PlanRowReport &row);
+// The report as CSV (MAC, IP, OUTCOME), every cell safe to open in a spreadsheet.
+std::string PlanReportCsv(const std::vector<PlanRowReport> &rows);
+
+// Each row's verdict: results[i] is what came back for row i (nothing: no answer),
+// sent[i] whether its command left; listedAfter, the cameras of the search after the
+// commands.
+std::vector<PlanRowReport> Verdicts(const CheckedPlan &plan, const std::vector<std::optional<std::int32_t>> &results,
+                                    const std::vector<bool> &sent, const std::vector<DISCOVERY_DATA> &listedAfter);
+
+// Sends set-configuration commands through a session, at most `concurrency` of them
+// awaiting their results at once, each for at most `timeout`. It never waits itself:
+// its owner calls Advance whenever a datagram was handled or a deadline passed, on the
+// thread that handles the session's datagrams.
+class CSettingsSender final {
+public:
+    using Clock = std::chrono::steady_clock;
+
+    CSettingsSender(CDiscoverySession &session, std::vector<DISCOVERY_DATA> commands, std::size_t concurrency,
+                    std::chrono::milliseconds timeout);
+
+    // Takes the results that came, gives up on commands past their deadline, and sends
+    // while fewer than `concurrency` are waiting.
+    void Advance(Clock::time_point now = Clock::now());
+    // No command leaves after this; those already sent are still awaited.
+    void Cancel() { m_bCancelled = true; }
+    bool Cancelled() const { return m_bCancelled; }
+    // Nothing left to send and nothing awaited.
+    bool Finished() const;
+    // The earliest deadline of an awaited command; nothing when none is awaited.
+    std::optional<Clock::time_point> NextDeadline() const;
+
+    std::size_t Count() const { return m_commands.size(); }
+    // Commands answered, given up or failed to leave.
+    std::size_t Settled() const { return m_nSettled; }
+    const std::vector<std::optional<std::int32_t>> &Results() const { return m_results; }
+    const std::vector<bool> &Sent() const { return m_sent; }
+    const std::vector<DISCOVERY_DATA> &Commands() const { return m_commands; }
+
+private:
+    struct Waiting {
+        std::size_t index;
+        std::string mac;
+        Clock::time_point deadline;
+    };
+    void TakeResults();
+    void GiveUpOverdue(Clock::time_point now);
+    void SendWhileRoom(Clock::time_point now);
+
+    CDiscoverySession &m_session;
+    std::vector<DISCOVERY_DATA> m_commands;
+    std::size_t m_nConcurrency;
+    std::chrono::milliseconds m_timeout;
+    std::vector<std::optional<std::int32_t>> m_results;
+    std::vector<bool> m_sent;
+    std::vector<Waiting> m_waiting;
+    std::size_t m_nNext = 0;
+    std::size_t m_nSettled = 0;
+    bool m_bCancelled = false;
+};

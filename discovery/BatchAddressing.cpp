@@ -1,0 +1,203 @@
+#include "discovery/BatchAddressing.h"
+
+#include "camapi/LoginCheck.h"
+
+#include <algorithm>
+#include <atomic>
+#include <thread>
+
+namespace {
+
+// Cameras asked at once whether they take the factory login: a site's cameras answer
+// in a second or two, and an unreachable one holds its asker for its whole timeout.
+constexpr std::size_t kLoginAskers = 16;
+// Cameras named in the factory-login question; the rest are counted.
+constexpr std::size_t kNamedCameras = 10;
+
+// For each camera, whether it still takes the factory login.
+std::vector<bool> TakeFactoryLogin(const std::vector<DISCOVERY_DATA> &cameras)
+{
+    std::vector<char> takes(cameras.size(), 0); // not vector<bool>: each asker writes its own element
+    std::atomic<std::size_t> next{0};
+    const auto ask = [&] {
+        for (std::size_t i = next++; i < cameras.size(); i = next++)
+            takes[i] = AcceptsDefaultLogin(SlotText(cameras[i].szIP));
+    };
+    std::vector<std::thread> askers;
+    for (std::size_t k = 0; k < std::min(kLoginAskers, cameras.size()); ++k)
+        askers.emplace_back(ask);
+    for (std::thread &asker : askers)
+        asker.join();
+    return {takes.begin(), takes.end()};
+}
+
+std::string FactoryLoginQuestion(const std::vector<DISCOVERY_DATA> &cameras)
+{
+    std::string text = std::to_string(cameras.size()) +
+                       " of the cameras still take the factory login. They are not addressed until their "
+                       "passwords are changed:\n";
+    for (std::size_t i = 0; i < std::min(cameras.size(), kNamedCameras); ++i)
+        text += SlotText(cameras[i].szMAC) + "  " + SlotText(cameras[i].szIP) + "\n";
+    if (cameras.size() > kNamedCameras)
+        text += "and " + std::to_string(cameras.size() - kNamedCameras) + " more\n";
+    return text + "\nChange their passwords now?";
+}
+
+} // namespace
+
+CBatchAddressing::CBatchAddressing(CDeviceSearch &search, IDevicePanel &panel, IUserInteraction &user,
+                                   IBatchDisplay &display)
+    : m_search(search), m_panel(panel), m_user(user), m_display(display)
+{
+    m_search.SetResultTaker(this);
+}
+
+CBatchAddressing::~CBatchAddressing()
+{
+    m_search.SetResultTaker(nullptr);
+}
+
+bool CBatchAddressing::Apply(const CheckedPlan &plan, const CommandLogin &login)
+{
+    if (IsRunning() || plan.rows.empty() || !plan.problems.empty())
+        return false;
+    if (login.userId.empty() || login.password.empty()) {
+        m_user.ShowMessage("Please check UserID or Password.");
+        return false;
+    }
+    // The last search had no adapter or could not bind: say so rather than pretend to send.
+    if (!m_search.CanSend()) {
+        m_user.ShowMessage("Failed to create send socket.");
+        return false;
+    }
+    std::vector<CommandLogin> logins(plan.rows.size(), login);
+    const std::vector<bool> toSend = CamerasToSend(plan, logins);
+    std::vector<DISCOVERY_DATA> commands;
+    m_sentRows.clear();
+    m_batchMacs.clear();
+    for (std::size_t i = 0; i < plan.rows.size(); ++i)
+        if (toSend[i]) {
+            commands.push_back(
+                MakeCommand(DISCOVERY_SET_CONFIG, PlannedSettings(plan.rows[i], plan.cameras[i]), logins[i]));
+            m_sentRows.push_back(i);
+            m_batchMacs.insert(SlotText(commands.back().szMAC));
+        }
+    if (commands.empty()) {
+        m_user.ShowMessage("No camera was sent anything.");
+        return false;
+    }
+    m_plan = plan;
+    m_report.clear();
+    m_pSender = std::make_unique<CSettingsSender>(m_search.Session(), std::move(commands), kBatchConcurrency,
+                                                  kBatchResultTimeout);
+    m_stage = BatchProgress::Stage::Sending;
+    Advance();
+    m_display.ScheduleBatchTick(kTickInterval);
+    return true;
+}
+
+std::vector<bool> CBatchAddressing::CamerasToSend(const CheckedPlan &plan, std::vector<CommandLogin> &logins)
+{
+    std::vector<bool> factory;
+    m_user.RunBusy([&] { factory = TakeFactoryLogin(plan.cameras); });
+    std::vector<DISCOVERY_DATA> onFactoryLogin;
+    for (std::size_t i = 0; i < plan.cameras.size(); ++i)
+        if (factory[i])
+            onFactoryLogin.push_back(plan.cameras[i]);
+    std::vector<bool> send(factory.size());
+    for (std::size_t i = 0; i < factory.size(); ++i)
+        send[i] = !factory[i];
+    if (onFactoryLogin.empty() ||
+        m_user.ShowMessage(FactoryLoginQuestion(onFactoryLogin), MessageButtons::YesNo) != ANSWER_YES)
+        return send;
+    // The change is made for the factory user, so the command logs in as that user with
+    // the password the camera took.
+    for (std::size_t i = 0; i < factory.size(); ++i)
+        if (factory[i]) {
+            const std::optional<std::string> password =
+                m_user.AskNewPassword(SlotText(plan.cameras[i].szIP), DEFAULT_USER_ID, DEFAULT_PASSWORD);
+            send[i] = password.has_value();
+            if (password)
+                logins[i] = {DEFAULT_USER_ID, *password};
+        }
+    return send;
+}
+
+void CBatchAddressing::Cancel()
+{
+    if (m_stage != BatchProgress::Stage::Sending || m_pSender->Cancelled())
+        return;
+    m_pSender->Cancel();
+    ShowProgress();
+}
+
+bool CBatchAddressing::TakeSetConfigResult(const std::string &mac)
+{
+    if (!m_batchMacs.contains(mac))
+        return false;
+    if (m_stage == BatchProgress::Stage::Sending) {
+        Advance();
+    } else {
+        m_search.Session().TakeSetConfigResult(mac); // given up on: its verdict is made
+        m_batchMacs.erase(mac);
+    }
+    return true;
+}
+
+void CBatchAddressing::Tick()
+{
+    switch (m_stage) {
+    case BatchProgress::Stage::Sending:
+        Advance();
+        if (m_pSender->Finished())
+            StartVerifying();
+        break;
+    case BatchProgress::Stage::Verifying:
+        if (!m_search.IsSearching())
+            Finish();
+        break;
+    case BatchProgress::Stage::Done:
+        return;
+    }
+    if (IsRunning())
+        m_display.ScheduleBatchTick(kTickInterval);
+}
+
+void CBatchAddressing::Advance()
+{
+    m_pSender->Advance();
+    ShowProgress();
+}
+
+// The window's own search, which lists the cameras afresh: what they answer now is
+// what they took.
+void CBatchAddressing::StartVerifying()
+{
+    m_stage = BatchProgress::Stage::Verifying;
+    ShowProgress();
+    m_panel.Search();
+}
+
+void CBatchAddressing::Finish()
+{
+    m_search.HandleWaitingDatagrams(); // replies of the sweep still queued count too
+    std::vector<std::optional<std::int32_t>> results(m_plan.rows.size());
+    std::vector<bool> sent(m_plan.rows.size(), false);
+    for (std::size_t k = 0; k < m_sentRows.size(); ++k) {
+        results[m_sentRows[k]] = m_pSender->Results()[k];
+        sent[m_sentRows[k]] = m_pSender->Sent()[k];
+    }
+    m_report = Verdicts(m_plan, results, sent, m_display.ListedCameras());
+    // Only a command given up on may still bring a result; any other is a later one's.
+    for (std::size_t k = 0; k < m_sentRows.size(); ++k)
+        if (m_pSender->Results()[k])
+            m_batchMacs.erase(SlotText(m_pSender->Commands()[k].szMAC));
+    m_stage = BatchProgress::Stage::Done;
+    ShowProgress();
+    m_display.ShowBatchReport(m_report);
+}
+
+void CBatchAddressing::ShowProgress()
+{
+    m_display.ShowBatchProgress({m_stage, m_pSender->Settled(), m_pSender->Count(), m_pSender->Cancelled()});
+}
