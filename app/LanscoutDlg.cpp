@@ -1,6 +1,7 @@
 #include "app/LanscoutDlg.h"
 
 #include "app/AppIcon.h"
+#include "app/AssignAddressesDlg.h"
 #include "app/Dialogs.h"
 #include "app/Templates.h"
 #include "app/UDPSocket.h"
@@ -25,6 +26,7 @@
 #include <QRadioButton>
 #include <QTableView>
 #include <QThread>
+#include <QTimer>
 
 #include <cctype>
 #include <cerrno>
@@ -37,7 +39,7 @@ namespace {
 constexpr const char *kTitleFormat = "Quorvane Camera Setup Utility (%1)";
 constexpr int kPortEditScanLimit = 63;
 constexpr const char *kExportFile = "SearchIPList.txt";
-constexpr int kColumnWidths[CDeviceList::kColumnCount] = {50, 130, 115, 200, 200};
+constexpr int kColumnWidths[CDeviceList::kColumnCount] = {50, 130, 115, 200, 200, 110};
 
 // The controls a sweep locks, in the order it locks them.
 constexpr int kSearchControls[] = {IDC_SEARCH, IDC_DEVICE_LIST, IDC_SAVE, IDC_REBOOT, IDC_FACTORY_RESET,
@@ -128,6 +130,7 @@ void CLanscoutDlg::MakeMessageMap()
     connect(button(IDC_REBOOT), &QAbstractButton::clicked, this, &CLanscoutDlg::OnReboot);
     connect(button(IDC_FACTORY_RESET), &QAbstractButton::clicked, this, &CLanscoutDlg::OnFactoryReset);
     connect(button(IDC_CHANGE_PASSWORD), &QAbstractButton::clicked, this, &CLanscoutDlg::OnChangePassword);
+    connect(button(IDC_ASSIGN_ADDRESSES), &QAbstractButton::clicked, this, &CLanscoutDlg::OnAssignAddresses);
 }
 
 bool CLanscoutDlg::OnInitWindow()
@@ -290,6 +293,7 @@ void CLanscoutDlg::OnSearch()
         return; // a running sweep keeps its list, socket and wait box
     ClearDetails();
     m_devices.Clear();
+    UpdateAssignButton();
     // Without an adapter the sweep still runs its course; its sends go nowhere.
     m_search.RunSweepThrough(SelectedAdapterAddress());
 }
@@ -297,6 +301,7 @@ void CLanscoutDlg::OnSearch()
 void CLanscoutDlg::OnColumnClick(int column)
 {
     m_devices.OnColumnClick(column);
+    UpdateAssignButton();
     // The current row follows the camera of the details panel, which the actions work on.
     if (const int selected = m_devices.SelectedRow(); selected >= 0) {
         const int currentColumn = std::max(m_listDevices->currentIndex().column(), 0);
@@ -391,6 +396,24 @@ void CLanscoutDlg::OnFactoryReset()
 void CLanscoutDlg::OnChangePassword()
 {
     m_actions.ChangePassword();
+}
+
+// The checked cameras in the list's order, with the login typed in the window.
+void CLanscoutDlg::OnAssignAddresses()
+{
+    std::vector<DISCOVERY_DATA> checked = m_devices.CheckedRecords();
+    if (checked.empty())
+        return;
+    CAssignAddressesDlg dialog(m_batch, std::move(checked), [this] { return ListedCameras(); }, Login(), this);
+    m_pAssignDlg = &dialog;
+    dialog.exec();
+    m_pAssignDlg = nullptr;
+    UpdateAssignButton();
+}
+
+void CLanscoutDlg::UpdateAssignButton()
+{
+    Control(IDC_ASSIGN_ADDRESSES)->setEnabled(!m_bSearchLocked && !m_devices.CheckedRecords().empty());
 }
 
 void CLanscoutDlg::OnSaveToHalvex()
@@ -509,10 +532,39 @@ void CLanscoutDlg::EnableSearchControls(bool enable)
 {
     for (int id : kSearchControls)
         Control(id)->setEnabled(enable);
+    m_bSearchLocked = !enable;
+    UpdateAssignButton();
 }
 
 void CLanscoutDlg::ServeDisplayThread()
 {
     QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
     QThread::msleep(1);
+}
+
+void CLanscoutDlg::ShowBatchProgress(const BatchProgress &progress)
+{
+    if (m_pAssignDlg)
+        m_pAssignDlg->ShowProgress(progress);
+}
+
+void CLanscoutDlg::ScheduleBatchTick(std::chrono::milliseconds after)
+{
+    QTimer::singleShot(after, this, [this] { m_batch.Tick(); });
+}
+
+std::vector<DISCOVERY_DATA> CLanscoutDlg::ListedCameras() const
+{
+    std::vector<DISCOVERY_DATA> listed;
+    listed.reserve(std::size_t(m_devices.Count()));
+    for (int row = 0; row < m_devices.Count(); ++row)
+        listed.push_back(*m_devices.RecordAt(row));
+    return listed;
+}
+
+void CLanscoutDlg::ShowBatchReport(const std::vector<PlanRowReport> &report)
+{
+    m_devices.ShowStatuses(report);
+    if (m_pAssignDlg)
+        m_pAssignDlg->ShowReport(report);
 }

@@ -4,6 +4,7 @@
 // actions; it reads and fills its controls and forwards each control's message to them.
 
 #include "app/DeviceTableModel.h"
+#include "discovery/BatchAddressing.h"
 #include "discovery/DeviceActions.h"
 #include "discovery/DevicePanel.h"
 #include "discovery/DeviceSearch.h"
@@ -20,6 +21,7 @@
 #include <string>
 #include <vector>
 
+class CAssignAddressesDlg;
 class CHandOverStore;
 class CModalDlg;
 class QComboBox;
@@ -53,12 +55,14 @@ enum ControlIds {
     IDC_MODEL_NAME = 1027,
     IDC_DEVICE_INFO = 1028,
     IDC_ADAPTER = 1029,
+    IDC_ASSIGN_ADDRESSES = 1030,
 };
 
 class CLanscoutDlg final : public QDialog,
                            private IUserInteraction,
                            private IDevicePanel,
-                           private ISearchDisplay {
+                           private ISearchDisplay,
+                           private IBatchDisplay {
     Q_OBJECT
     Q_DISABLE_COPY_MOVE(CLanscoutDlg)
 
@@ -95,6 +99,7 @@ private:
     void OnReboot();
     void OnFactoryReset();
     void OnChangePassword();
+    void OnAssignAddresses();
 
     bool OnInitWindow();
     void MakeMessageMap();
@@ -106,6 +111,8 @@ private:
     void FillAdapterList();
     std::string SelectedAdapterAddress() const;
     void SetAddressEditsEnabled(bool enabled);
+    // Assign Addresses needs checked cameras and a list no search is changing.
+    void UpdateAssignButton();
     void ClearDetails();
     NetworkSettings PanelSettings() const;
     void OnOK();
@@ -139,11 +146,21 @@ private:
     void EnableSearchControls(bool enable) override;
     void ServeDisplayThread() override;
 
+    // What a running batch shows: its progress in the Assign Addresses dialog, each
+    // camera's verdict in the list.
+    void ShowBatchProgress(const BatchProgress &progress) override;
+    void ScheduleBatchTick(std::chrono::milliseconds after) override;
+    std::vector<DISCOVERY_DATA> ListedCameras() const override;
+    void ShowBatchReport(const std::vector<PlanRowReport> &report) override;
+
     const CHandOverStore &m_store;
     CDeviceList m_devices;
     CDeviceTableModel m_deviceModel{m_devices};
     CDeviceSearch m_search{m_devices, *this, *this};
     CDeviceActions m_actions{m_search, *this, *this};
+    CBatchAddressing m_batch{m_search, *this, *this, *this};
+    CAssignAddressesDlg *m_pAssignDlg = nullptr; // while it is open
+    bool m_bSearchLocked = false;
 
     // The details panel's values between reading and writing its controls.
     std::int32_t m_nIpMode = -1;

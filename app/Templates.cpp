@@ -29,6 +29,7 @@ const ControlTemplate kMain[] = {
     {-1, K::Label, "IP", 450, 111, 49, 8, StyleNone, nullptr},
     {-1, K::GroupBox, nullptr, 260, 350, 169, 42, StyleHidden, "ActiveX Note"},
     {IDC_SAVE_TO_VMS, K::PushButton, "Save to HALVEX", 445, 376, 170, 20, StyleNone, nullptr},
+    {IDC_ASSIGN_ADDRESSES, K::PushButton, "&Assign Addresses...", 445, 401, 170, 20, StyleDisabled, "Assign Addresses"},
     {-1, K::GroupBox, "IP Setting", 445, 93, 169, 80, StyleNone, nullptr},
     {-1, K::GroupBox, "Port Setting", 445, 181, 169, 103, StyleNone, nullptr},
     {-1, K::GroupBox, nullptr, 445, 65, 169, 24, StyleNone, "Address Mode"},
@@ -73,9 +74,39 @@ const ControlTemplate kChangePwd[] = {
     {IDC_CANCEL_PASSWORD, K::PushButton, "Cancel", 110, 59, 60, 18, StyleNone, nullptr},
 };
 
+// The form first, then what it plans, then what is done with the plan.
+const ControlTemplate kAssignAddresses[] = {
+    {-1, K::Label, "Start IP", 7, 10, 50, 8, StyleNone, nullptr},
+    {IDC_BATCH_START_IP, K::Edit, nullptr, 60, 7, 80, 14, StyleNone, "Start IP"},
+    {-1, K::Label, "Subnet Mask", 7, 27, 50, 8, StyleNone, nullptr},
+    {IDC_BATCH_SUBNET_MASK, K::Edit, nullptr, 60, 24, 80, 14, StyleNone, "Subnet Mask"},
+    {-1, K::Label, "Gateway", 7, 44, 50, 8, StyleNone, nullptr},
+    {IDC_BATCH_GATEWAY, K::Edit, nullptr, 60, 41, 80, 14, StyleNone, "Gateway"},
+    {-1, K::Label, "DNS", 7, 61, 50, 8, StyleNone, nullptr},
+    {IDC_BATCH_DNS, K::Edit, nullptr, 60, 58, 80, 14, StyleNone, "DNS"},
+    {IDC_BATCH_STATIC, K::RadioButton, "STATIC", 155, 9, 47, 10, StyleGroupStart, nullptr},
+    {IDC_BATCH_DHCP, K::RadioButton, "DHCP", 210, 9, 40, 10, StyleNone, nullptr},
+    {-1, K::Label, "HTTP Port", 155, 27, 50, 8, StyleNone, nullptr},
+    {IDC_BATCH_HTTP_PORT, K::Edit, nullptr, 210, 24, 80, 14, StyleNone, "HTTP Port"},
+    {-1, K::Label, "User ID", 155, 44, 50, 8, StyleNone, nullptr},
+    {IDC_BATCH_USER_ID, K::Edit, nullptr, 210, 41, 80, 14, StyleNone, "User ID"},
+    {-1, K::Label, "Password", 155, 61, 50, 8, StyleNone, nullptr},
+    {IDC_BATCH_PASSWORD, K::PasswordEdit, nullptr, 210, 58, 80, 14, StyleNone, "Password"},
+    {IDC_IMPORT_PLAN, K::PushButton, "&Import Plan...", 313, 7, 80, 16, StyleNone, "Import Plan"},
+    {IDC_PLAN_SOURCE, K::Label, "", 7, 80, 386, 8, StyleNone, nullptr},
+    {IDC_PLAN_PREVIEW, K::ListView, nullptr, 7, 91, 386, 120, StyleNone, "Preview"},
+    {-1, K::Label, "Problems", 7, 216, 386, 8, StyleNone, nullptr},
+    {IDC_PLAN_PROBLEMS, K::ListView, nullptr, 7, 226, 386, 44, StyleNone, "Problems"},
+    {IDC_BATCH_PROGRESS, K::Label, "", 7, 276, 386, 8, StyleNone, nullptr},
+    {IDC_APPLY_PLAN, K::PushButton, "&Apply", 7, 290, 70, 16, StyleDisabled, nullptr},
+    {IDC_EXPORT_REPORT, K::PushButton, "&Export Report...", 83, 290, 80, 16, StyleDisabled, "Export Report"},
+    {IDC_CANCEL_BATCH, K::PushButton, "Cancel", 249, 290, 70, 16, StyleDisabled, nullptr},
+    {IDC_CLOSE_BATCH, K::PushButton, "Close", 323, 290, 70, 16, StyleNone, nullptr},
+};
+
 } // namespace
 
-const DialogTemplate kMainTemplate = {"QUORVANE Camera Setup Utility (11.00.0104)", 621, 404, "MS Sans Serif", 8};
+const DialogTemplate kMainTemplate = {"QUORVANE Camera Setup Utility (11.00.0104)", 621, 428, "MS Sans Serif", 8};
 const std::span<const ControlTemplate> kMainControls = kMain;
 const DialogTemplate kAboutTemplate = {"About Lanscout", 235, 55, "MS Sans Serif", 8};
 const std::span<const ControlTemplate> kAboutControls = kAbout;
@@ -83,3 +114,5 @@ const DialogTemplate kWaitTemplate = {"", 131, 43, "MS Shell Dlg", 8};
 const std::span<const ControlTemplate> kWaitControls = kWait;
 const DialogTemplate kChangePwdTemplate = {"Change Password", 183, 84, "MS Sans Serif", 8};
 const std::span<const ControlTemplate> kChangePwdControls = kChangePwd;
+const DialogTemplate kAssignAddressesTemplate = {"Assign Addresses", 400, 313, "MS Sans Serif", 8};
+const std::span<const ControlTemplate> kAssignAddressesControls = kAssignAddresses;

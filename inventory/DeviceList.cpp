@@ -10,7 +10,8 @@
 
 namespace {
 
-constexpr const char *kColumnCaptions[] = {"Index", "MAC ADDRESS", "IP ADDRESS", "PRODUCT NAME", "FIRMWARE VERSION"};
+constexpr const char *kColumnCaptions[] = {"Index", "MAC ADDRESS", "IP ADDRESS", "PRODUCT NAME", "FIRMWARE VERSION",
+                                           "Status"};
 static_assert(std::size(kColumnCaptions) == CDeviceList::kColumnCount);
 
 constexpr int kStateUnchecked = 1;
@@ -55,7 +56,22 @@ std::optional<DISCOVERY_DATA> CDeviceList::RecordAt(int row) const
 std::string CDeviceList::CellText(int row, int column) const
 {
     const Row &shown = m_rows.at(std::size_t(row));
-    return column == kIndexColumn ? std::to_string(shown.number) : FieldText(shown.record, column);
+    if (column == kIndexColumn)
+        return std::to_string(shown.number);
+    if (column == kStatusColumn) {
+        const auto status = m_statuses.find(NormalizedMac(SlotText(shown.record.szMAC)).value_or(""));
+        return status == m_statuses.end() ? "" : status->second;
+    }
+    return FieldText(shown.record, column);
+}
+
+void CDeviceList::ShowStatuses(const std::vector<PlanRowReport> &report)
+{
+    m_statuses.clear();
+    for (const PlanRowReport &row : report)
+        m_statuses[row.mac] = StatusText(row);
+    for (int row = 0; m_observer && row < Count(); ++row)
+        m_observer->RowChanged(row);
 }
 
 void CDeviceList::Clear()
@@ -63,6 +79,7 @@ void CDeviceList::Clear()
     if (m_observer)
         m_observer->ListAboutToBeCleared();
     m_rows.clear();
+    m_statuses.clear();
     m_index.Clear();
     m_selected = -1;
     if (m_observer)
@@ -81,6 +98,15 @@ std::vector<DISCOVERY_DATA> CDeviceList::ChosenRecords() const
         if (row.stateImage != kStateUnchecked)
             chosen.push_back(row.record);
     return chosen;
+}
+
+std::vector<DISCOVERY_DATA> CDeviceList::CheckedRecords() const
+{
+    std::vector<DISCOVERY_DATA> checked;
+    for (const Row &row : m_rows)
+        if (row.stateImage == kStateChecked)
+            checked.push_back(row.record);
+    return checked;
 }
 
 void CDeviceList::OnColumnClick(int column)
@@ -108,7 +134,7 @@ void CDeviceList::Sort(int column, bool ascending)
         if (column == kIndexColumn)
             m_rows[i].stateImage = m_checkAll ? kStateChecked : kStateUnchecked;
         else
-            keys[i] = FieldText(m_rows[i].record, column);
+            keys[i] = CellText(int(i), column);
     }
     std::vector<int> order(m_rows.size()); // order[new row] = old row
     std::iota(order.begin(), order.end(), 0);

@@ -7,8 +7,10 @@
 
 #include "discovery/DeviceListing.h"
 #include "discovery/DiscoveryData.h"
+#include "discovery/AddressBatch.h"
 #include "inventory/DeviceIndex.h"
 
+#include <map>
 #include <optional>
 #include <string>
 #include <vector>
@@ -32,7 +34,7 @@ protected:
 
 class CDeviceList final : public IDeviceListing {
 public:
-    enum Column { kIndexColumn, kMacColumn, kIpColumn, kProductColumn, kFirmwareColumn, kColumnCount };
+    enum Column { kIndexColumn, kMacColumn, kIpColumn, kProductColumn, kFirmwareColumn, kStatusColumn, kColumnCount };
     static const char *ColumnCaption(int column);
 
     void SetObserver(IDeviceListObserver *observer) { m_observer = observer; }
@@ -54,6 +56,8 @@ public:
     int CheckMark(int row) const;
     // The cameras a reboot or factory reset goes to: every row not unchecked, in row order.
     std::vector<DISCOVERY_DATA> ChosenRecords() const;
+    // The cameras a batch goes to: the rows the user checked, in row order.
+    std::vector<DISCOVERY_DATA> CheckedRecords() const;
 
     // A header click: Index checks or unchecks every row, by turns; any other column
     // sorts by its text, ascending and descending by turns.
@@ -69,6 +73,9 @@ public:
     // New settings sent to the panel's camera: its row shows them from now on.
     void ReplaceSelected(const DISCOVERY_DATA &sent);
 
+    // The last batch's verdicts, shown in the Status column of each camera's row (by
+    // MAC) until the list is cleared.
+    void ShowStatuses(const std::vector<PlanRowReport> &report);
     // Writes the list, one line a row in the order shown, to the file; 0 or an errno.
     int WriteExport(const std::string &path) const;
 
@@ -81,6 +88,7 @@ private:
 
     std::vector<Row> m_rows;
     CDeviceIndex m_index; // beside the rows, for the duplicate test of each reply
+    std::map<std::string, std::string> m_statuses; // MAC as the report names it -> Status text
     int m_selected = -1;
     bool m_sortAscending = false;
     bool m_checkAll = false;

@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Opens Lanscout inside a throw-away lab with 12 simulated cameras (scripts/demo-cameras.ini).
+# Opens Lanscout inside a throw-away lab with 56 simulated cameras (scripts/demo-cameras.ini).
 # With a display the window opens there; without one it runs under Xvfb and saves a
 # screenshot instead. A hand-over to the VMS goes to a hive under the build folder, and
 # what was handed over is printed when the program ends.

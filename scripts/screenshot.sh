@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Runs Lanscout on the demo's 12 simulated cameras under Xvfb, inside a throw-away lab, waits for
+# Runs Lanscout on the demo's 56 simulated cameras under Xvfb, inside a throw-away lab, waits for
 # the first search to end, saves a screenshot of the screen and prints its path.
 #   scripts/screenshot.sh [BUILD_DIR] [OUTPUT.png]
 set -euo pipefail

@@ -121,12 +121,12 @@ private:
 
 } // namespace
 
-TEST_F(DeviceList, ShowsEachCameraUnderFiveCaptions)
+TEST_F(DeviceList, ShowsEachCameraUnderSixCaptions)
 {
-    const char *captions[] = {"Index", "MAC ADDRESS", "IP ADDRESS", "PRODUCT NAME", "FIRMWARE VERSION"};
-    const int widths[] = {50, 130, 115, 200, 200};
-    ASSERT_EQ(List().model()->columnCount(), 5);
-    for (int k = 0; k < 5; ++k) {
+    const char *captions[] = {"Index", "MAC ADDRESS", "IP ADDRESS", "PRODUCT NAME", "FIRMWARE VERSION", "Status"};
+    const int widths[] = {50, 130, 115, 200, 200, 110};
+    ASSERT_EQ(List().model()->columnCount(), 6);
+    for (int k = 0; k < 6; ++k) {
         EXPECT_EQ(List().model()->headerData(k, Qt::Horizontal).toString(), QString::fromLatin1(captions[k]));
         EXPECT_EQ(List().columnWidth(k), widths[k]);
     }
@@ -134,12 +134,12 @@ TEST_F(DeviceList, ShowsEachCameraUnderFiveCaptions)
     EXPECT_EQ(List().selectionBehavior(), QAbstractItemView::SelectRows);
     EXPECT_EQ(List().selectionMode(), QAbstractItemView::ExtendedSelection);
     const std::vector<std::vector<std::string>> rows = {
-        {"1", "02:00:00:00:07:01", kDome, "Dome 4K", "V2.0"},
-        {"2", "02:00:00:00:07:02", kCam, "CAM-1", "V1.2"},
-        {"3", "02:00:00:00:07:03", kBullet, "Bullet", "V1.0"},
+        {"1", "02:00:00:00:07:01", kDome, "Dome 4K", "V2.0", ""},
+        {"2", "02:00:00:00:07:02", kCam, "CAM-1", "V1.2", ""},
+        {"3", "02:00:00:00:07:03", kBullet, "Bullet", "V1.0", ""},
     };
     for (int row = 0; row < 3; ++row)
-        for (int k = 0; k < 5; ++k) {
+        for (int k = 0; k < 6; ++k) {
             EXPECT_EQ(CellText(row, k), rows[std::size_t(row)][std::size_t(k)]) << row << "," << k;
             EXPECT_FALSE(List().model()->index(row, k).data(Qt::CheckStateRole).isValid()) << "no check boxes";
         }

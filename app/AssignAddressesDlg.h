@@ -1,0 +1,76 @@
+#pragma once
+// Assign Addresses: new network settings for the checked cameras in one step. The form
+// (or an imported plan file) makes a plan, shown row by row with its problems before
+// anything is sent; Apply hands it to the window's batch, whose progress and report
+// the window passes back here. A running batch keeps the dialog open: Cancel or Escape
+// stops its commands while they are being sent, and it closes once the batch has ended.
+
+#include "discovery/BatchAddressing.h"
+
+#include <QDialog>
+
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+class CPlanPreviewModel;
+class QLineEdit;
+class QStringListModel;
+
+class CAssignAddressesDlg final : public QDialog {
+    Q_OBJECT
+    Q_DISABLE_COPY_MOVE(CAssignAddressesDlg)
+
+public:
+    using ListedCameras = std::function<std::vector<DISCOVERY_DATA>()>;
+
+    // For the chosen cameras, in their order; `listed` gives the cameras the list holds
+    // at each moment, which every plan is checked against. The login fills its edits.
+    CAssignAddressesDlg(CBatchAddressing &batch, std::vector<DISCOVERY_DATA> chosen, ListedCameras listed,
+                        const CommandLogin &login, QWidget *parent = nullptr);
+    ~CAssignAddressesDlg() override;
+
+    // What the window hears from the running batch.
+    void ShowProgress(const BatchProgress &progress);
+    void ShowReport(const std::vector<PlanRowReport> &report);
+
+    // While a batch runs, leaving cancels it instead.
+    void reject() override;
+
+protected:
+    void keyPressEvent(QKeyEvent *event) override;
+
+private:
+    void MakeMessageMap();
+    void Prefill(const CommandLogin &login);
+    void OnFormEdited();
+    void OnModeToggled();
+    void OnImportPlan();
+    void OnApply();
+    void OnExportReport();
+    void OnCancelBatch();
+
+    BatchForm ReadForm() const;
+    CommandLogin ReadLogin() const;
+    QLineEdit *Edit(int id) const;
+    // The plan made again from its source, checked against the cameras listed now.
+    void Replan();
+    void ShowPlan(const std::vector<DISCOVERY_DATA> &listed);
+    void UpdateControls();
+
+    CBatchAddressing &m_batch;
+    std::vector<DISCOVERY_DATA> m_chosen;
+    ListedCameras m_listed;
+    CheckedPlan m_plan;
+    // An imported plan: the file's name, and its text or why it could not be read.
+    // No name: the form is the plan.
+    QString m_planFile;
+    std::optional<std::string> m_planText;
+    std::string m_importError;
+    BatchProgress m_progress; // the running batch's, as last shown
+
+    std::unique_ptr<CPlanPreviewModel> m_pPreview;
+    std::unique_ptr<QStringListModel> m_pProblems;
+};

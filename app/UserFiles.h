@@ -1,0 +1,31 @@
+#pragma once
+// Files the user names in the window: chosen with the system's file dialog (tests
+// replace the asker to name them themselves), and written whole.
+
+#include <QString>
+
+#include <functional>
+
+class QWidget;
+
+enum class FileChoice { Open, Save };
+
+struct FileRequest {
+    FileChoice choice;
+    QString caption;
+    QString filter;        // as QFileDialog takes it: "CSV files (*.csv)"
+    QString suggestedName; // a save's starting name
+    QWidget *owner;
+};
+
+// The chosen file's path; empty when the user chose none.
+using FileAsker = std::function<QString(const FileRequest &)>;
+
+QString AskFileName(const FileRequest &request);
+
+// Replaces the asker; returns the previous one. An empty asker restores the file dialog.
+FileAsker SetFileAsker(FileAsker asker);
+
+// Writes the bytes as the file's whole content, replacing it only once they are all
+// written; the reason when it did not happen. A link at the path is refused, not followed.
+QString WriteWholeFile(const QString &path, const QByteArray &bytes);
