@@ -96,7 +96,7 @@ TEST(DeviceList, ListsCamerasInArrivalOrderUntilCleared)
     list.ListDevice(Device("", "10.77.0.11"));
     list.ListDevice(Device("M3", ""));
     EXPECT_EQ(view.events, (Events{"append 0-0", "appended", "append 1-1", "appended", "append 2-2", "appended"}));
-    const std::string row0[] = {"1", "M1", "10.77.0.10", "Dome \xC4", "V1.2"};
+    const std::string row0[CDeviceList::kColumnCount] = {"1", "M1", "10.77.0.10", "Dome \xC4", "V1.2", ""};
     for (int column = 0; column < CDeviceList::kColumnCount; ++column)
         EXPECT_EQ(list.CellText(0, column), row0[column]) << column;
     EXPECT_EQ(Numbers(list), "1 2 3");
