@@ -21,7 +21,6 @@
 #include <QTableView>
 
 #include <array>
-#include <map>
 
 namespace {
 
@@ -32,23 +31,6 @@ constexpr int kPlanControls[] = {IDC_BATCH_STATIC, IDC_BATCH_DHCP, IDC_BATCH_HTT
                                  IDC_BATCH_PASSWORD, IDC_IMPORT_PLAN};
 
 constexpr int kPreviewColumnWidths[] = {130, 160, 110, 110};
-
-// Each listed camera by its MAC; the first of two with one MAC (the plan's checks name them).
-std::map<std::string, const DISCOVERY_DATA *> ByMac(const std::vector<DISCOVERY_DATA> &cameras)
-{
-    std::map<std::string, const DISCOVERY_DATA *> byMac;
-    for (const DISCOVERY_DATA &camera : cameras)
-        if (const std::optional<std::string> mac = NormalizedMac(SlotText(camera.szMAC)))
-            byMac.try_emplace(*mac, &camera);
-    return byMac;
-}
-
-const DISCOVERY_DATA *Find(const std::map<std::string, const DISCOVERY_DATA *> &byMac, std::string_view mac)
-{
-    const std::optional<std::string> normalized = NormalizedMac(mac);
-    const auto found = normalized ? byMac.find(*normalized) : byMac.end();
-    return found == byMac.end() ? nullptr : found->second;
-}
 
 QString NewAddressText(const PlanRow &row)
 {
@@ -67,7 +49,7 @@ QString Summary(const std::vector<PlanRowReport> &report)
         const auto count = std::count_if(report.begin(), report.end(),
                                          [&](const PlanRowReport &row) { return row.outcome == outcome; });
         if (count > 0)
-            counts << QString::number(count) + ' ' + QString::fromLatin1(OutcomeName(outcome)).replace('-', ' ');
+            counts << QString::number(count) + ' ' + QString::fromStdString(OutcomeWords(outcome));
     }
     return QStringLiteral("Done: ") + counts.join(QStringLiteral(", "));
 }
@@ -226,10 +208,10 @@ void CAssignAddressesDlg::Replan()
 {
     const std::vector<DISCOVERY_DATA> listed = m_listed();
     if (m_planFile.isEmpty()) {
-        const auto byMac = ByMac(listed);
+        const CCamerasByMac byMac(listed);
         std::vector<DISCOVERY_DATA> chosenNow;
         for (const DISCOVERY_DATA &camera : m_chosen) {
-            const DISCOVERY_DATA *now = Find(byMac, SlotText(camera.szMAC));
+            const DISCOVERY_DATA *now = byMac.Find(SlotText(camera.szMAC));
             chosenNow.push_back(now ? *now : camera);
         }
         m_plan = PlanFromForm(ReadForm(), chosenNow, listed);
@@ -244,10 +226,10 @@ void CAssignAddressesDlg::Replan()
 
 void CAssignAddressesDlg::ShowPlan(const std::vector<DISCOVERY_DATA> &listed)
 {
-    const auto byMac = ByMac(listed);
+    const CCamerasByMac byMac(listed);
     std::vector<CPlanPreviewModel::Row> rows;
     for (const PlanRow &row : m_plan.rows) {
-        const DISCOVERY_DATA *camera = Find(byMac, row.mac);
+        const DISCOVERY_DATA *camera = byMac.Find(row.mac);
         rows.push_back({Latin1(camera ? SlotText(camera->szMAC) : row.mac),
                         camera ? Latin1(SlotText(camera->szProductName)) : QString(),
                         camera ? Latin1(SlotText(camera->szIP)) : QString(), NewAddressText(row)});

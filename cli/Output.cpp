@@ -199,22 +199,17 @@ void WriteListTable(std::ostream &out, const std::vector<DISCOVERY_DATA> &camera
     WriteTable(out, rows);
 }
 
-void WriteCsvLine(std::ostream &out, const std::vector<std::string> &fields)
-{
-    out << SpreadsheetCsvLine(fields);
-}
-
 void WriteListCsv(std::ostream &out, const std::vector<DISCOVERY_DATA> &cameras)
 {
     std::vector<std::string> fields;
     for (const ListColumn &column : kListColumns)
         fields.push_back(column.key);
-    WriteCsvLine(out, fields);
+    out << SpreadsheetCsvLine(fields);
     for (const DISCOVERY_DATA &camera : cameras) {
         fields.clear();
         for (const ListColumn &column : kListColumns)
             fields.push_back(ShownText(column.text(camera), kCsvTarget));
-        WriteCsvLine(out, fields);
+        out << SpreadsheetCsvLine(fields);
     }
 }
 

@@ -76,7 +76,8 @@ const std::vector<DISCOVERY_DATA> &CSite::Sweep()
 
 std::optional<DISCOVERY_DATA> CSite::FindCamera(const std::string &mac) const
 {
-    return CameraWithMac(m_listing.Devices(), mac);
+    const DISCOVERY_DATA *camera = CCamerasByMac(m_listing.Devices()).Find(mac);
+    return camera ? std::optional(*camera) : std::nullopt;
 }
 
 CSettingsSender CSite::SendSettings(std::vector<DISCOVERY_DATA> commands, std::size_t concurrency,

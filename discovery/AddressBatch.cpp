@@ -54,13 +54,18 @@ AddressSeries FormAddresses(const BatchForm &form, const std::vector<DISCOVERY_D
 
 } // namespace
 
-std::optional<DISCOVERY_DATA> CameraWithMac(const std::vector<DISCOVERY_DATA> &cameras, std::string_view mac)
+CCamerasByMac::CCamerasByMac(const std::vector<DISCOVERY_DATA> &cameras)
 {
-    const std::optional<std::string> wanted = NormalizedMac(mac);
     for (const DISCOVERY_DATA &camera : cameras)
-        if (wanted && NormalizedMac(SlotText(camera.szMAC)) == wanted)
-            return camera;
-    return std::nullopt;
+        if (const std::optional<std::string> mac = NormalizedMac(SlotText(camera.szMAC)))
+            m_cameras.try_emplace(*mac, &camera);
+}
+
+const DISCOVERY_DATA *CCamerasByMac::Find(std::string_view mac) const
+{
+    const std::optional<std::string> normal = NormalizedMac(mac);
+    const auto found = normal ? m_cameras.find(*normal) : m_cameras.end();
+    return found == m_cameras.end() ? nullptr : found->second;
 }
 
 CheckedPlan CheckAgainst(std::vector<PlanRow> rows, std::vector<std::string> problems,
@@ -69,9 +74,10 @@ CheckedPlan CheckAgainst(std::vector<PlanRow> rows, std::vector<std::string> pro
     for (const std::string &problem : CheckPlan(rows, answered))
         AddOnce(problems, problem);
     CheckedPlan plan{std::move(rows), {}, std::move(problems)};
+    const CCamerasByMac byMac(answered);
     if (plan.problems.empty())
         for (const PlanRow &row : plan.rows)
-            plan.cameras.push_back(*CameraWithMac(answered, row.mac)); // the checks found each answering
+            plan.cameras.push_back(*byMac.Find(row.mac)); // the checks found each answering
     return plan;
 }
 
@@ -125,15 +131,19 @@ std::string OutcomeText(const PlanRowReport &row)
     return text;
 }
 
+std::string OutcomeWords(PlanOutcome outcome)
+{
+    std::string words = OutcomeName(outcome);
+    std::replace(words.begin(), words.end(), '-', ' ');
+    return words;
+}
+
 std::string StatusText(const PlanRowReport &row)
 {
-    if (row.outcome == PlanOutcome::Rejected) {
-        const char *message = ResultMessage(row.result);
-        return "rejected (" + (message ? std::string(message) : "result " + std::to_string(row.result)) + ")";
-    }
-    std::string text = OutcomeName(row.outcome);
-    std::replace(text.begin(), text.end(), '-', ' ');
-    return text;
+    if (row.outcome != PlanOutcome::Rejected)
+        return OutcomeWords(row.outcome);
+    const char *message = ResultMessage(row.result);
+    return "rejected (" + (message ? std::string(message) : "result " + std::to_string(row.result)) + ")";
 }
 
 std::string PlanReportCsv(const std::vector<PlanRowReport> &rows)
@@ -147,6 +157,7 @@ std::string PlanReportCsv(const std::vector<PlanRowReport> &rows)
 std::vector<PlanRowReport> Verdicts(const CheckedPlan &plan, const std::vector<std::optional<std::int32_t>> &results,
                                     const std::vector<bool> &sent, const std::vector<DISCOVERY_DATA> &listedAfter)
 {
+    const CCamerasByMac listed(listedAfter);
     std::vector<PlanRowReport> report;
     for (std::size_t i = 0; i < plan.rows.size(); ++i) {
         const PlanRow &row = plan.rows[i];
@@ -158,7 +169,7 @@ std::vector<PlanRowReport> Verdicts(const CheckedPlan &plan, const std::vector<s
         else if (*results[i] != 0)
             verdict = {verdict.mac, verdict.plannedIp, PlanOutcome::Rejected, *results[i]};
         else {
-            const std::optional<DISCOVERY_DATA> now = CameraWithMac(listedAfter, row.mac);
+            const DISCOVERY_DATA *now = listed.Find(row.mac);
             verdict.outcome = now && ReplyShowsPlan(row, *now) ? PlanOutcome::Verified : PlanOutcome::NotVerified;
         }
         report.push_back(std::move(verdict));

@@ -10,6 +10,7 @@
 #include <chrono>
 #include <cstddef>
 #include <cstdint>
+#include <map>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -19,8 +20,17 @@
 inline constexpr std::size_t kBatchConcurrency = 8;
 inline constexpr std::chrono::seconds kBatchResultTimeout{10};
 
-// The camera of that MAC (in any of its spellings) among the cameras.
-std::optional<DISCOVERY_DATA> CameraWithMac(const std::vector<DISCOVERY_DATA> &cameras, std::string_view mac);
+// The cameras by their MAC, looked up in any of its spellings; of two with one MAC, the
+// first (the plan's checks name them). Holds pointers into the vector it was made of.
+class CCamerasByMac final {
+public:
+    explicit CCamerasByMac(const std::vector<DISCOVERY_DATA> &cameras);
+    // Null when no camera has that MAC.
+    const DISCOVERY_DATA *Find(std::string_view mac) const;
+
+private:
+    std::map<std::string, const DISCOVERY_DATA *> m_cameras;
+};
 
 // A plan with the answering camera of each row; sendable only while problems is empty.
 struct CheckedPlan {
@@ -71,6 +81,8 @@ struct PlanRowReport {
 const char *OutcomeName(PlanOutcome outcome);
 // The report's OUTCOME cell: the name, and for a rejection the result and its message.
 std::string OutcomeText(const PlanRowReport &row);
+// The outcome in words: "verified", "no answer", "not sent", ...
+std::string OutcomeWords(PlanOutcome outcome);
 // The window's Status cell: "verified", "rejected (Login failed)", "no answer",
 // "not verified", "not sent".
 std::string StatusText(const PlanRowReport &row);

@@ -1,4 +1,5 @@
-// lanscout-cli's Qt-free parts: the address plan, the printed formats, the secrets.
+// lanscout-cli's Qt-free parts and what it shares with the window: the address plan,
+// the printed formats, the bounded file reads, the secrets.
 // What only Linux does (pipes, the terminal, the environment) is in test_cli_linux.cpp.
 #include "platform/Csv.h"
 #include "platform/InputFile.h"
