@@ -1,6 +1,7 @@
 # What the Windows build needs beyond the Linux one.
 
-# The programs carry their version as a resource (platform/VersionInfo.rc.in).
+# The programs carry their version, manifest and icon as resources
+# (platform/ProgramResources.rc.in).
 enable_language(RC)
 
 # libcurl is the static library scripts/windows-deps.sh built: its users must say so,

@@ -30,7 +30,7 @@ private:
 
 // The stamped version text of an executable, or empty when it has none: on Linux the
 // text of its section (VersionStamp.cpp), on Windows the ProductVersion of its version
-// resource (VersionInfo.rc.in). One file per platform; the parsing above is shared.
+// resource (ProgramResources.rc.in). One file per platform; the parsing above is shared.
 std::string ReadVersionStamp(const std::string &path);
 // The running program's own stamp.
 std::string ReadOwnVersionStamp();

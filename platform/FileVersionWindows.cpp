@@ -1,5 +1,5 @@
 // The version stamp on Windows: the ProductVersion text of the executable's version
-// resource (VersionInfo.rc.in), read the way Windows' own file properties read it.
+// resource (ProgramResources.rc.in), read the way Windows' own file properties read it.
 #include "platform/FileVersion.h"
 #include "platform/WideText.h"
 
