@@ -26,13 +26,12 @@ StoreWriteResult Outcome(const CVantoRegistry &registry, long code)
 StoreWriteResult WriteHandOver(CVantoRegistry &registry, const CameraHandOver &camera)
 {
     const std::vector<RegistryValue> values = {
-        RegistryValue::Dword(kFlagName, 1),
         RegistryValue::String("IPCameraAddress", camera.ip, false),
         RegistryValue::String("IPCameraUserName", camera.user, false),
         RegistryValue::String("IPCameraPassword", camera.password, false),
         RegistryValue::Dword("IPCameraHTTPPort", camera.httpPort),
     };
-    const StoreWriteResult result = Outcome(registry, registry.WriteValues(values));
+    const StoreWriteResult result = Outcome(registry, registry.WriteValuesUnderFlag(kFlagName, values));
     // A flag left at 1 would hand over whichever camera the values last named.
     if (!result.written && registry.IsOpen())
         registry.WriteDword(kFlagName, 0);

@@ -24,11 +24,11 @@ struct StoreWriteResult {
     std::string problem;
 };
 
-// Writes the five values, flag first. In the file-backed hive they are one replacement of
-// the key's values, so the management system sees the previous camera or this one, never a
-// mix; the registry takes them one by one, so there a reader between two writes sees the
-// flag already set beside the previous camera's values. A hand-over that cannot be
-// written takes the flag back to 0.
+// Writes the camera's four values under the flag: the management system that finds the flag
+// at 1 finds this camera beside it, never a mix with the previous one. In the file-backed
+// hive the five values are one replacement of the key's values, the flag first; the
+// registry takes them one by one, so there the flag is set last. A hand-over that cannot
+// be written takes the flag back to 0.
 StoreWriteResult WriteHandOver(CVantoRegistry &registry, const CameraHandOver &camera);
 
 // The store the hand-over goes to, made once when the program starts: the file-backed hive

@@ -102,6 +102,12 @@ public:
     // replacement under one lock: a reader sees all of them or none. The registry takes
     // them one by one.
     long WriteValues(const std::vector<RegistryValue> &values);
+    // Values a reader must see whole, published by the dword `flag` at 1: whoever reads the
+    // flag at 1 finds these values beside it, never some of the earlier ones. The
+    // file-backed hive writes the flag and the values as one replacement, the flag first
+    // in its file. The registry has no replacement: there the flag goes to 0 first, the
+    // values follow one by one, and the flag is set to 1 last.
+    long WriteValuesUnderFlag(const std::string &flag, const std::vector<RegistryValue> &values);
 
     // REGISTRY_SUCCESS (or what closing the registry's key gave), or REGISTRY_INVALID_HANDLE
     // when no key is open.

@@ -655,6 +655,13 @@ long CVantoRegistry::WriteValues(const std::vector<RegistryValue> &values)
     return Fail(stored.error, std::move(stored.why));
 }
 
+long CVantoRegistry::WriteValuesUnderFlag(const std::string &flag, const std::vector<RegistryValue> &values)
+{
+    std::vector<RegistryValue> flagged = {RegistryValue::Dword(flag, 1)};
+    flagged.insert(flagged.end(), values.begin(), values.end());
+    return WriteValues(flagged);
+}
+
 long CVantoRegistry::CloseKey()
 {
     if (!IsOpen())

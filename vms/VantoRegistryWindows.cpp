@@ -1,5 +1,5 @@
-// The registry on Windows: the writer opens the key in the registry itself (the program's
-// own view of it) and sets its values there.
+// The registry on Windows: the writer opens the key in the registry itself, in its 32-bit
+// view, and sets its values there.
 #include "vms/VantoRegistry.h"
 
 #include "platform/WideText.h"
@@ -19,7 +19,25 @@ static_assert(static_cast<REGSAM>(RegistryAccess::SetValue) == KEY_SET_VALUE &&
 namespace {
 
 // Every right to the key for Everyone (S-1-1-0), inherited by its sub-keys.
-constexpr const char *kEveryoneFullAccess = "D:(A;OICI;0x1fffff;;;WD)";
+constexpr const wchar_t *kEveryoneFullAccess = L"D:(A;OICI;0x1fffff;;;WD)";
+
+// The management system reads the hand-over where the 32-bit program before Lanscout wrote
+// it: the registry's 32-bit view (SOFTWARE\WOW6432Node on a 64-bit Windows). Every opening
+// of the key names that view, or a 64-bit Lanscout would write where nobody reads.
+constexpr REGSAM kVmsView = KEY_WOW64_32KEY;
+
+// The program's texts are bytes that the window shows and reads as Latin-1. The registry is
+// given them in UTF-16 by that same rule, never through the process's ANSI code page, which
+// lanscout.exe's manifest makes UTF-8: a password with an accented letter reaches the
+// management system as the letter typed.
+std::wstring WideFromLatin1(const std::string &bytes)
+{
+    std::wstring wide;
+    wide.reserve(bytes.size());
+    for (const char byte : bytes)
+        wide += static_cast<wchar_t>(static_cast<unsigned char>(byte));
+    return wide;
+}
 
 HKEY HiveKey(RegistryHive hive)
 {
@@ -58,7 +76,7 @@ class CKeySecurity
 public:
     CKeySecurity()
     {
-        if (!ConvertStringSecurityDescriptorToSecurityDescriptorA(kEveryoneFullAccess, SDDL_REVISION_1,
+        if (!ConvertStringSecurityDescriptorToSecurityDescriptorW(kEveryoneFullAccess, SDDL_REVISION_1,
                                                                   &m_descriptor, nullptr))
             m_error = static_cast<LONG>(GetLastError());
         m_attributes = {sizeof m_attributes, m_descriptor, FALSE};
@@ -77,7 +95,7 @@ public:
     LONG ApplyToKey(HKEY key) const
     {
         HKEY changer = nullptr;
-        LONG error = RegOpenKeyExA(key, nullptr, 0, WRITE_DAC, &changer);
+        LONG error = RegOpenKeyExW(key, nullptr, 0, WRITE_DAC | kVmsView, &changer);
         if (error != ERROR_SUCCESS)
             return error;
         error = RegSetKeySecurity(changer, DACL_SECURITY_INFORMATION, m_descriptor);
@@ -98,8 +116,8 @@ LONG CreateKey(HKEY hive, const std::string &subKey, RegistryAccess access, HKEY
     if (security.Error() != ERROR_SUCCESS)
         return security.Error();
     DWORD disposition = 0;
-    LONG error = RegCreateKeyExA(hive, subKey.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE,
-                                 static_cast<REGSAM>(access), security.Attributes(), &key, &disposition);
+    LONG error = RegCreateKeyExW(hive, WideFromLatin1(subKey).c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE,
+                                 static_cast<REGSAM>(access) | kVmsView, security.Attributes(), &key, &disposition);
     if (error == ERROR_SUCCESS && disposition == REG_CREATED_NEW_KEY)
         error = security.ApplyToKey(key);
     if (error != ERROR_SUCCESS && key != nullptr)
@@ -109,9 +127,16 @@ LONG CreateKey(HKEY hive, const std::string &subKey, RegistryAccess access, HKEY
 
 LONG SetValue(HKEY key, const RegistryValue &value)
 {
+    const std::wstring name = WideFromLatin1(value.Name());
+    const DWORD type = ValueType(value.Type());
+    if (value.Type() == RegistryType::Text) { // its terminator widens with it
+        const std::wstring text = WideFromLatin1(value.Bytes());
+        return RegSetValueExW(key, name.c_str(), 0, type, reinterpret_cast<const BYTE *>(text.data()),
+                              static_cast<DWORD>(text.size() * sizeof(wchar_t)));
+    }
     const std::string &bytes = value.Bytes();
-    return RegSetValueExA(key, value.Name().c_str(), 0, ValueType(value.Type()),
-                          reinterpret_cast<const BYTE *>(bytes.data()), static_cast<DWORD>(bytes.size()));
+    return RegSetValueExW(key, name.c_str(), 0, type, reinterpret_cast<const BYTE *>(bytes.data()),
+                          static_cast<DWORD>(bytes.size()));
 }
 
 } // namespace
@@ -165,11 +190,21 @@ long CVantoRegistry::WriteValues(const std::vector<RegistryValue> &values)
         if (value.Name().find('\0') != std::string::npos)
             return Fail(ERROR_INVALID_PARAMETER, "a value name holds a NUL");
     // The registry has no replacement of a key's values: between two of these writes a
-    // reader sees the values written so far beside the earlier ones of the rest.
+    // reader sees the values written so far beside the earlier ones of the rest
+    // (WriteValuesUnderFlag keeps that from a reader who waits for its flag).
     for (const RegistryValue &value : values)
         if (const LONG error = SetValue(m_key->handle, value); error != ERROR_SUCCESS)
             return Fail(error, m_key->name + ": " + SystemMessage(error));
     return Fail(ERROR_SUCCESS, {});
+}
+
+long CVantoRegistry::WriteValuesUnderFlag(const std::string &flag, const std::vector<RegistryValue> &values)
+{
+    if (const long error = WriteDword(flag, 0); error != ERROR_SUCCESS)
+        return error;
+    if (const long error = WriteValues(values); error != ERROR_SUCCESS)
+        return error;
+    return WriteDword(flag, 1);
 }
 
 long CVantoRegistry::CloseKey()

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # The hand-over as an administrator sees it with reg.exe, a program apart from the writer:
 # test_handover_registry.exe hands a camera over and clears its flag as a start does, then
-# `reg query` must list exactly the five values.
+# `reg query /reg:32`, the 32-bit view the management system reads, must list exactly the
+# five values, and the 64-bit view must not have the key at all.
 #   handover_reg_query.sh WINE_SH TEST_EXE    (where wine.sh may run: inside in-lab.sh)
 set -euo pipefail
 wine=${1:?usage: handover_reg_query.sh WINE_SH TEST_EXE}
@@ -10,7 +11,12 @@ if ! ran=$("$wine" "$exe" --gtest_filter='HandOverRegistry.HandOverIsReadAsWritt
   printf 'the hand-over was not written:\n%s\n' "$ran" >&2
   exit 1
 fi
-shown=$("$wine" reg query 'HKLM\SOFTWARE\Brenmark\Halvex DVR\PELMTempSettings' | tr -d '\r')
+key='HKLM\SOFTWARE\Brenmark\Halvex DVR\PELMTempSettings'
+shown=$("$wine" reg query "$key" /reg:32 | tr -d '\r')
+if native=$("$wine" reg query "$key" /reg:64 2>&1); then
+  printf 'the 64-bit view has the hand-over key:\n%s\n' "$native" >&2
+  exit 1
+fi
 expected=(
   'HKEY_LOCAL_MACHINE\SOFTWARE\Brenmark\Halvex DVR\PELMTempSettings'
   '    IPCameraNeedSaveToHalvex    REG_DWORD    0x0'
@@ -30,4 +36,4 @@ if ((missing)); then
   printf 'reg query showed:\n%s\n' "$shown" >&2
   exit 1
 fi
-echo "reg query shows the hand-over's 5 values"
+echo "reg query /reg:32 shows the hand-over's 5 values; /reg:64 has no such key"
