@@ -1,5 +1,7 @@
 #include "platform/DialogTemplate.h"
 
+#include "platform/DialogFace.h"
+
 #include <QButtonGroup>
 #include <QComboBox>
 #include <QDialog>
@@ -33,6 +35,15 @@ DialogUnits UnitsOf(const QFont &font)
     const QString letters = QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz");
     const int avg = (metrics.horizontalAdvance(letters) / 26 + 1) / 2;
     return {std::max(avg, 1), std::max(metrics.height(), 1)};
+}
+
+// The template's face as the system resolves it to one that can be drawn, at the
+// template's size.
+QFont DialogFont(const DialogTemplate &tmpl)
+{
+    QFont font(QString::fromStdString(DrawableDialogFace(tmpl.fontFamily)));
+    font.setPointSize(tmpl.fontPoints);
+    return font;
 }
 
 QWidget *MakeControl(QDialog &dialog, const ControlTemplate &c, QButtonGroup *&radioGroup)
@@ -120,11 +131,10 @@ QString StripMnemonic(const char *caption)
 
 void BuildDialog(QDialog &dialog, const DialogTemplate &tmpl, std::span<const ControlTemplate> controls)
 {
-    QFont font(QString::fromLatin1(tmpl.fontFamily));
-    font.setPointSize(tmpl.fontPoints);
+    const QFont font = DialogFont(tmpl);
     dialog.setFont(font);
     dialog.setWindowTitle(QString::fromLatin1(tmpl.caption));
-    const DialogUnits units = UnitsOf(font);
+    const DialogUnits units = UnitsOf(font); // of the face resolved, which sets the layout
     dialog.setFixedSize(units.ToPixels(0, 0, tmpl.width, tmpl.height).size());
 
     QButtonGroup *radioGroup = nullptr;
