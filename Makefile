@@ -2,7 +2,7 @@
 # make test  - install what is missing, build, and run every test
 # make package - build lanscout_<version>_<arch>.deb in $(BUILD)
 # make install [PREFIX=/usr/local] [DESTDIR=...] - install the package's files
-# make windows - cross-build lanscout.exe, lanscout-cli.exe and their zip in $(WINDOWS_BUILD)
+# make windows - cross-build lanscout.exe, lanscout-cli.exe, their zip and setup program in $(WINDOWS_BUILD)
 # make windows-test - the Windows programs' tests under Wine (README.md, "Windows")
 BUILD ?= build
 BUILD_TYPE ?= RelWithDebInfo

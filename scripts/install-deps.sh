@@ -14,10 +14,11 @@ packages=(
   at-spi2-core python3-pyatspi dbus
   dpkg-dev lintian desktop-file-utils appstream man-db adduser passwd
 )
-# The cross compiler, Wine, and what scripts/windows-deps.sh builds libcurl, GoogleTest
-# and qtbase from (their Debian sources; the host's Qt tools of the same version).
+# The cross compiler, Wine, what scripts/windows-deps.sh builds libcurl, GoogleTest and
+# qtbase from (their Debian sources; the host's Qt tools of the same version), and NSIS
+# for the setup program.
 if [[ ${1:-} == --windows ]]; then
-  packages+=(g++-mingw-w64-x86-64-posix wine64 googletest)
+  packages+=(g++-mingw-w64-x86-64-posix wine64 googletest nsis)
 fi
 
 missing=()

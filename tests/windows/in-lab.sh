@@ -8,6 +8,9 @@ set -euo pipefail
 export WINEPREFIX
 WINEPREFIX=$(mktemp -d "${TMPDIR:-/tmp}/lanscout-wine.XXXXXX")
 export WINEDEBUG=${WINEDEBUG:--all}
+# Without its menu builder, Wine makes no entries in the machine user's own desktop menus
+# for the shortcuts a setup program creates in the prefix.
+export WINEDLLOVERRIDES="winemenubuilder.exe=d${WINEDLLOVERRIDES:+;$WINEDLLOVERRIDES}"
 cleanup() {
   /usr/lib/wine/wineserver -k </dev/null >/dev/null 2>&1 || true
   /usr/lib/wine/wineserver -w </dev/null >/dev/null 2>&1 || true
