@@ -437,7 +437,7 @@ void CLanscoutDlg::OnDeviceDblClick(int /*row*/, int column)
     const std::optional<DISCOVERY_DATA> record = m_devices.RecordAt(m_devices.SelectedRow());
     if (!record || column == CDeviceList::kIndexColumn)
         return;
-    OpenWebPage(CameraWebPage(SlotText(record->szIP), m_bHttps != 0, std::uint32_t(m_nHttpPort)));
+    OpenCameraWebPage(*this, SlotText(record->szIP), m_bHttps != 0, std::uint32_t(m_nHttpPort));
 }
 
 int CLanscoutDlg::ShowMessage(const std::string &text, MessageButtons buttons, MessageIcon icon)

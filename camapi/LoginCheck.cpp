@@ -1,6 +1,5 @@
 #include "camapi/LoginCheck.h"
 
-#include "camapi/PasswordChange.h"
 #include "platform/DebugOutput.h"
 
 namespace {
@@ -17,7 +16,7 @@ ChannelReading ReadAllChannels(CVantoHttpApi &api)
 CVantoHttpApi CameraApi(const std::string &ip, const std::string &user, const std::string &password)
 {
     CVantoHttpApi api;
-    api.SetHost(ip, kCameraHttpPort);
+    api.SetHost(CCameraAddress::FromText(ip));
     api.SetCredentials(user, password);
     return api;
 }
@@ -75,8 +74,6 @@ std::string LoginCheckMessage(const LoginCheckResult &check)
 
 bool AcceptsDefaultLogin(const std::string &ip)
 {
-    if (ip.empty())
-        return false;
     CVantoHttpApi api = CameraApi(ip, DEFAULT_USER_ID, DEFAULT_PASSWORD);
     const std::int32_t code = ReadAllChannels(api).result.nCode;
     return code != API_UNAUTHORIZED && code != API_NETWORK_ERROR;

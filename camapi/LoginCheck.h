@@ -41,5 +41,6 @@ LoginCheckResult CheckLoginAndUpdateCodec(const std::string &ip, const std::stri
 // the reading, else "Update codec failed."; empty when it passed.
 std::string LoginCheckMessage(const LoginCheckResult &check);
 
-// True unless the camera refused the factory login or could not be reached.
+// True unless the camera refused the factory login or could not be reached (an address
+// that is not a dotted quad reaches nothing).
 bool AcceptsDefaultLogin(const std::string &ip);

@@ -13,7 +13,7 @@ API_RESULT ChangeCameraPassword(const std::string &ip, const std::string &user, 
                                 const std::string &newPassword)
 {
     CVantoHttpApi api;
-    api.SetHost(ip, kCameraHttpPort);
+    api.SetHost(CCameraAddress::FromText(ip));
     api.SetCredentials(user, currentPassword);
     return api.ChangePassword(newPassword);
 }

@@ -5,12 +5,8 @@
 #include "camapi/VantoHttpApi.h"
 
 #include <cstddef>
-#include <cstdint>
 #include <string>
 #include <string_view>
-
-// Every camera's web pages are on port 80, whatever its HTTP port for viewers says.
-inline constexpr std::uint16_t kCameraHttpPort = 80;
 
 inline constexpr std::size_t kMinPasswordChars = 8;
 inline constexpr std::size_t kMaxPasswordChars = 30;

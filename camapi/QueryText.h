@@ -8,6 +8,6 @@
 // password holding '&', '#', '%', '+' or a space reaches the camera as typed.
 std::string PercentEncode(std::string_view text);
 
-// True when the text holds a CR, an LF or a NUL: such a host or login would split
+// True when the text holds a CR, an LF or a NUL: such a login would split
 // or cut the request on its way.
 bool HasLineBreakOrNul(std::string_view text);

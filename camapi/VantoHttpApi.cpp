@@ -25,6 +25,13 @@ API_RESULT Result(std::int32_t code, std::int32_t curlCode = 0)
     }
 }
 
+// Nothing was sent: the camera reported a host name, a port, a login or other bytes
+// where its dotted quad belongs.
+API_RESULT NoCameraAddress()
+{
+    return {API_NETWORK_ERROR, 0, "The camera's address is not an IPv4 address."};
+}
+
 std::string LowerAscii(std::string_view text)
 {
     std::string lower(text);
@@ -93,10 +100,9 @@ API_RESULT ClassifyResponse(long httpStatus, std::string_view body)
     return Result(success ? API_SUCCESS : API_FAIL);
 }
 
-void CVantoHttpApi::SetHost(const std::string &host, std::uint16_t port)
+void CVantoHttpApi::SetHost(std::optional<CCameraAddress> host)
 {
-    m_strHost = host;
-    m_nPort = port;
+    m_host = host;
 }
 
 void CVantoHttpApi::SetCredentials(const std::string &user, const std::string &password)
@@ -115,13 +121,15 @@ std::size_t CVantoHttpApi::WriteResponse(char *data, std::size_t size, std::size
     return bytes;
 }
 
-API_RESULT CVantoHttpApi::SendRequest(const std::string &url, std::string &response)
+API_RESULT CVantoHttpApi::SendRequest(std::string_view pageAndQuery, std::string &response)
 {
-    // Refused before anything reaches the wire: such a text would split the request.
-    if (HasLineBreakOrNul(m_strHost) || HasLineBreakOrNul(m_strUser) || HasLineBreakOrNul(m_strPassword))
+    if (!m_host)
+        return NoCameraAddress();
+    // Refused before anything reaches the wire: such a login would split the request.
+    if (HasLineBreakOrNul(m_strUser) || HasLineBreakOrNul(m_strPassword))
         return Result(API_NETWORK_ERROR);
     std::string body;
-    const Transfer transfer = Perform(url, m_strUser, m_strPassword, body);
+    const Transfer transfer = Perform(m_host->Url("http", std::nullopt, pageAndQuery), m_strUser, m_strPassword, body);
     if (transfer.code != CURLE_OK)
         return Result(API_NETWORK_ERROR, transfer.code);
     body.resize(std::strlen(body.c_str()));
@@ -131,19 +139,14 @@ API_RESULT CVantoHttpApi::SendRequest(const std::string &url, std::string &respo
     return result;
 }
 
-std::string CVantoHttpApi::PageUrl(const char *pathAndQuery) const
-{
-    return "http://" + m_strHost + pathAndQuery;
-}
-
 API_RESULT CVantoHttpApi::GetVideoConfig(void *buffer, std::uint32_t bufferLength, std::int32_t &count,
                                          std::int32_t channel)
 {
-    std::string url = PageUrl("/cgi-bin/admin/basic.cgi?msubmenu=video&action=view");
+    std::string page = "/cgi-bin/admin/basic.cgi?msubmenu=video&action=view";
     if (channel >= 0)
-        url += "&channel_no=" + std::to_string(channel);
+        page += "&channel_no=" + std::to_string(channel);
     std::string text;
-    API_RESULT result = SendRequest(url, text);
+    API_RESULT result = SendRequest(page, text);
     if (result.nCode != API_SUCCESS)
         return result;
     VIDEO_CONFIG records[VIDEO_CONFIG_MAX_RECORDS] = {};
@@ -160,18 +163,18 @@ API_RESULT CVantoHttpApi::GetVideoConfig(void *buffer, std::uint32_t bufferLengt
 
 API_RESULT CVantoHttpApi::SetVideoConfig(const VIDEO_CONFIG &record, std::int32_t fields)
 {
-    const std::string url = PageUrl("/cgi-bin/admin/basic.cgi?msubmenu=video&action=apply&channel_no=") +
-                            std::to_string(record.channel_no) + VideoSetParameter(record, fields);
+    const std::string page = "/cgi-bin/admin/basic.cgi?msubmenu=video&action=apply&channel_no=" +
+                             std::to_string(record.channel_no) + VideoSetParameter(record, fields);
     std::string text;
-    API_RESULT result = SendRequest(url, text);
+    API_RESULT result = SendRequest(page, text);
     OutputDebugStringA(text);
     return result;
 }
 
 API_RESULT CVantoHttpApi::ChangePassword(const std::string &newPassword)
 {
-    const std::string url = PageUrl("/cgi-bin/admin/system.cgi?msubmenu=users&action=modify&index=0&id=") +
-                            PercentEncode(m_strUser) + "&pass=" + PercentEncode(newPassword);
+    const std::string page = "/cgi-bin/admin/system.cgi?msubmenu=users&action=modify&index=0&id=" +
+                             PercentEncode(m_strUser) + "&pass=" + PercentEncode(newPassword);
     std::string ignored;
-    return SendRequest(url, ignored);
+    return SendRequest(page, ignored);
 }

@@ -2,10 +2,12 @@
 // The client of a camera's CGI pages: one GET a request, HTTP digest login, fixed
 // time-outs, and the answer sorted into a few result codes with a text the user sees.
 
+#include "camapi/CameraAddress.h"
 #include "camapi/VideoConfig.h"
 
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -38,13 +40,17 @@ public:
     CVantoHttpApi() = default;
     virtual ~CVantoHttpApi() = default;
 
-    void SetHost(const std::string &host, std::uint16_t port);
+    // The camera the requests go to, on port 80 (every camera's web pages are there,
+    // whatever its HTTP port for viewers says). Without one, as for a camera that reported
+    // no dotted quad, every request is a network error that says so, and nothing is sent.
+    void SetHost(std::optional<CCameraAddress> host);
     void SetCredentials(const std::string &user, const std::string &password);
 
-    // One GET of the URL, straight to the camera whatever proxy the environment names
-    // (the password can travel in the query). The body is written to response only when
-    // the transfer completed; after a failure response keeps what it held.
-    API_RESULT SendRequest(const std::string &url, std::string &response);
+    // One GET of the camera's page ("/cgi-bin/...?query"), straight to the camera whatever
+    // proxy the environment names (the password can travel in the query). The body is
+    // written to response only when the transfer completed; after a failure response
+    // keeps what it held.
+    API_RESULT SendRequest(std::string_view pageAndQuery, std::string &response);
 
     // libcurl's write callback: appends the piece to the std::string at stream, as it
     // came. A body past kMaxResponseBytes stops the transfer.
@@ -63,10 +69,7 @@ public:
     static constexpr long kConnectTimeoutSeconds = 20;
 
 private:
-    std::string PageUrl(const char *pathAndQuery) const;
-
     std::string m_strUser;
     std::string m_strPassword;
-    std::string m_strHost;
-    std::uint16_t m_nPort = 0;
+    std::optional<CCameraAddress> m_host;
 };

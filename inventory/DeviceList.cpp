@@ -1,6 +1,8 @@
 #include "inventory/DeviceList.h"
 
+#include "camapi/CameraAddress.h"
 #include "inventory/ExportFormat.h"
+#include "platform/UserInteraction.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -190,7 +192,20 @@ int CDeviceList::WriteExport(const std::string &path) const
     return 0;
 }
 
-std::string CameraWebPage(const std::string &ip, bool https, std::uint32_t httpPort)
+void OpenCameraWebPage(IUserInteraction &user, const std::string &ip, bool https, std::uint32_t httpPort)
 {
-    return https ? "https://" + ip : "http://" + ip + ":" + std::to_string(httpPort);
+    const std::optional<CCameraAddress> camera = CCameraAddress::FromText(ip);
+    if (!camera) {
+        user.ShowMessage("The camera's address is not an IPv4 address: its web page is not opened.");
+        return;
+    }
+    if (https) {
+        user.OpenWebPage(camera->Url("https", std::nullopt, ""));
+        return;
+    }
+    if (httpPort < 1 || httpPort > 65535) {
+        user.ShowMessage("The HTTP port is not a number from 1 to 65535: the camera's web page is not opened.");
+        return;
+    }
+    user.OpenWebPage(camera->Url("http", std::uint16_t(httpPort), ""));
 }

@@ -15,6 +15,8 @@
 #include <string>
 #include <vector>
 
+class IUserInteraction;
+
 // Told of every change of the list, before and after it, so that a view keeps its
 // rows, highlight and current row on the same cameras.
 class IDeviceListObserver {
@@ -95,5 +97,7 @@ private:
     IDeviceListObserver *m_observer = nullptr;
 };
 
-// The camera's web page: https when the camera serves it, else http on its HTTP port.
-std::string CameraWebPage(const std::string &ip, bool https, std::uint32_t httpPort);
+// Opens the camera's web page in the browser: https when the camera serves it, else http
+// on its HTTP port. An address that is not a dotted quad, or an http port outside 1 to
+// 65535, would send the browser elsewhere: the user is told instead and nothing opens.
+void OpenCameraWebPage(IUserInteraction &user, const std::string &ip, bool https, std::uint32_t httpPort);

@@ -4,10 +4,12 @@
 #include "camapi/LoginCheck.h"
 #include "camapi/PasswordChange.h"
 #include "camapi/VantoHttpApi.h"
+#include "inventory/DeviceList.h"
 #include "platform/DebugOutput.h"
 #include "platform/MessageBox.h"
 #include "tests/lab/CamsimProcess.h"
 #include "tests/lab/LabFile.h"
+#include "tests/lab/ScriptedUser.h"
 
 #include <gtest/gtest.h>
 
@@ -18,9 +20,14 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <chrono>
+#include <condition_variable>
 #include <cstdio>
 #include <memory>
+#include <mutex>
+#include <stdexcept>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace {
@@ -51,6 +58,7 @@ const CameraCase kCameras[] = {
     {"over-one-mib", "", nullptr},
     {"reference", "channels = 3,1", nullptr},
     {"proxied", "", nullptr},
+    {"spelled-otherwise", "", nullptr}, // 10.77.0.26, named by texts that are no dotted quad
 };
 
 std::string CameraIp(const std::string &name)
@@ -61,10 +69,7 @@ std::string CameraIp(const std::string &name)
     throw std::invalid_argument("no camera " + name);
 }
 
-std::string ViewUrl(const std::string &ip)
-{
-    return "http://" + ip + "/cgi-bin/admin/basic.cgi?msubmenu=video&action=view";
-}
+constexpr const char *kViewPage = "/cgi-bin/admin/basic.cgi?msubmenu=video&action=view";
 
 // Records message boxes and debug lines for one test.
 class Observed final {
@@ -91,6 +96,81 @@ public:
 private:
     MessageBoxHandler m_previousBox;
     DebugSink m_previousSink;
+};
+
+// Port 80 on the test's own side of the lab, where "localhost" and its like lead. It
+// hangs up on each connection at once, so that a request that came here fails fast, and
+// notes where each came from.
+class LocalWebPort final {
+public:
+    LocalWebPort() : m_socket(socket(AF_INET, SOCK_STREAM, 0))
+    {
+        const sockaddr_in address = Port80(INADDR_ANY);
+        if (bind(m_socket, reinterpret_cast<const sockaddr *>(&address), sizeof address) != 0 ||
+            listen(m_socket, 64) != 0)
+            throw std::runtime_error("cannot listen on port 80");
+        m_taker = std::thread([this] { HangUpOnEach(); });
+    }
+    ~LocalWebPort()
+    {
+        shutdown(m_socket, SHUT_RDWR); // ends the taker's accept
+        m_taker.join();
+        close(m_socket);
+    }
+    LocalWebPort(const LocalWebPort &) = delete;
+    LocalWebPort &operator=(const LocalWebPort &) = delete;
+
+    // Fence: connects itself and waits until its connection is taken; the connections
+    // taken before it, or -1 when the fence never arrived.
+    int ConnectionsBeforeFence()
+    {
+        const int fence = socket(AF_INET, SOCK_STREAM, 0);
+        const sockaddr_in to = Port80(INADDR_LOOPBACK);
+        sockaddr_in own{};
+        socklen_t length = sizeof own;
+        int before = -1;
+        if (connect(fence, reinterpret_cast<const sockaddr *>(&to), sizeof to) == 0 &&
+            getsockname(fence, reinterpret_cast<sockaddr *>(&own), &length) == 0) {
+            std::unique_lock lock(m_mutex);
+            const auto fenceAt = [&] { return std::find(m_ports.begin(), m_ports.end(), own.sin_port); };
+            const auto fenceTaken = [&] { return fenceAt() != m_ports.end(); };
+            if (m_taken.wait_for(lock, std::chrono::milliseconds(kLogTimeoutMs), fenceTaken))
+                before = int(fenceAt() - m_ports.begin());
+        }
+        close(fence);
+        return before;
+    }
+
+private:
+    static sockaddr_in Port80(in_addr_t host)
+    {
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_addr.s_addr = htonl(host);
+        address.sin_port = htons(80);
+        return address;
+    }
+
+    void HangUpOnEach()
+    {
+        for (;;) {
+            sockaddr_in peer{};
+            socklen_t length = sizeof peer;
+            const int connection = accept(m_socket, reinterpret_cast<sockaddr *>(&peer), &length);
+            if (connection < 0)
+                return;
+            close(connection);
+            const std::lock_guard lock(m_mutex);
+            m_ports.push_back(peer.sin_port);
+            m_taken.notify_all();
+        }
+    }
+
+    const int m_socket;
+    std::thread m_taker;
+    std::mutex m_mutex;
+    std::condition_variable m_taken;
+    std::vector<in_port_t> m_ports; // the peers' ports, in the order taken
 };
 
 class CamApiLab : public ::testing::Test {
@@ -131,9 +211,9 @@ protected:
                           const std::string &password = "vqxnt")
     {
         CVantoHttpApi api;
-        api.SetHost(CameraIp(camera), 80);
+        api.SetHost(CCameraAddress::FromText(CameraIp(camera)));
         api.SetCredentials(user, password);
-        return api.SendRequest(ViewUrl(CameraIp(camera)), response);
+        return api.SendRequest(kViewPage, response);
     }
 
     // The apply requests camsim logged for the camera, all of them or those with this query's tail.
@@ -202,7 +282,7 @@ TEST_F(CamApiLab, BodyInSmallPiecesReadsAsWhole)
     EXPECT_GT(s_camsim->CountLog("ip=" + CameraIp("slow")), 0);
 
     CVantoHttpApi api;
-    api.SetHost(CameraIp("slow"), 80);
+    api.SetHost(CCameraAddress::FromText(CameraIp("slow")));
     api.SetCredentials("admin", "vqxnt");
     VIDEO_CONFIG records[VIDEO_CONFIG_MAX_RECORDS] = {};
     std::int32_t count = -1;
@@ -216,7 +296,7 @@ TEST_F(CamApiLab, BodyInSmallPiecesReadsAsWhole)
 TEST_F(CamApiLab, TooSmallBufferGetsTheCountAndNoRecord)
 {
     CVantoHttpApi api;
-    api.SetHost(CameraIp("reference"), 80);
+    api.SetHost(CCameraAddress::FromText(CameraIp("reference")));
     api.SetCredentials("admin", "vqxnt");
     unsigned char buffer[80];
     std::fill(std::begin(buffer), std::end(buffer), 0xEE);
@@ -240,15 +320,14 @@ TEST_F(CamApiLab, FailedTransfersAreNetworkErrorsAndKeepTheResponse)
         {"endless body", CameraIp("endless"), "admin"},
         {"body over 1 MiB", CameraIp("over-one-mib"), "admin"},
         {"CR LF in the user ID", CameraIp("codec"), "admin\r\nX-Injected: 1"},
-        {"LF in the host", CameraIp("codec") + "\n", "admin"},
     };
     const int codecRequestsBefore = RequestsTo("codec");
     for (const Case &c : cases) {
         CVantoHttpApi api;
-        api.SetHost(c.host, 80);
+        api.SetHost(CCameraAddress::FromText(c.host));
         api.SetCredentials(c.user, "vqxnt");
         std::string response = "kept";
-        const API_RESULT result = api.SendRequest(ViewUrl(c.host), response);
+        const API_RESULT result = api.SendRequest(kViewPage, response);
         EXPECT_EQ(result.nCode, API_NETWORK_ERROR) << c.what;
         EXPECT_EQ(result.strMessage, "Network error.") << c.what;
         EXPECT_EQ(response, "kept") << c.what;
@@ -283,7 +362,7 @@ TEST_F(CamApiLab, LoginCheckSwitchesEveryCodec3ChannelToCodec1)
     EXPECT_EQ(observed.debug, expected);
 
     CVantoHttpApi api;
-    api.SetHost(CameraIp("codec"), 80);
+    api.SetHost(CCameraAddress::FromText(CameraIp("codec")));
     api.SetCredentials("admin", "vqxnt");
     VIDEO_CONFIG records[VIDEO_CONFIG_MAX_RECORDS] = {};
     std::int32_t count = 0;
@@ -357,6 +436,61 @@ TEST_F(CamApiLab, ProxyOfTheEnvironmentIsNeverUsed)
     pollfd waiting{proxy, POLLIN, 0};
     EXPECT_EQ(poll(&waiting, 1, 0), 0) << "the proxy was called";
     close(proxy);
+}
+
+// A camera may report, where its address belongs, a text that names something else: a
+// port, a login, a path, a host name, or its number spelled the way some readers take it.
+// No part that dials a camera or opens its page sends anything then, and each says
+// why; neither camsim's camera that the text would reach nor this side's port 80 sees a
+// request before its fence.
+TEST_F(CamApiLab, AnAddressThatIsNoDottedQuadGetsNoRequest)
+{
+    const std::string ip = CameraIp("spelled-otherwise");
+    ASSERT_EQ(ip, "10.77.0.26") << "the other spellings below name this camera";
+    const std::string madeUp[] = {
+        ip + ":80", "admin:x@" + ip, ip + "/x?", ip + "#", " " + ip, ip + " ", ip + ".", ip + ".5",
+        ip + std::string(1, '\0') + "x", ip + "\r\nX-Injected: 1", "10.77.0.032" /* octal 26 */, "0xa.77.0.26",
+        "10.77.26", "172818458", "%31%30.77.0.26", "localhost", "127.1", "0", "127.0.0.1:80", "[::1]",
+        "::ffff:" + ip, "evil.example",
+    };
+    const std::string notIpv4 = "The camera's address is not an IPv4 address.";
+    LocalWebPort local;
+    const int requestsBefore = s_camsim->CountLog("http mac=");
+    CScriptedUser user;
+    for (const std::string &text : madeUp) {
+        SCOPED_TRACE(testing::PrintToString(text));
+        CVantoHttpApi api;
+        api.SetHost(CCameraAddress::FromText(text));
+        api.SetCredentials("admin", "vqxnt");
+        std::string response = "kept";
+        const API_RESULT results[] = {
+            api.SendRequest(kViewPage, response),
+            ReadCameraChannels(text, "admin", "vqxnt").result,
+            CheckLoginAndUpdateCodec(text, "admin", "vqxnt").reading,
+            ChangeCameraPassword(text, "admin", "vqxnt", "Made-up-pass-1"),
+        };
+        for (const API_RESULT &result : results) {
+            EXPECT_EQ(result.nCode, API_NETWORK_ERROR);
+            EXPECT_EQ(result.strMessage, notIpv4);
+        }
+        EXPECT_EQ(response, "kept");
+        EXPECT_FALSE(AcceptsDefaultLogin(text));
+        OpenCameraWebPage(user, text, false, 80);
+        OpenCameraWebPage(user, text, true, 80);
+    }
+    EXPECT_TRUE(user.openedPages.empty());
+    EXPECT_EQ(user.messages, std::vector<std::string>(2 * std::size(madeUp),
+                                                      "The camera's address is not an IPv4 address: its web page "
+                                                      "is not opened."));
+
+    const int fencesBefore = RequestsTo("upper-ok");
+    std::string fence;
+    ASSERT_EQ(Get("upper-ok", fence).nCode, API_SUCCESS);
+    ASSERT_TRUE(s_camsim->WaitForLog("ip=" + CameraIp("upper-ok") + " ", kLogTimeoutMs, fencesBefore + 1));
+    EXPECT_EQ(s_camsim->CountLog("http mac=") - requestsBefore, RequestsTo("upper-ok") - fencesBefore)
+        << "camsim logged a request besides the fence's";
+    EXPECT_EQ(RequestsTo("spelled-otherwise"), 0);
+    EXPECT_EQ(local.ConnectionsBeforeFence(), 0) << "requests reached this side's port 80";
 }
 
 // Runs once: the whole 40 s limit.

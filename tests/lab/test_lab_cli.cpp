@@ -361,7 +361,7 @@ TEST_F(CliLab, PasswordFromAFileReachesTheCameraByteForByte)
     })) << "no verifying login after the change";
 
     CVantoHttpApi api;
-    api.SetHost(ip, kCameraHttpPort);
+    api.SetHost(CCameraAddress::FromText(ip));
     VIDEO_CONFIG channels[VIDEO_CONFIG_MAX_RECORDS];
     std::int32_t count = 0;
     api.SetCredentials("admin", newPassword);

@@ -1,6 +1,7 @@
 // The camera web API without a camera: the video page parser, the sorting of answers
 // into result codes, and what travels inside a page's address. Bodies are written out
 // here as a camera sends them.
+#include "camapi/CameraAddress.h"
 #include "camapi/QueryText.h"
 #include "camapi/VantoHttpApi.h"
 #include "camapi/VideoConfig.h"
@@ -201,6 +202,27 @@ TEST(QueryText, PasswordsTravelByteForByte)
     EXPECT_TRUE(HasLineBreakOrNul("adm\rin"));
     EXPECT_TRUE(HasLineBreakOrNul("admin\n"));
     EXPECT_TRUE(HasLineBreakOrNul(std::string_view("ad\0min", 6)));
+}
+
+// Every address a camera's page is dialled or opened by is built here, and only from a
+// dotted quad: a camera's text that names anything more, or names it otherwise, makes none.
+TEST(CameraAddress, OnlyADottedQuadMakesAnAddress)
+{
+    const std::string notDottedQuads[] = {
+        "", "10.0.0.9:8080", "evil.example", "10.0.0.9/x?", "user@10.0.0.9", "user:pw@10.0.0.9", " 10.0.0.9",
+        "10.0.0.9 ", "010.000.000.009", "10.0.0.9.", "10.0.0.9.5", "10.0.0", "10.0.0.256", "0x0a.0.0.9", "167772169",
+        std::string("10.0.0.9\0.evil", 14), "10.0.0.9\r\nX: 1", "10.0.0.9\x1b[2J", "::1", "[::1]", "::ffff:10.0.0.9",
+        "%31%30.0.0.9", "10.0.0.9#", "localhost", "-1.0.0.9", "+10.0.0.9",
+    };
+    for (const std::string &text : notDottedQuads)
+        EXPECT_FALSE(CCameraAddress::FromText(text)) << testing::PrintToString(text);
+
+    const std::optional<CCameraAddress> camera = CCameraAddress::FromText("10.77.0.10");
+    ASSERT_TRUE(camera);
+    EXPECT_EQ(camera->Url("http", std::nullopt, "/cgi-bin/admin/basic.cgi?msubmenu=video&action=view"),
+              "http://10.77.0.10/cgi-bin/admin/basic.cgi?msubmenu=video&action=view");
+    EXPECT_EQ(camera->Url("http", 8080, ""), "http://10.77.0.10:8080");
+    EXPECT_EQ(CCameraAddress::FromText("255.255.255.255")->Url("https", std::nullopt, ""), "https://255.255.255.255");
 }
 
 // The window writes cameras' answers to its debug output, which may be a terminal: the

@@ -3,6 +3,7 @@
 // and the index behind its duplicate test.
 #include "inventory/DeviceIndex.h"
 #include "inventory/DeviceList.h"
+#include "tests/lab/ScriptedUser.h"
 
 #include <gtest/gtest.h>
 
@@ -273,9 +274,34 @@ TEST(DeviceList, WriteExport)
 
 TEST(DeviceList, CameraWebPage)
 {
-    EXPECT_EQ(CameraWebPage("10.77.0.10", false, 80), "http://10.77.0.10:80");
-    EXPECT_EQ(CameraWebPage("10.77.0.11", true, 8443), "https://10.77.0.11") << "https never names the port";
-    EXPECT_EQ(CameraWebPage("10.77.0.12", false, 8080), "http://10.77.0.12:8080");
+    const std::string notIpv4 = "The camera's address is not an IPv4 address: its web page is not opened.";
+    const std::string badPort = "The HTTP port is not a number from 1 to 65535: the camera's web page is not opened.";
+    const struct {
+        const char *ip;
+        bool https;
+        std::uint32_t port;
+        std::string opened, told;
+    } cases[] = {
+        {"10.77.0.10", false, 80, "http://10.77.0.10:80", ""},
+        {"10.77.0.11", true, 8443, "https://10.77.0.11", ""}, // https never names the port
+        {"10.77.0.11", true, 0, "https://10.77.0.11", ""},
+        {"10.77.0.12", false, 8080, "http://10.77.0.12:8080", ""},
+        {"10.77.0.12", false, 65535, "http://10.77.0.12:65535", ""},
+        {"10.77.0.12", false, 1, "http://10.77.0.12:1", ""},
+        {"10.77.0.12", false, 0, "", badPort},
+        {"10.77.0.12", false, 65536, "", badPort},
+        {"10.77.0.12", false, 65536 + 80, "", badPort},
+        {"10.77.0.10:8080", false, 80, "", notIpv4},
+        {"evil.example/x?", true, 443, "", notIpv4},
+        {"010.077.000.010", false, 80, "", notIpv4},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(std::string(c.ip) + " port " + std::to_string(c.port));
+        CScriptedUser user;
+        OpenCameraWebPage(user, c.ip, c.https, c.port);
+        EXPECT_EQ(user.openedPages, c.opened.empty() ? std::vector<std::string>{} : std::vector{c.opened});
+        EXPECT_EQ(user.messages, c.told.empty() ? std::vector<std::string>{} : std::vector{c.told});
+    }
 }
 
 // Texts come from the network, so a slot may hold any byte but a NUL, a line feed
