@@ -195,7 +195,8 @@ void CAssignAddressesDlg::OnImportPlan()
                                       QStringLiteral("CSV files (*.csv);;All files (*)"), QString(), this});
     if (path.isEmpty())
         return;
-    InputFile file = ReadBoundedFile(path.toStdString(), kMaxPlanBytes);
+    // A FIFO or a device would hold the window: only a file is read.
+    InputFile file = ReadBoundedFile(path.toStdString(), kMaxPlanBytes, InputKinds::FilesOnly);
     m_planFile = QFileInfo(path).fileName();
     m_planText = std::move(file.bytes);
     m_importError = std::move(file.error);

@@ -32,7 +32,6 @@
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
-#include <cstring>
 
 namespace {
 
@@ -428,8 +427,8 @@ void CLanscoutDlg::OnSaveToHalvex()
 void CLanscoutDlg::OnFileSaveList()
 {
     // The user would otherwise look for a list that is not there, or not whole.
-    if (const int error = m_devices.WriteExport(kExportFile); error != 0)
-        ShowMessage(std::string("Failed to write ") + kExportFile + ": " + std::strerror(error));
+    if (const std::string error = m_devices.WriteExport(kExportFile); !error.empty())
+        ShowMessage(std::string("Failed to write ") + kExportFile + ": " + Latin1(QString::fromStdString(error)));
 }
 
 void CLanscoutDlg::OnDeviceDblClick(int /*row*/, int column)

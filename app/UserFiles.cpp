@@ -1,8 +1,8 @@
 #include "app/UserFiles.h"
 
+#include "platform/OutputFile.h"
+
 #include <QFileDialog>
-#include <QFileInfo>
-#include <QSaveFile>
 
 namespace {
 
@@ -29,14 +29,8 @@ FileAsker SetFileAsker(FileAsker asker)
     return previous;
 }
 
-// QSaveFile writes beside the file and renames over it at commit; it would write
-// through a link to wherever the link points, which another user may have planted.
 QString WriteWholeFile(const QString &path, const QByteArray &bytes)
 {
-    if (QFileInfo(path).isSymLink())
-        return QStringLiteral("it is a link");
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit())
-        return file.errorString();
-    return {};
+    const std::string_view content(bytes.constData(), std::size_t(bytes.size()));
+    return QString::fromStdString(WriteWholeFile(path.toStdString(), content));
 }

@@ -26,6 +26,7 @@ QString AskFileName(const FileRequest &request);
 // Replaces the asker; returns the previous one. An empty asker restores the file dialog.
 FileAsker SetFileAsker(FileAsker asker);
 
-// Writes the bytes as the file's whole content, replacing it only once they are all
-// written; the reason when it did not happen. A link at the path is refused, not followed.
+// Writes the bytes as the file's whole content, as every file the program writes is
+// written (platform/OutputFile.h); the reason when it did not happen. A link at the path
+// is refused, and never written through.
 QString WriteWholeFile(const QString &path, const QByteArray &bytes);

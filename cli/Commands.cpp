@@ -367,7 +367,7 @@ int RunApply(const Arguments &args)
     const std::optional<std::size_t> concurrency = change ? Concurrency(options, error) : std::nullopt;
     if (!change || !concurrency)
         return UsageError("apply", error, kApplyUsage);
-    const InputFile text = ReadBoundedFile(options.positional.front(), kMaxPlanBytes);
+    const InputFile text = ReadBoundedFile(options.positional.front(), kMaxPlanBytes, InputKinds::FilesAndPipes);
     if (!text.bytes) {
         std::fprintf(stderr, "lanscout-cli: %s\n", text.error.c_str());
         return kExitUnreadableInput;

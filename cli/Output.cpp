@@ -227,9 +227,8 @@ void WriteListJson(std::ostream &out, const std::vector<DISCOVERY_DATA> &cameras
 
 void WriteListTxt(std::ostream &out, const std::vector<DISCOVERY_DATA> &cameras)
 {
-    const auto shown = [](const auto &slot) { return ShownText(SlotText(slot), kExportTarget); };
     for (const DISCOVERY_DATA &camera : cameras)
-        out << ExportLine(shown(camera.szFirmwareVersion), shown(camera.szIP), shown(camera.szProductName));
+        out << ExportLine(camera);
 }
 
 // --- Reboot and factory reset ------------------------------------------------------

@@ -2,11 +2,10 @@
 
 #include "camapi/CameraAddress.h"
 #include "inventory/ExportFormat.h"
+#include "platform/OutputFile.h"
 #include "platform/UserInteraction.h"
 
 #include <algorithm>
-#include <cerrno>
-#include <cstdio>
 #include <cstring>
 #include <numeric>
 
@@ -176,20 +175,12 @@ void CDeviceList::ReplaceSelected(const DISCOVERY_DATA &sent)
         m_observer->RowChanged(m_selected);
 }
 
-int CDeviceList::WriteExport(const std::string &path) const
+std::string CDeviceList::WriteExport(const std::string &path) const
 {
-    std::FILE *file = std::fopen(path.c_str(), "wb");
-    if (!file)
-        return errno;
-    for (const Row &row : m_rows) {
-        const std::string line = ExportLine(SlotText(row.record.szFirmwareVersion), SlotText(row.record.szIP),
-                                            SlotText(row.record.szProductName));
-        std::fwrite(line.data(), 1, line.size(), file);
-    }
-    const bool failed = std::ferror(file) != 0;
-    if (std::fclose(file) != 0 || failed)
-        return errno != 0 ? errno : EIO;
-    return 0;
+    std::string content;
+    for (const Row &row : m_rows)
+        content += ExportLine(row.record);
+    return WriteWholeFile(path, content);
 }
 
 void OpenCameraWebPage(IUserInteraction &user, const std::string &ip, bool https, std::uint32_t httpPort)

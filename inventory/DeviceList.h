@@ -78,8 +78,9 @@ public:
     // The last batch's verdicts, shown in the Status column of each camera's row (by
     // MAC) until the list is cleared.
     void ShowStatuses(const std::vector<PlanRowReport> &report);
-    // Writes the list, one line a row in the order shown, to the file; 0 or an errno.
-    int WriteExport(const std::string &path) const;
+    // Writes the list, one line a row in the order shown, as the file's whole content;
+    // empty when it was written, else the reason.
+    std::string WriteExport(const std::string &path) const;
 
 private:
     struct Row {

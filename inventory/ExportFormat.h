@@ -1,7 +1,11 @@
 #pragma once
-// The list's text file, as the window has always written it: one line a camera,
-// "[firmware] ip<TAB>product" and CR LF, the texts' bytes as they are.
+// The list's text file, as the window has always written it and lanscout-cli's txt
+// format writes it: one line a camera, "[firmware] ip<TAB>product" and CR LF, the texts'
+// bytes as they are, except that a control character a camera sent is written as \xHH,
+// so that the file shown on a terminal cannot move its cursor or rewrite its screen.
+
+#include "discovery/DiscoveryData.h"
 
 #include <string>
 
-std::string ExportLine(const std::string &firmware, const std::string &ip, const std::string &product);
+std::string ExportLine(const DISCOVERY_DATA &camera);

@@ -18,31 +18,13 @@ InputFile SystemFailure(const std::string &path, const std::string &reason)
     return Refusal("cannot read " + path + ": " + reason);
 }
 
-const char *KindName(FileKind kind)
-{
-    switch (kind) {
-    case FileKind::Folder:
-        return "a folder";
-    case FileKind::Device:
-        return "a device";
-    case FileKind::Socket:
-        return "a socket";
-    case FileKind::Link:
-        return "a link";
-    case FileKind::Pipe:
-        return "a pipe";
-    default:
-        return "of another kind";
-    }
-}
-
 // Why the file is not open: the system's reason, or its kind.
-std::optional<InputFile> Unopened(const std::string &path, const COpenInput &input)
+std::optional<InputFile> Unopened(const std::string &path, const COpenInput &input, InputKinds kinds)
 {
     if (!input.Failure().empty())
         return SystemFailure(path, input.Failure());
     if (!input.IsOpen())
-        return Refusal("cannot read " + path + ": it is " + KindName(input.Kind()) + ", not " + kKindsRead);
+        return Refusal("cannot read " + path + ": it is " + FileKindName(input.Kind()) + ", not " + KindsRead(kinds));
     return std::nullopt;
 }
 
@@ -83,10 +65,10 @@ std::optional<std::string> ReadUpTo(COpenInput &input, std::size_t maxBytes, boo
 
 } // namespace
 
-InputFile ReadBoundedFile(const std::string &path, std::size_t maxBytes)
+InputFile ReadBoundedFile(const std::string &path, std::size_t maxBytes, InputKinds kinds)
 {
-    COpenInput input(path);
-    if (std::optional<InputFile> refused = Unopened(path, input))
+    COpenInput input(path, kinds);
+    if (std::optional<InputFile> refused = Unopened(path, input, kinds))
         return std::move(*refused);
     if (input.Size() && *input.Size() > maxBytes)
         return TooLarge(path, input.Size(), maxBytes);
@@ -100,8 +82,9 @@ InputFile ReadBoundedFile(const std::string &path, std::size_t maxBytes)
 
 InputFile ReadFirstLine(const std::string &path, std::size_t maxBytes)
 {
-    COpenInput input(path);
-    if (std::optional<InputFile> refused = Unopened(path, input))
+    constexpr InputKinds kKinds = InputKinds::FilesAndPipes; // the command line's secrets
+    COpenInput input(path, kKinds);
+    if (std::optional<InputFile> refused = Unopened(path, input, kKinds))
         return std::move(*refused);
     std::optional<std::string> bytes = ReadUpTo(input, maxBytes, true);
     if (!bytes)

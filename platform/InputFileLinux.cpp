@@ -1,9 +1,12 @@
 // Files the user names, on Linux: looked at by name first, so that a device is not even
 // opened (opening one may block or have effects of its own), then checked again once
-// open. A link is followed: /dev/stdin and a shell's <(...) name pipes through links.
+// open. For a command line a link is followed: /dev/stdin and a shell's <(...) name
+// pipes through links. The window reads files only, and a link is no file to it: the
+// name is looked at as itself and opened without following a link and without waiting
+// for a writer, so a FIFO put there since the look cannot hold it either.
 #include "platform/InputFileSystem.h"
 
-#include "platform/InputFile.h"
+#include "platform/FileAccessLinux.h"
 
 #include <cerrno>
 #include <cstring>
@@ -14,24 +17,9 @@
 
 namespace {
 
-FileKind KindOf(mode_t mode)
+bool IsRead(FileKind kind, InputKinds kinds)
 {
-    if (S_ISREG(mode))
-        return FileKind::File;
-    if (S_ISFIFO(mode))
-        return FileKind::Pipe;
-    if (S_ISDIR(mode))
-        return FileKind::Folder;
-    if (S_ISCHR(mode) || S_ISBLK(mode))
-        return FileKind::Device;
-    if (S_ISSOCK(mode))
-        return FileKind::Socket;
-    return FileKind::Other;
-}
-
-bool EndsWhenRead(FileKind kind)
-{
-    return kind == FileKind::File || kind == FileKind::Pipe;
+    return kind == FileKind::File || (kind == FileKind::Pipe && kinds == InputKinds::FilesAndPipes);
 }
 
 } // namespace
@@ -41,19 +29,27 @@ std::string LastSystemError()
     return std::strerror(errno);
 }
 
-const char *const kKindsRead = "a file or a pipe";
-
-COpenInput::COpenInput(const std::string &path)
+const char *KindsRead(InputKinds kinds)
 {
+    return kinds == InputKinds::FilesAndPipes ? "a file or a pipe" : "a file";
+}
+
+COpenInput::COpenInput(const std::string &path, InputKinds kinds)
+{
+    const bool filesOnly = kinds == InputKinds::FilesOnly;
     struct stat named {};
-    if (::stat(path.c_str(), &named) != 0) {
+    if ((filesOnly ? ::lstat(path.c_str(), &named) : ::stat(path.c_str(), &named)) != 0) {
         m_failure = LastSystemError();
         return;
     }
-    m_kind = KindOf(named.st_mode);
-    if (!EndsWhenRead(m_kind))
+    m_kind = KindOfMode(named.st_mode);
+    if (!IsRead(m_kind, kinds))
         return;
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY);
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | (filesOnly ? O_NOFOLLOW | O_NONBLOCK : 0));
+    if (fd < 0 && filesOnly && errno == ELOOP) { // made a link since it was looked at
+        m_kind = FileKind::Link;
+        return;
+    }
     if (fd < 0) {
         m_failure = LastSystemError();
         return;
@@ -64,8 +60,8 @@ COpenInput::COpenInput(const std::string &path)
         ::close(fd);
         return;
     }
-    m_kind = KindOf(opened.st_mode);
-    if (!EndsWhenRead(m_kind)) { // replaced since it was looked at
+    m_kind = KindOfMode(opened.st_mode);
+    if (!IsRead(m_kind, kinds)) { // replaced since it was looked at
         ::close(fd);
         return;
     }

@@ -3,21 +3,22 @@
 // (InputFileLinux.cpp, InputFileWindows.cpp): what kind a name leads to, and reading
 // only a kind that ends.
 
+#include "platform/FileKind.h"
+#include "platform/InputFile.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <optional>
 #include <string>
 
-enum class FileKind { File, Pipe, Folder, Device, Socket, Link, Other };
-
 // The kinds the platform reads, for the refusal of the others ("a file or a pipe").
-extern const char *const kKindsRead;
+const char *KindsRead(InputKinds kinds);
 
 // A named file opened for reading, closed when it goes: open, or refused for its kind,
 // or not opened for the system's reason.
 class COpenInput final {
 public:
-    explicit COpenInput(const std::string &path);
+    COpenInput(const std::string &path, InputKinds kinds);
     ~COpenInput();
     COpenInput(const COpenInput &) = delete;
     COpenInput &operator=(const COpenInput &) = delete;

@@ -5,60 +5,12 @@
 // looked at.
 #include "platform/InputFileSystem.h"
 
-#include "platform/InputFile.h"
+#include "platform/FileAccessWindows.h"
 #include "platform/WideText.h"
 
-#include <windows.h>
-
 #include <algorithm>
-#include <utility>
 
 namespace {
-
-// As POSIX reads: another program may have the file open, even to write or to delete it.
-constexpr DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
-
-// Closes a handle when it goes.
-class CHandle final {
-public:
-    explicit CHandle(HANDLE handle) : m_handle(handle) {}
-    ~CHandle()
-    {
-        if (IsValid())
-            ::CloseHandle(m_handle);
-    }
-    CHandle(const CHandle &) = delete;
-    CHandle &operator=(const CHandle &) = delete;
-
-    bool IsValid() const { return m_handle != INVALID_HANDLE_VALUE; }
-    HANDLE Get() const { return m_handle; }
-    HANDLE Release() { return std::exchange(m_handle, INVALID_HANDLE_VALUE); }
-
-private:
-    HANDLE m_handle;
-};
-
-FileKind KindOf(HANDLE handle)
-{
-    switch (::GetFileType(handle)) {
-    case FILE_TYPE_DISK:
-        break;
-    case FILE_TYPE_CHAR:
-        return FileKind::Device;
-    case FILE_TYPE_PIPE:
-        return FileKind::Pipe;
-    default:
-        return FileKind::Other;
-    }
-    FILE_ATTRIBUTE_TAG_INFO info{};
-    if (!::GetFileInformationByHandleEx(handle, FileAttributeTagInfo, &info, sizeof info))
-        return FileKind::Other;
-    if ((info.FileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) && IsReparseTagNameSurrogate(info.ReparseTag))
-        return FileKind::Link;
-    if (info.FileAttributes & FILE_ATTRIBUTE_DIRECTORY)
-        return FileKind::Folder;
-    return FileKind::File;
-}
 
 bool SameFile(HANDLE one, HANDLE other)
 {
@@ -75,19 +27,23 @@ std::string LastSystemError()
     return SystemMessage(::GetLastError());
 }
 
-const char *const kKindsRead = "a file";
+// Windows has no FIFO that a name would lead to: a named pipe is refused like a device,
+// for a command line too.
+const char *KindsRead(InputKinds /*kinds*/)
+{
+    return "a file";
+}
 
-COpenInput::COpenInput(const std::string &path)
+COpenInput::COpenInput(const std::string &path, InputKinds /*kinds*/)
 {
     const std::wstring name = WideFromUtf8(path);
     // Opened to look at only: a folder opens too (backup semantics), a link as itself.
-    const CHandle named(::CreateFileW(name.c_str(), FILE_READ_ATTRIBUTES, kShareAll, nullptr, OPEN_EXISTING,
-                                      FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+    const CHandle named(OpenToLookAt(name));
     if (!named.IsValid()) {
         m_failure = LastSystemError();
         return;
     }
-    m_kind = KindOf(named.Get());
+    m_kind = KindOfHandle(named.Get());
     if (m_kind != FileKind::File)
         return;
     CHandle file(::CreateFileW(name.c_str(), GENERIC_READ, kShareAll, nullptr, OPEN_EXISTING, 0, nullptr));

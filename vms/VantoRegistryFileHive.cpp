@@ -2,6 +2,9 @@
 // values.reg in the text format of Windows .reg exports, always replaced whole.
 #include "vms/VantoRegistry.h"
 
+#include "platform/TemporaryName.h"
+
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
@@ -14,7 +17,6 @@
 #include <cstdlib>
 #include <cstring>
 #include <functional>
-#include <random>
 #include <sstream>
 #include <string_view>
 #include <thread>
@@ -26,7 +28,6 @@ namespace {
 constexpr const char *kDefaultRoot = "/var/lib/lanscout/registry";
 constexpr const char *kRootVariable = "LANSCOUT_REGISTRY_ROOT";
 constexpr const char *kValuesFile = "values.reg";
-constexpr const char *kTempPrefix = ".values.reg.";
 constexpr const char *kFileHeader = "Windows Registry Editor Version 5.00";
 // The folders on the way to the hive only need to be passable for the VMS's account.
 constexpr mode_t kRootFolderMode = 0755;
@@ -453,14 +454,27 @@ int WriteAll(int fd, const std::string &content)
     return 0;
 }
 
-std::string RandomSuffix()
+// Temporary values files left by writers that were killed or lost power before their
+// rename. Every writer makes its own while it holds the key's lock, so once the lock is
+// held, each one there is left over. Only names the store gives them are removed, and
+// only regular files; a link among them is left alone, and unlinkat never follows one.
+// What cannot be removed stays for the next writer: it does not fail this one's write.
+void RemoveLeftTempFiles(int key)
 {
-    static constexpr char kDigits[] = "0123456789abcdef";
-    std::random_device random;
-    std::string suffix;
-    for (int i = 0; i < 12; ++i)
-        suffix += kDigits[random() % 16];
-    return suffix;
+    const int listing = openat(key, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    DIR *folder = listing >= 0 ? fdopendir(listing) : nullptr;
+    if (folder == nullptr) {
+        if (listing >= 0)
+            close(listing);
+        return;
+    }
+    while (const dirent *entry = readdir(folder)) {
+        struct stat status {};
+        if (IsTemporaryNameFor(entry->d_name, kValuesFile) &&
+            fstatat(key, entry->d_name, &status, AT_SYMLINK_NOFOLLOW) == 0 && S_ISREG(status.st_mode))
+            unlinkat(key, entry->d_name, 0);
+    }
+    closedir(folder);
 }
 
 // The next values file is written here, next to values.reg, and removed again unless it
@@ -471,7 +485,7 @@ public:
     explicit TempFile(int key) : m_key(key)
     {
         for (int attempt = 0; attempt < 16 && !m_fd.IsValid(); ++attempt) {
-            m_name = kTempPrefix + RandomSuffix();
+            m_name = TemporaryNameFor(kValuesFile);
             m_fd.Reset(openat(key, m_name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600));
             m_error = m_fd.IsValid() ? 0 : errno;
             if (m_error != EEXIST)
@@ -561,6 +575,7 @@ Outcome StoreValues(int key, const std::string &folder, const std::string &heade
     KeyLock lock(key);
     if (Outcome locked = lock.Take(folder, lockWait); locked.Failed())
         return locked;
+    RemoveLeftTempFiles(key);
     ExistingFile old;
     if (Outcome read = ReadExisting(key, path, old); read.Failed())
         return read;

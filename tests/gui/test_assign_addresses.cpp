@@ -1,8 +1,9 @@
 // Assign Addresses through the real window against camsim in the lab: the button
 // follows the check marks, the dialog previews the plan of its form or of a plan file
 // with the problems that keep Apply disabled, and a batch ends with each camera's
-// verdict in the list's Status column and in the exported report. The plan's rules and
-// the verdicts themselves are the engine's, checked without a window.
+// verdict in the list's Status column and in the exported report, which is never written
+// through a link. The plan's rules and the verdicts themselves are the engine's, checked
+// without a window.
 #include "tests/gui/GuiTest.h"
 
 #include "app/AssignAddressesDlg.h"
@@ -20,9 +21,20 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <atomic>
+#include <cerrno>
+#include <cstring>
 #include <filesystem>
+#include <fstream>
 #include <functional>
 #include <map>
+#include <string_view>
+#include <thread>
+#include <utility>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -125,6 +137,51 @@ protected:
         return Cells(dialog, IDC_PLAN_PROBLEMS, 0);
     }
 
+    // Reports exported while another thread switches the chosen name between a link to
+    // `victim` and a file of its own: whichever a write meets, the victim never changes.
+    // Each is met many times: a window that looked at the name before it opened it
+    // followed the link within a few thousand exports.
+    void ExportWhileTheNameFlips(CAssignAddressesDlg &dialog, const QString &name, const QString &victim)
+    {
+        const std::string victimPath = victim.toStdString(), before = lab::ReadFile(victimPath);
+        const std::string target = name.toStdString(), asLink = target + ".link", asFile = target + ".file",
+                          own = target + ".own";
+        std::ofstream(own) << "a file of its own\n";
+        // Each state is made beside the name and renamed over it, so that the name is
+        // always there.
+        std::atomic<bool> stop = false;
+        std::thread flipper([&] {
+            bool flipping = true;
+            while (!stop && flipping)
+                flipping = ::symlink(victimPath.c_str(), asLink.c_str()) == 0 &&
+                           ::rename(asLink.c_str(), target.c_str()) == 0 && ::link(own.c_str(), asFile.c_str()) == 0 &&
+                           ::rename(asFile.c_str(), target.c_str()) == 0;
+            if (!flipping)
+                ADD_FAILURE() << "the name could not be switched: " << std::strerror(errno);
+        });
+        constexpr int kExports = 4000, kEachOutcomeAtLeast = 100;
+        int saved = 0, refused = 0;
+        chosenFile = name;
+        for (int attempt = 1; attempt <= kExports; ++attempt) {
+            messages.boxes.clear();
+            QTest::mouseClick(&Item(dialog, IDC_EXPORT_REPORT), Qt::LeftButton);
+            if (messages.boxes.empty()) {
+                ++saved;
+            } else {
+                ++refused;
+                EXPECT_EQ(messages.boxes[0].text, "Failed to write " + target + ": it is a link");
+            }
+            if (lab::ReadFile(victimPath) != before) {
+                ADD_FAILURE() << "the link was followed on export " << attempt;
+                break;
+            }
+        }
+        stop = true;
+        flipper.join();
+        EXPECT_GE(saved, kEachOutcomeAtLeast);
+        EXPECT_GE(refused, kEachOutcomeAtLeast);
+    }
+
     QString chosenFile;
     std::vector<FileChoice> asked;
 
@@ -213,13 +270,35 @@ TEST_F(AssignAddresses, PreviewAndProblemsFollowTheFormOrThePlanFile)
                                                              "that answered, MAC \"02:00:00:00:05:01\""});
         EXPECT_FALSE(apply.isEnabled());
 
-        chosenFile = folder.path(); // a folder is no plan
-        QTest::mouseClick(&Item(dialog, IDC_IMPORT_PLAN), Qt::LeftButton);
-        const std::vector<std::string> problems = Problems(dialog);
-        ASSERT_EQ(problems.size(), 1u);
-        EXPECT_TRUE(problems[0].starts_with("cannot read " + folder.path().toStdString())) << problems[0];
-        EXPECT_EQ(NewAddresses(dialog), std::vector<std::string>{});
-        EXPECT_FALSE(apply.isEnabled());
+        // Nothing but a file is a plan, and the rest is refused at once: a FIFO would hold
+        // the window until a writer came. A writer waits at this one, so a window that
+        // opened it would read a plan from it rather than hang.
+        const QString fifo = folder.filePath(QStringLiteral("fifo.csv"));
+        const QString link = folder.filePath(QStringLiteral("link.csv"));
+        ASSERT_EQ(::mkfifo(fifo.toStdString().c_str(), 0600), 0);
+        ASSERT_TRUE(QFile::link(planPath, link));
+        std::thread writer([&] {
+            const int fd = ::open(fifo.toStdString().c_str(), O_WRONLY | O_CLOEXEC); // until a reader comes
+            const std::string_view text = "mac,ip\n02:00:00:00:05:00,10.77.0.50\n";
+            if (fd >= 0 && ::write(fd, text.data(), text.size()) >= 0)
+                ::close(fd);
+        });
+        const std::pair<QString, std::string> refused[] = {
+            {folder.path(), "it is a folder, not a file"},
+            {fifo, "it is a pipe, not a file"},
+            {link, "it is a link, not a file"},
+            {QStringLiteral("/dev/null"), "it is a device, not a file"},
+        };
+        for (const auto &[path, reason] : refused) {
+            chosenFile = path;
+            QTest::mouseClick(&Item(dialog, IDC_IMPORT_PLAN), Qt::LeftButton);
+            EXPECT_EQ(Problems(dialog), std::vector<std::string>{"cannot read " + path.toStdString() + ": " + reason});
+            EXPECT_EQ(NewAddresses(dialog), std::vector<std::string>{});
+            EXPECT_FALSE(apply.isEnabled());
+        }
+        const int reader = ::open(fifo.toStdString().c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC); // lets it go
+        writer.join();
+        ::close(reader);
 
         qobject_cast<QRadioButton *>(&Item(dialog, IDC_BATCH_STATIC))->click();
         Type(dialog, IDC_BATCH_START_IP, "10.77.0.40");
@@ -228,7 +307,7 @@ TEST_F(AssignAddresses, PreviewAndProblemsFollowTheFormOrThePlanFile)
         EXPECT_EQ(NewAddresses(dialog), kCountedFrom40);
         EXPECT_TRUE(apply.isEnabled());
     });
-    EXPECT_EQ(asked, (std::vector<FileChoice>{FileChoice::Open, FileChoice::Open}));
+    EXPECT_EQ(asked, std::vector<FileChoice>(5, FileChoice::Open));
     EXPECT_TRUE(messages.boxes.empty()) << messages.Texts().front();
 }
 
@@ -285,6 +364,7 @@ TEST_F(AssignAddresses, ApplyVerifiesEachCameraAndExportsTheReport)
                 EXPECT_TRUE(messages.boxes[0].text.starts_with(e.box)) << messages.boxes[0].text;
             }
         }
+        ExportWhileTheNameFlips(dialog, folder.filePath(QStringLiteral("flipped.csv")), elsewhere);
     });
     const std::string report = lab::ReadFile(reportPath.toStdString());
     EXPECT_TRUE(report.starts_with("MAC,IP,OUTCOME\n")) << report;

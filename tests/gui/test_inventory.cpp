@@ -23,10 +23,12 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <set>
 #include <stdexcept>
 #include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -263,10 +265,21 @@ TEST_F(ExportAndWebPage, ExportButtonWritesTheListAsShown)
               "[V1.2] 10.77.0.10\tCAM-1\r\n[V1.0] 10.77.0.11\tBullet\r\n[V2.0] 10.77.0.9\tDome 4K\r\n");
     EXPECT_TRUE(messages.boxes.empty());
 
-    std::filesystem::remove("SearchIPList.txt");
-    std::filesystem::create_directory("SearchIPList.txt"); // a folder where the file should go
-    button->click();
-    EXPECT_EQ(messages.Texts(), std::vector<std::string>{"Failed to write SearchIPList.txt: Is a directory"});
+    // Where the file should go: a folder, or a link, which is never written through.
+    std::ofstream("victim.txt") << "the victim's own\n";
+    const std::pair<std::function<void()>, std::string> refused[] = {
+        {[] { std::filesystem::create_directory("SearchIPList.txt"); }, "it is a folder"},
+        {[] { std::filesystem::create_symlink("victim.txt", "SearchIPList.txt"); }, "it is a link"},
+    };
+    for (const auto &[plant, reason] : refused) {
+        std::filesystem::remove("SearchIPList.txt");
+        plant();
+        messages.boxes.clear();
+        button->click();
+        EXPECT_EQ(messages.Texts(), std::vector<std::string>{"Failed to write SearchIPList.txt: " + reason});
+    }
+    std::ifstream victim("victim.txt", std::ios::binary);
+    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(victim), {}), "the victim's own\n");
 }
 
 namespace {

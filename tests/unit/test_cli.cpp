@@ -467,13 +467,14 @@ TEST(InputFile, AFileIsReadUpToTheBoundAndRefusedPastIt)
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.size);
-        const InputFile read = ReadBoundedFile(TempFile("bound", std::string(c.size, 'x')).Path(), kBound);
+        const InputFile read = ReadBoundedFile(TempFile("bound", std::string(c.size, 'x')).Path(), kBound, InputKinds::FilesAndPipes);
         EXPECT_EQ(read.bytes.has_value(), *c.error == '\0');
         EXPECT_EQ(read.bytes.value_or("").size(), *c.error ? 0 : c.size);
         EXPECT_NE(read.error.find(c.error), std::string::npos) << read.error;
     }
     const std::string folder = ::testing::TempDir();
-    EXPECT_EQ(ReadBoundedFile(folder, kBound).error, "cannot read " + folder + ": it is a folder, not " + kKindsRead);
+    EXPECT_EQ(ReadBoundedFile(folder, kBound, InputKinds::FilesAndPipes).error,
+              "cannot read " + folder + ": it is a folder, not " + KindsRead(InputKinds::FilesAndPipes));
 }
 
 // --- Secrets ------------------------------------------------------------------------

@@ -38,7 +38,7 @@ TEST(InputFile, APipeIsReadUpToTheBoundAndRefusedPastIt)
         const std::string bytes(c.size, 'x');
         EXPECT_EQ(::write(fds[1], bytes.data(), bytes.size()), ssize_t(bytes.size())); // within the pipe's buffer
         ::close(fds[1]);
-        const InputFile read = ReadBoundedFile("/dev/fd/" + std::to_string(fds[0]), kBound);
+        const InputFile read = ReadBoundedFile("/dev/fd/" + std::to_string(fds[0]), kBound, InputKinds::FilesAndPipes);
         ::close(fds[0]);
         EXPECT_EQ(read.bytes.has_value(), *c.error == '\0');
         EXPECT_EQ(read.bytes.value_or("").size(), *c.error ? 0 : c.size);

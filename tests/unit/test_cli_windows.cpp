@@ -17,7 +17,7 @@ TEST(InputFile, NamesBeyondAsciiFindTheirFiles)
     std::ofstream(path, std::ios::binary) << "mac,ip\n";
     const std::u8string utf8 = path.u8string();
     const std::string name(utf8.begin(), utf8.end());
-    EXPECT_EQ(ReadBoundedFile(name, 100).bytes, "mac,ip\n");
+    EXPECT_EQ(ReadBoundedFile(name, 100, InputKinds::FilesOnly).bytes, "mac,ip\n");
     EXPECT_EQ(ReadSecretFile(name).value, "mac,ip");
     std::filesystem::remove(path);
 }

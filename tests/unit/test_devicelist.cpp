@@ -7,7 +7,6 @@
 
 #include <gtest/gtest.h>
 
-#include <cerrno>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -252,24 +251,26 @@ TEST(DeviceList, ReplaceSelectedKeepsTheDuplicateTestRight)
     EXPECT_TRUE(list.IsDeviceListed(Device("M1", "10.77.0.1")));
 }
 
-// One line a row in the order shown, replacing the file; a list not written whole must
-// not pass for written, the user would rely on it.
+// One line a row in the order shown, replacing the file, a camera's control characters
+// written as \xHH; a list not written whole must not pass for written, the user would
+// rely on it.
 TEST(DeviceList, WriteExport)
 {
     const std::string path = testing::TempDir() + "lanscout-export-" + std::to_string(::getpid());
     std::ofstream(path) << "a longer file from before, which the export replaces whole\n";
     CDeviceList list;
-    ASSERT_EQ(list.WriteExport(path), 0);
+    ASSERT_EQ(list.WriteExport(path), "");
     EXPECT_EQ(std::filesystem::file_size(path), 0u) << "an empty list still makes the file";
     list.ListDevice(Device("M1", "10.77.0.12", "CAM-1", "V1.2"));
-    list.ListDevice(Device("M2", "10.77.0.11", "Dome \xC4", "V2.0"));
+    list.ListDevice(Device("M2", "10.77.0.11", "Dome \xC4\x1B]0;owned\x07\tIR", "V2.0\r\n"));
     list.Sort(CDeviceList::kIpColumn, true);
-    ASSERT_EQ(list.WriteExport(path), 0);
-    EXPECT_EQ(ReadWhole(path), "[V2.0] 10.77.0.11\tDome \xC4\r\n[V1.2] 10.77.0.12\tCAM-1\r\n");
+    ASSERT_EQ(list.WriteExport(path), "");
+    EXPECT_EQ(ReadWhole(path), "[V2.0\\x0D\\x0A] 10.77.0.11\tDome \xC4\\x1B]0;owned\\x07\tIR\r\n"
+                               "[V1.2] 10.77.0.12\tCAM-1\r\n");
     std::filesystem::remove(path);
 
-    // A folder and a full disk, which only Linux can name, are in test_core_linux.cpp.
-    EXPECT_EQ(list.WriteExport(testing::TempDir() + "lanscout-no-such-folder/list.txt"), ENOENT);
+    const std::string error = list.WriteExport(testing::TempDir() + "lanscout-no-such-folder/list.txt");
+    EXPECT_TRUE(error.starts_with("cannot open its folder: ")) << error;
 }
 
 TEST(DeviceList, CameraWebPage)
