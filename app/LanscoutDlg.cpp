@@ -484,9 +484,10 @@ void CLanscoutDlg::ClearPassword()
     m_editPassword->clear();
 }
 
-NetworkSettings CLanscoutDlg::ReadSettings()
+std::optional<NetworkSettings> CLanscoutDlg::ReadSettings()
 {
-    BindControls(true);
+    if (!BindControls(true))
+        return std::nullopt;
     return PanelSettings();
 }
 
