@@ -221,6 +221,8 @@ void CAssignAddressesDlg::Replan()
     } else {
         m_plan = CheckedPlan{{}, {}, {m_importError}};
     }
+    if (const std::optional<std::string> problem = m_batch.SearchProblem())
+        m_plan.problems.insert(m_plan.problems.begin(), *problem);
     ShowPlan(listed);
     UpdateControls();
 }

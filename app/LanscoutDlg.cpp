@@ -483,9 +483,10 @@ void CLanscoutDlg::ClearPassword()
     m_editPassword->clear();
 }
 
-NetworkSettings CLanscoutDlg::ReadSettings()
+std::optional<NetworkSettings> CLanscoutDlg::ReadSettings()
 {
-    BindControls(true);
+    if (!BindControls(true))
+        return std::nullopt;
     return PanelSettings();
 }
 

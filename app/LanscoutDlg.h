@@ -133,7 +133,7 @@ private:
     CommandLogin Login() const override;
     void SetLogin(const CommandLogin &login) override;
     void ClearPassword() override;
-    NetworkSettings ReadSettings() override;
+    std::optional<NetworkSettings> ReadSettings() override;
     int HighlightedRows() const override;
     std::optional<DISCOVERY_DATA> PanelCamera() const override;
     std::vector<DISCOVERY_DATA> ChosenCameras() const override;

@@ -204,6 +204,16 @@ void PrintProblems(const std::string &heading, const std::vector<std::string> &p
 
 // ---- Plans: set is a plan of one camera
 
+// A search whose list was full leaves the plan's checks blind to the replies it left out.
+std::optional<int> RefuseIncompleteSearch(const CSite &site)
+{
+    const std::optional<std::string> problem = IncompleteSearchProblem(site.DroppedReplies());
+    if (!problem)
+        return std::nullopt;
+    PrintProblems("refused, nothing was sent:", {*problem});
+    return kExitRepliesDropped;
+}
+
 // Checks the rows against the cameras that answered; every problem is listed.
 std::optional<int> CheckAgainstSite(const std::vector<PlanRow> &rows, std::vector<std::string> problems,
                                     const CSite &site, CheckedPlan &plan)
@@ -317,6 +327,8 @@ int RunSet(const Arguments &args)
     CSite site;
     if (const std::optional<int> status = SearchSite(site, options))
         return *status;
+    if (const std::optional<int> status = RefuseIncompleteSearch(site))
+        return *status;
     if (NormalizedMac(row.mac) && !site.FindCamera(row.mac)) {
         std::fprintf(stderr, "lanscout-cli: no camera with MAC %s answered the search\n", row.mac.c_str());
         return kExitNoAnswer;
@@ -331,7 +343,11 @@ int RunSet(const Arguments &args)
     case PlanOutcome::Verified:
         return kExitOk;
     case PlanOutcome::NotVerified:
-        std::fputs("lanscout-cli: the camera took the settings, but does not answer with them\n", stderr);
+        std::fputs(outcome.answeredTwice
+                       ? "lanscout-cli: its MAC answered twice, with different settings: what the camera took is "
+                         "not known\n"
+                       : "lanscout-cli: the camera took the settings, but does not answer with them\n",
+                   stderr);
         return kExitNotVerified;
     case PlanOutcome::NoAnswer:
         std::fputs("lanscout-cli: the camera did not answer the command\n", stderr);
@@ -380,6 +396,8 @@ int RunApply(const Arguments &args)
             return *status;
     CSite site;
     if (const std::optional<int> status = SearchSite(site, options))
+        return *status;
+    if (const std::optional<int> status = RefuseIncompleteSearch(site))
         return *status;
     CheckedPlan plan;
     if (const std::optional<int> status = CheckAgainstSite(parsed.rows, parsed.problems, site, plan))

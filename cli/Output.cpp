@@ -256,6 +256,8 @@ void WriteReportJson(std::ostream &out, const std::vector<PlanRowReport> &rows)
         std::vector<JsonMember> members = {{"mac", JsonString(row.mac)},
                                            {"ip", row.plannedIp ? JsonString(*row.plannedIp) : "null"},
                                            {"outcome", JsonString(OutcomeName(row.outcome))}};
+        if (const std::string reason = OutcomeReason(row); !reason.empty())
+            members.emplace_back("reason", JsonString(reason));
         if (row.outcome == PlanOutcome::Rejected) {
             const char *message = ResultMessage(row.result);
             members.emplace_back("result", std::to_string(row.result));

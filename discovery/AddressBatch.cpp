@@ -52,20 +52,48 @@ AddressSeries FormAddresses(const BatchForm &form, const std::vector<DISCOVERY_D
     return CountAddresses(*start, *mask, chosen.size(), taken, current);
 }
 
+// What a set-configuration command can change, as two replies show it.
+bool SameNetworkSettings(const DISCOVERY_DATA &a, const DISCOVERY_DATA &b)
+{
+    const auto same = [](const auto &x, const auto &y) { return SlotText(x) == SlotText(y); };
+    return same(a.szIP, b.szIP) && same(a.szSubnetMask, b.szSubnetMask) && same(a.szGateway, b.szGateway) &&
+           same(a.szDNS, b.szDNS) && a.wHttpPort == b.wHttpPort && a.nIPMode == b.nIPMode;
+}
+
+// "not verified (answered twice, differently)" from the outcome's own words.
+std::string WithReason(std::string words, const PlanRowReport &row)
+{
+    const std::string reason = OutcomeReason(row);
+    return reason.empty() ? words : words + " (" + reason + ")";
+}
+
 } // namespace
 
 CCamerasByMac::CCamerasByMac(const std::vector<DISCOVERY_DATA> &cameras)
 {
     for (const DISCOVERY_DATA &camera : cameras)
         if (const std::optional<std::string> mac = NormalizedMac(SlotText(camera.szMAC)))
-            m_cameras.try_emplace(*mac, &camera);
+            if (const auto [answers, first] = m_cameras.try_emplace(*mac, Answers{&camera, false}); !first)
+                answers->second.differently |= !SameNetworkSettings(*answers->second.first, camera);
+}
+
+const CCamerasByMac::Answers *CCamerasByMac::AnswersOf(std::string_view mac) const
+{
+    const std::optional<std::string> normal = NormalizedMac(mac);
+    const auto found = normal ? m_cameras.find(*normal) : m_cameras.end();
+    return found == m_cameras.end() ? nullptr : &found->second;
 }
 
 const DISCOVERY_DATA *CCamerasByMac::Find(std::string_view mac) const
 {
-    const std::optional<std::string> normal = NormalizedMac(mac);
-    const auto found = normal ? m_cameras.find(*normal) : m_cameras.end();
-    return found == m_cameras.end() ? nullptr : found->second;
+    const Answers *answers = AnswersOf(mac);
+    return answers ? answers->first : nullptr;
+}
+
+bool CCamerasByMac::AnsweredDifferently(std::string_view mac) const
+{
+    const Answers *answers = AnswersOf(mac);
+    return answers && answers->differently;
 }
 
 CheckedPlan CheckAgainst(std::vector<PlanRow> rows, std::vector<std::string> problems,
@@ -108,6 +136,15 @@ CheckedPlan PlanFromCsv(std::string_view csvText, const std::vector<DISCOVERY_DA
     return CheckAgainst(std::move(parsed.rows), std::move(parsed.problems), answered);
 }
 
+std::optional<std::string> IncompleteSearchProblem(std::uint64_t droppedReplies)
+{
+    if (droppedReplies == 0)
+        return std::nullopt;
+    return "the search's list was full at " + std::to_string(CDiscoverySession::kMaxListedDevices) +
+           " cameras and left " + std::to_string(droppedReplies) +
+           " replies out: the plan cannot be checked against the cameras it left out";
+}
+
 const char *OutcomeName(PlanOutcome outcome)
 {
     switch (outcome) {
@@ -120,11 +157,16 @@ const char *OutcomeName(PlanOutcome outcome)
     return "";
 }
 
+std::string OutcomeReason(const PlanRowReport &row)
+{
+    return row.outcome == PlanOutcome::NotVerified && row.answeredTwice ? "answered twice, differently" : "";
+}
+
 std::string OutcomeText(const PlanRowReport &row)
 {
     std::string text = OutcomeName(row.outcome);
     if (row.outcome != PlanOutcome::Rejected)
-        return text;
+        return WithReason(text, row);
     text += ": result " + std::to_string(row.result);
     if (const char *message = ResultMessage(row.result))
         text += std::string(" (") + message + ")";
@@ -141,7 +183,7 @@ std::string OutcomeWords(PlanOutcome outcome)
 std::string StatusText(const PlanRowReport &row)
 {
     if (row.outcome != PlanOutcome::Rejected)
-        return OutcomeWords(row.outcome);
+        return WithReason(OutcomeWords(row.outcome), row);
     const char *message = ResultMessage(row.result);
     return "rejected (" + (message ? std::string(message) : "result " + std::to_string(row.result)) + ")";
 }
@@ -168,7 +210,10 @@ std::vector<PlanRowReport> Verdicts(const CheckedPlan &plan, const std::vector<s
             verdict.outcome = PlanOutcome::NoAnswer;
         else if (*results[i] != 0)
             verdict = {verdict.mac, verdict.plannedIp, PlanOutcome::Rejected, *results[i]};
-        else {
+        else if (listed.AnsweredDifferently(row.mac)) {
+            verdict.outcome = PlanOutcome::NotVerified;
+            verdict.answeredTwice = true;
+        } else {
             const DISCOVERY_DATA *now = listed.Find(row.mac);
             verdict.outcome = now && ReplyShowsPlan(row, *now) ? PlanOutcome::Verified : PlanOutcome::NotVerified;
         }
@@ -211,9 +256,19 @@ void CSettingsSender::TakeResults()
     }));
 }
 
+bool CSettingsSender::Awaits(const std::string &mac) const
+{
+    return std::any_of(m_waiting.begin(), m_waiting.end(), [&](const Waiting &command) { return command.mac == mac; });
+}
+
 void CSettingsSender::GiveUpOverdue(Clock::time_point now)
 {
-    m_nSettled += std::size_t(std::erase_if(m_waiting, [&](const Waiting &command) { return command.deadline <= now; }));
+    m_nSettled += std::size_t(std::erase_if(m_waiting, [&](const Waiting &command) {
+        if (command.deadline > now)
+            return false;
+        m_session.ForgetSetConfigResult(command.mac);
+        return true;
+    }));
 }
 
 void CSettingsSender::SendWhileRoom(Clock::time_point now)

@@ -27,9 +27,18 @@ public:
     explicit CCamerasByMac(const std::vector<DISCOVERY_DATA> &cameras);
     // Null when no camera has that MAC.
     const DISCOVERY_DATA *Find(std::string_view mac) const;
+    // Whether the MAC answered more than once with different network settings: then no
+    // one answer tells what the camera took.
+    bool AnsweredDifferently(std::string_view mac) const;
 
 private:
-    std::map<std::string, const DISCOVERY_DATA *> m_cameras;
+    struct Answers {
+        const DISCOVERY_DATA *first;
+        bool differently;
+    };
+    const Answers *AnswersOf(std::string_view mac) const;
+
+    std::map<std::string, Answers> m_cameras;
 };
 
 // A plan with the answering camera of each row; sendable only while problems is empty.
@@ -61,6 +70,11 @@ CheckedPlan PlanFromForm(const BatchForm &form, const std::vector<DISCOVERY_DATA
 // A CSV plan file's text, parsed and checked.
 CheckedPlan PlanFromCsv(std::string_view csvText, const std::vector<DISCOVERY_DATA> &answered);
 
+// Plans are checked against every camera that answered the search. One whose list was
+// full left replies out, so an address another camera has, or a MAC that answered twice,
+// could go unseen: the problem that stops the plan, or nothing when none was left out.
+std::optional<std::string> IncompleteSearchProblem(std::uint64_t droppedReplies);
+
 // What became of one camera of a batch.
 enum class PlanOutcome {
     Verified,    // the search after the command shows the planned settings
@@ -75,16 +89,22 @@ struct PlanRowReport {
     std::optional<std::string> plannedIp; // nothing when the plan keeps the camera's IP
     PlanOutcome outcome = PlanOutcome::NoAnswer;
     std::int32_t result = 0; // the camera's nResult, for a rejected command
+    // Not verified because the MAC answered the search after the commands more than
+    // once, with different settings (a device copying the camera, or two with one MAC).
+    bool answeredTwice = false;
 };
 
 // The outcome's name in lanscout-cli's reports: "verified", "no-answer", ...
 const char *OutcomeName(PlanOutcome outcome);
 // The report's OUTCOME cell: the name, and for a rejection the result and its message.
 std::string OutcomeText(const PlanRowReport &row);
+// Why a camera was not verified, when the outcome alone does not say: "answered twice,
+// differently"; empty otherwise.
+std::string OutcomeReason(const PlanRowReport &row);
 // The outcome in words: "verified", "no answer", "not sent", ...
 std::string OutcomeWords(PlanOutcome outcome);
 // The window's Status cell: "verified", "rejected (Login failed)", "no answer",
-// "not verified", "not sent".
+// "not verified", "not verified (answered twice, differently)", "not sent".
 std::string StatusText(const PlanRowReport &row);
 // The report as CSV (MAC, IP, OUTCOME), every cell safe to open in a spreadsheet.
 std::string PlanReportCsv(const std::vector<PlanRowReport> &rows);
@@ -96,9 +116,10 @@ std::vector<PlanRowReport> Verdicts(const CheckedPlan &plan, const std::vector<s
                                     const std::vector<bool> &sent, const std::vector<DISCOVERY_DATA> &listedAfter);
 
 // Sends set-configuration commands through a session, at most `concurrency` of them
-// awaiting their results at once, each for at most `timeout`. It never waits itself:
-// its owner calls Advance whenever a datagram was handled or a deadline passed, on the
-// thread that handles the session's datagrams.
+// awaiting their results at once, each for at most `timeout`; the session stops awaiting
+// a result given up on. It never waits itself: its owner calls Advance whenever a
+// datagram was handled or a deadline passed, on the thread that handles the session's
+// datagrams.
 class CSettingsSender final {
 public:
     using Clock = std::chrono::steady_clock;
@@ -117,12 +138,14 @@ public:
     // The earliest deadline of an awaited command; nothing when none is awaited.
     std::optional<Clock::time_point> NextDeadline() const;
 
+    // Whether a sent command to this MAC still awaits its result.
+    bool Awaits(const std::string &mac) const;
+
     std::size_t Count() const { return m_commands.size(); }
     // Commands answered, given up or failed to leave.
     std::size_t Settled() const { return m_nSettled; }
     const std::vector<std::optional<std::int32_t>> &Results() const { return m_results; }
     const std::vector<bool> &Sent() const { return m_sent; }
-    const std::vector<DISCOVERY_DATA> &Commands() const { return m_commands; }
 
 private:
     struct Waiting {

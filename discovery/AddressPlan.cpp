@@ -262,14 +262,6 @@ std::string Named(const AddressField &field, const EndAddress &address)
     return std::string(field.column) + " " + FormatIpv4(address.value) + (address.planned ? "" : " (the camera's own)");
 }
 
-int PrefixLength(std::uint32_t contiguousMask)
-{
-    int length = 0;
-    for (std::uint32_t bit = 0x80000000u; bit & contiguousMask; bit >>= 1)
-        ++length;
-    return length;
-}
-
 std::string SubnetText(std::uint32_t ip, std::uint32_t mask)
 {
     return FormatIpv4(ip & mask) + "/" + std::to_string(PrefixLength(mask));

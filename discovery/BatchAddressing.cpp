@@ -70,17 +70,19 @@ bool CBatchAddressing::Apply(const CheckedPlan &plan, const CommandLogin &login)
         m_user.ShowMessage("Failed to create send socket.");
         return false;
     }
+    if (const std::optional<std::string> problem = SearchProblem()) {
+        m_user.ShowMessage("Nothing was sent: " + *problem + ".");
+        return false;
+    }
     std::vector<CommandLogin> logins(plan.rows.size(), login);
     const std::vector<bool> toSend = CamerasToSend(plan, logins);
     std::vector<DISCOVERY_DATA> commands;
     m_sentRows.clear();
-    m_batchMacs.clear();
     for (std::size_t i = 0; i < plan.rows.size(); ++i)
         if (toSend[i]) {
             commands.push_back(
                 MakeCommand(DISCOVERY_SET_CONFIG, PlannedSettings(plan.rows[i], plan.cameras[i]), logins[i]));
             m_sentRows.push_back(i);
-            m_batchMacs.insert(SlotText(commands.back().szMAC));
         }
     if (commands.empty()) {
         m_user.ShowMessage("No camera was sent anything.");
@@ -133,14 +135,9 @@ void CBatchAddressing::Cancel()
 
 bool CBatchAddressing::TakeSetConfigResult(const std::string &mac)
 {
-    if (!m_batchMacs.contains(mac))
+    if (m_stage != BatchProgress::Stage::Sending || !m_pSender->Awaits(mac))
         return false;
-    if (m_stage == BatchProgress::Stage::Sending) {
-        Advance();
-    } else {
-        m_search.Session().TakeSetConfigResult(mac); // given up on: its verdict is made
-        m_batchMacs.erase(mac);
-    }
+    Advance();
     return true;
 }
 
@@ -188,10 +185,6 @@ void CBatchAddressing::Finish()
         sent[m_sentRows[k]] = m_pSender->Sent()[k];
     }
     m_report = Verdicts(m_plan, results, sent, m_display.ListedCameras());
-    // Only a command given up on may still bring a result; any other is a later one's.
-    for (std::size_t k = 0; k < m_sentRows.size(); ++k)
-        if (m_pSender->Results()[k])
-            m_batchMacs.erase(SlotText(m_pSender->Commands()[k].szMAC));
     m_stage = BatchProgress::Stage::Done;
     ShowProgress();
     m_display.ShowBatchReport(m_report);

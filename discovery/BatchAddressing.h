@@ -12,7 +12,6 @@
 #include <cstddef>
 #include <memory>
 #include <optional>
-#include <set>
 #include <string>
 #include <vector>
 
@@ -58,11 +57,15 @@ public:
     // Sends no further command; the verifying search still runs for those sent.
     void Cancel();
     bool IsRunning() const { return m_stage != BatchProgress::Stage::Done; }
+    // Why no plan may be applied against the list the last search made, when its list
+    // was full and left replies out.
+    std::optional<std::string> SearchProblem() const { return IncompleteSearchProblem(m_search.DroppedReplies()); }
     void Tick();
     // The last batch's report; empty before the first.
     const std::vector<PlanRowReport> &Report() const { return m_report; }
 
-    // From the search: a set-configuration result came for this MAC.
+    // From the search: a set-configuration result came for this MAC. The batch takes it
+    // only while one of its own commands awaits it.
     bool TakeSetConfigResult(const std::string &mac) override;
 
 private:
@@ -81,8 +84,6 @@ private:
     BatchProgress::Stage m_stage = BatchProgress::Stage::Done;
     CheckedPlan m_plan;
     std::vector<std::size_t> m_sentRows; // the plan row of each command
-    // As the commands name them, while a result may still come: a late one is dropped.
-    std::set<std::string> m_batchMacs;
     std::unique_ptr<CSettingsSender> m_pSender;
     std::vector<PlanRowReport> m_report;
 };

@@ -1,6 +1,7 @@
 #include "discovery/DeviceActions.h"
 
 #include "camapi/LoginCheck.h"
+#include "platform/Ipv4.h"
 
 #include <algorithm>
 
@@ -79,7 +80,8 @@ void CDeviceActions::Save()
     ActionTarget target;
     if (!CheckActionTarget(target) || !CheckLogin(target) || !ConfirmDefaultPassword())
         return;
-    SendDeviceCommand(DISCOVERY_SET_CONFIG);
+    if (!SendDeviceCommand(DISCOVERY_SET_CONFIG))
+        return;
     m_panel.Search();
     m_panel.ClearPassword();
 }
@@ -112,35 +114,48 @@ void CDeviceActions::ChangePassword()
 
 // Each command is the camera's stored record with its type and credentials replaced,
 // so it names the camera by the MAC the camera reported.
-void CDeviceActions::SendDeviceCommand(std::int32_t type)
+bool CDeviceActions::SendDeviceCommand(std::int32_t type)
 {
     if (type == DISCOVERY_SET_CONFIG && !m_panel.PanelCamera()) {
         m_user.ShowMessage("Not Selected");
-        return;
+        return true;
     }
-    const NetworkSettings settings = m_panel.ReadSettings(); // goes on whatever it reports
+    // A reboot or reset uses none of the settings: the read only tells of a bad port.
+    const std::optional<NetworkSettings> settings = m_panel.ReadSettings();
+    if (type == DISCOVERY_SET_CONFIG && (!settings || !ConfirmMask(*settings)))
+        return false;
     const CommandLogin login = m_panel.Login();
     if (IsBlank(login.userId) || IsBlank(login.password)) {
         m_user.ShowMessage("Check the \"User ID\" and \"Password\"");
-        return;
+        return true;
     }
     // The last search had no adapter or could not bind: say so rather than pretend to send.
     if (!m_search.CanSend()) {
         m_user.ShowMessage("Failed to create send socket.");
-        return;
+        return true;
     }
     if (type == DISCOVERY_SET_CONFIG) {
-        const DISCOVERY_DATA command = MakeSetConfigCommand(*m_panel.PanelCamera(), settings, login);
+        const DISCOVERY_DATA command = MakeSetConfigCommand(*m_panel.PanelCamera(), *settings, login);
         m_panel.KeepSentSettings(command);
         m_search.SendSetConfig(command);
-        return;
+        return true;
     }
     const std::vector<DISCOVERY_DATA> chosen = m_panel.ChosenCameras();
     if (chosen.empty()) {
         m_user.ShowMessage("Not Checked");
-        return;
+        return true;
     }
     if (m_user.ShowMessage(ConfirmationText(type, chosen), MessageButtons::YesNo) != ANSWER_YES)
-        return;
+        return true;
     m_search.SendToEach(type, chosen, login);
+    return true;
+}
+
+bool CDeviceActions::ConfirmMask(const NetworkSettings &settings)
+{
+    const std::optional<std::uint32_t> mask = ParseIpv4(settings.subnetMask);
+    if (settings.ipMode != IP_MODE_STATIC || !mask || !LeavesNoNeighbour(*mask))
+        return true;
+    return m_user.ShowMessage("This mask leaves the camera no neighbour. Send anyway?", MessageButtons::YesNo) ==
+           ANSWER_YES;
 }

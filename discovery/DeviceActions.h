@@ -22,8 +22,11 @@ public:
     // For a camera that still takes the factory login, the forced change; false when
     // the action must stop.
     bool ConfirmDefaultPassword();
-    // New settings for the panel's camera, or a reboot or factory reset for the chosen ones.
-    void SendDeviceCommand(std::int32_t type);
+    // New settings for the panel's camera, or a reboot or factory reset for the chosen
+    // ones. False only when the panel's settings are not to be sent as they stand: a
+    // port edit holds no number, or the user chose not to send a mask that would leave
+    // the camera alone. The panel then stays as the user left it, to be mended.
+    bool SendDeviceCommand(std::int32_t type);
 
 private:
     struct ActionTarget {
@@ -35,6 +38,8 @@ private:
     bool CheckActionTarget(ActionTarget &target);
     // The login check with its failure told to the user.
     bool CheckLogin(const ActionTarget &target);
+    // A static camera's mask that leaves it no neighbour goes out only when the user says so.
+    bool ConfirmMask(const NetworkSettings &settings);
 
     CDeviceSearch &m_search;
     IDevicePanel &m_panel;

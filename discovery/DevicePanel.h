@@ -16,9 +16,9 @@ public:
     virtual CommandLogin Login() const = 0;
     virtual void SetLogin(const CommandLogin &login) = 0;
     virtual void ClearPassword() = 0;
-    // The panel's settings, read from its controls; a port that is no number is
-    // reported to the user and keeps its last value.
-    virtual NetworkSettings ReadSettings() = 0;
+    // The panel's settings, read from its controls; nothing, once the user was told, when
+    // a port edit holds no number.
+    virtual std::optional<NetworkSettings> ReadSettings() = 0;
     // How many rows of the list are highlighted.
     virtual int HighlightedRows() const = 0;
     // The camera the details panel shows, as the list holds it; none before a click.

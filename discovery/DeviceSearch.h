@@ -72,6 +72,9 @@ public:
     CDiscoverySession &Session() { return m_session; }
 
     bool CanSend() const { return m_session.CanSend(); }
+    // Replies the running or last search left out because the list was full: its list
+    // is not every camera that answered.
+    std::uint64_t DroppedReplies() const { return m_session.DroppedReplies(); }
     // Sends new settings and awaits the camera's result under its MAC.
     void SendSetConfig(const DISCOVERY_DATA &command);
     // Reboot or factory reset for each camera in turn.

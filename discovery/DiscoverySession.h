@@ -156,6 +156,8 @@ public:
     bool ArrivedDuringSweep(std::chrono::steady_clock::time_point arrival) const;
     // Replies left out since the last call because the list was full.
     std::uint64_t TakeDroppedReplies();
+    // The same, left for the next call to take.
+    std::uint64_t DroppedReplies() const { return m_nDroppedReplies; }
 
     // Reads one datagram from the reply port and acts on it: lists a reply of the sweep,
     // settles an awaited set-configuration result.
@@ -179,6 +181,8 @@ public:
     // The result that came for the camera, taken once; nothing while it is awaited or
     // when none was awaited.
     std::optional<std::int32_t> TakeSetConfigResult(const std::string &mac);
+    // Stops awaiting the camera's result: one that still comes is nobody's.
+    void ForgetSetConfigResult(const std::string &mac) { m_setConfigResults.erase(mac); }
 
 private:
     // 0 when the command left whole, else why not (an errno).

@@ -46,6 +46,19 @@ bool IsUnicastHost(std::uint32_t address)
     return firstOctet != 0 && firstOctet != 127 && firstOctet < 224;
 }
 
+int PrefixLength(std::uint32_t contiguousMask)
+{
+    int length = 0;
+    for (std::uint32_t bit = 0x80000000u; bit & contiguousMask; bit >>= 1)
+        ++length;
+    return length;
+}
+
+bool LeavesNoNeighbour(std::uint32_t mask)
+{
+    return IsContiguousMask(mask) && PrefixLength(mask) > 30;
+}
+
 bool IsHostOfSubnet(std::uint32_t address, std::uint32_t mask)
 {
     const std::uint32_t hostBits = ~mask;

@@ -18,3 +18,8 @@ bool IsContiguousMask(std::uint32_t mask);
 bool IsUnicastHost(std::uint32_t address);
 // Not the network or broadcast address of its subnet (which /31 and /32 do not have).
 bool IsHostOfSubnet(std::uint32_t address, std::uint32_t mask);
+// The number of leading ones of a contiguous mask.
+int PrefixLength(std::uint32_t contiguousMask);
+// A contiguous mask longer than /30: its subnet has no room for a host beside the
+// camera, so the camera could reach no gateway and no client.
+bool LeavesNoNeighbour(std::uint32_t mask);

@@ -162,3 +162,42 @@ TEST_F(Actions, ForcedChangeLeavesTheFactoryUserAndTheNewPasswordInTheEdits)
     EXPECT_EQ(EditText(IDC_USER_ID), "admin");
     EXPECT_EQ(EditText(IDC_PASSWORD), "Fresh-pass-2");
 }
+
+// Save reads the panel before anything is sent: a port edit that holds no number stops it
+// there, and a mask that leaves the camera alone goes out only when the user says so.
+// Nothing is sent, no search starts and the password stays, for the user to mend the
+// panel; the one command camsim then takes is the one sent once the panel is sound.
+TEST_F(Actions, SaveSendsNothingFromAPanelItCannotStandBy)
+{
+    struct Case {
+        const char *what;
+        int edit;
+        const char *text;
+        int answer;
+        const char *box;
+    };
+    const Case cases[] = {
+        {"a port that is no number", IDC_DATA_PORT, "x45", ANSWER_OK, "Enter an integer."},
+        {"a /31 mask, not sent", IDC_SUBNET_MASK, "255.255.255.254", ANSWER_NO,
+         "This mask leaves the camera no neighbour. Send anyway?"},
+        {"a /32 mask, not sent", IDC_SUBNET_MASK, "255.255.255.255", ANSWER_NO,
+         "This mask leaves the camera no neighbour. Send anyway?"},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.what);
+        ClickCamera(kSiteCamera);
+        Login("admin", "Site-pass-1");
+        Get<QLineEdit>(c.edit)->setText(QString::fromLatin1(c.text));
+        MessageRecorder answered(c.answer);
+        Press(IDC_SAVE);
+        EXPECT_EQ(answered.Texts(), std::vector<std::string>{c.box});
+        EXPECT_FALSE(window->IsSearchRunning());
+        EXPECT_EQ(EditText(IDC_PASSWORD), "Site-pass-1");
+        EXPECT_EQ(EditText(c.edit), c.text);
+    }
+    ClickCamera(kSiteCamera);
+    Login("admin", "Site-pass-1");
+    Press(IDC_SAVE);
+    ASSERT_TRUE(camsim->WaitForLog("result mac=02:00:00:00:04:01", 10000));
+    EXPECT_EQ(camsim->CountLog("set-config mac=02:00:00:00:04:01"), 1);
+}

@@ -10,6 +10,7 @@
 #include "app/Templates.h"
 #include "app/UserFiles.h"
 #include "platform/DialogTemplate.h"
+#include "tests/lab/Forger.h"
 
 #include <QApplication>
 #include <QDir>
@@ -384,4 +385,55 @@ TEST_F(AssignAddresses, ApplyVerifiesEachCameraAndExportsTheReport)
     RunFirstSearchToEnd();
     ASSERT_EQ(RowCount(), 6);
     EXPECT_EQ(ListColumn(CDeviceList::kStatusColumn), std::vector<std::string>(6, ""));
+}
+
+// A batch gives up on a camera that never answers its command. Once the batch is over,
+// that camera's results are the window's again: a later Save to it tells the user what
+// the camera answered.
+TEST_F(AssignAddresses, ALaterSaveHearsTheResultOfACameraTheBatchGaveUpOn)
+{
+    const std::string silent = "02:00:00:00:05:99"; // listed, but no camera takes its commands
+    const lab::Forger forger;
+    const auto searchWithSilentAt = [&](const std::string &ip) {
+        QTest::mouseClick(window->Control(IDC_SEARCH), Qt::LeftButton);
+        forger.Send(lab::RecordOf(lab::kReply, silent, ip));
+        RunFirstSearchToEnd();
+    };
+    const auto rowOfMac = [&](const std::string &mac) {
+        int row = 0;
+        while (row < RowCount() && CellText(row, CDeviceList::kMacColumn) != mac)
+            ++row;
+        return row;
+    };
+    searchWithSilentAt("10.77.0.10");
+    ASSERT_EQ(RowCount(), 7);
+    Login("admin", "Site-pass-1");
+    ClickHeader(CDeviceList::kIndexColumn);
+    InDialog([&](CAssignAddressesDlg &dialog) {
+        Type(dialog, IDC_BATCH_START_IP, "10.77.0.40");
+        Type(dialog, IDC_BATCH_SUBNET_MASK, "255.255.252.0"); // the silent camera's reply names none
+        Type(dialog, IDC_BATCH_GATEWAY, "10.77.0.1");
+        ASSERT_EQ(Problems(dialog), std::vector<std::string>{});
+        QTest::mouseClick(&Item(dialog, IDC_APPLY_PLAN), Qt::LeftButton);
+        ASSERT_TRUE(WaitFor([&] { return Item(dialog, IDC_CLOSE_BATCH).isEnabled(); }, 60000)) << "the batch did not end";
+        EXPECT_EQ(LabelText(dialog, IDC_BATCH_PROGRESS).toStdString(), "Done: 5 verified, 1 rejected, 1 no answer")
+            << ::testing::PrintToString(messages.Texts());
+    });
+
+    // The silent MAC answers from a site camera's address, so the login check passes.
+    const std::string siteCamera = CellText(rowOfMac("02:00:00:00:05:00"), CDeviceList::kIpColumn);
+    searchWithSilentAt(siteCamera);
+    const int silentRow = rowOfMac(silent);
+    ASSERT_LT(silentRow, RowCount());
+    QTest::mouseClick(List().viewport(), Qt::LeftButton, {},
+                      List().visualRect(List().model()->index(silentRow, CDeviceList::kMacColumn)).center());
+    Login("admin", "Site-pass-1");
+    messages.boxes.clear();
+    QTest::mouseClick(window->Control(IDC_SAVE), Qt::LeftButton);
+    lab::Record result = lab::RecordOf(lab::kSetConfig, silent);
+    lab::PutI32(result, lab::at::kResult, RESULT_INVALID_PORT);
+    forger.Send(result);
+    ASSERT_TRUE(WaitFor([&] { return !messages.boxes.empty(); }, 10000)) << "the result was not told";
+    EXPECT_EQ(messages.Texts(), std::vector<std::string>{"Failed. Invalid port"});
+    RunFirstSearchToEnd();
 }

@@ -8,6 +8,7 @@
 #
 # The command runs in the tool namespace and sees:
 #   LANSCOUT_LAB=1
+#   LANSCOUT_LAB_NETNS             the tool namespace, as /proc/self/ns/net names it there
 #   LANSCOUT_LAB_TOOL_IP           the tool side's address, 10.77.0.1/22 on veth-t
 #   LANSCOUT_LAB_FIRST_CAMERA_IP   where cameras may start, 10.77.0.10 (room up to 10.77.3.254)
 #   LANSCOUT_LAB_CAMERA_NETNS      the camera namespace, for `nsenter --net=`
@@ -96,6 +97,9 @@ in_camera_ns ip address add "$camera_side_ip/$prefix" dev "$camera_if" || fail "
 in_camera_ns ip link set "$camera_if" up || fail "cannot bring $camera_if up"
 
 export LANSCOUT_LAB=1
+# The lab's own namespace: the test and benchmark programs that broadcast refuse to run
+# anywhere else (LabGuard.cpp).
+export LANSCOUT_LAB_NETNS=$own_ns
 if [[ -z ${LANSCOUT_REGISTRY_ROOT:-} ]]; then
   lab_hive=$(mktemp -d /tmp/lanscout-lab-hive.XXXXXX)
   export LANSCOUT_REGISTRY_ROOT=$lab_hive

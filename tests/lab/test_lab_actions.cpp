@@ -87,7 +87,7 @@ public:
         login.password.clear();
         calls.push_back("ClearPassword");
     }
-    NetworkSettings ReadSettings() override { return settings; }
+    std::optional<NetworkSettings> ReadSettings() override { return settings; }
     int HighlightedRows() const override { return highlighted; }
     std::optional<DISCOVERY_DATA> PanelCamera() const override { return camera; }
     std::vector<DISCOVERY_DATA> ChosenCameras() const override { return chosen; }

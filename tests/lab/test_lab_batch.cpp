@@ -123,7 +123,7 @@ private:
     CommandLogin Login() const override { return {}; }
     void SetLogin(const CommandLogin &) override {}
     void ClearPassword() override {}
-    NetworkSettings ReadSettings() override { return {}; }
+    std::optional<NetworkSettings> ReadSettings() override { return NetworkSettings{}; }
     int HighlightedRows() const override { return 0; }
     std::optional<DISCOVERY_DATA> PanelCamera() const override { return std::nullopt; }
     std::vector<DISCOVERY_DATA> ChosenCameras() const override { return {}; }

@@ -6,6 +6,7 @@
 #include "camapi/VideoConfig.h"
 #include "tests/lab/CamsimProcess.h"
 #include "tests/lab/CliProcess.h"
+#include "tests/lab/Forger.h"
 #include "tests/lab/LabFile.h"
 #include "tests/lab/RecordBuilder.h"
 
@@ -186,6 +187,61 @@ TEST_F(CliLab, SearchSaysHowManyRepliesTheFullListLeftOut)
     ASSERT_EQ(leftOut.size(), 1u) << search.err;
     EXPECT_GT(std::stoi(leftOut.front()), 0);
     EXPECT_EQ(std::count(search.out.begin(), search.out.end(), '\n'), 1 + 65536); // the header, the full list
+}
+
+// A search whose list was full left cameras out that no check can see: neither a plan
+// nor one camera's settings are sent, whatever the plan says.
+TEST_F(CliLab, AFullListStopsPlansAndSettings)
+{
+    CamsimProcess camsim({"--cameras", "2", "--first-ip", CamsimProcess::FirstCameraAddress()});
+    lab::LabFile plan("mac,ip\n02:4C:53:00:00:01,10.77.2.1\n");
+    const struct {
+        const char *what;
+        std::vector<std::string> args;
+    } cases[] = {
+        {"a dry run", {"apply", plan.Path(), "--dry-run"}},
+        {"a plan", {"apply", plan.Path(), "--user", "admin"}},
+        {"one camera", {"set", "02:4C:53:00:00:01", "--ip", "10.77.2.1", "--user", "admin"}},
+    };
+    int searches = 0;
+    for (const auto &test : cases) {
+        SCOPED_TRACE(test.what);
+        CliResult run;
+        std::thread cli([&] { run = RunCli(test.args, {{"LANSCOUT_PASSWORD", "vqxnt"}}); });
+        const bool sweeping = camsim.WaitForLog("recv search", kLogTimeoutMs, searches + 1);
+        if (sweeping)
+            ForgeReplies(70000);
+        cli.join();
+        ASSERT_TRUE(sweeping);
+        searches += 5;
+        EXPECT_EQ(run.status, 11) << run.err;
+        EXPECT_NE(run.err.find("refused, nothing was sent:\n  the search's list was full at 65536 cameras"),
+                  std::string::npos)
+            << run.err;
+    }
+    SearchAsFence(camsim, searches);
+    EXPECT_EQ(camsim.CountLog("set-config"), 0);
+}
+
+// Camera A keeps its settings and answers late; another device copied the command and
+// answers first, as A at the new address. Two answers that differ prove nothing.
+TEST_F(CliLab, ACameraThatAnswersTwiceDifferentlyIsNotVerified)
+{
+    lab::LabFile cameras(CameraFile({"keeps_settings = yes"}));
+    CamsimProcess camsim({"--config", cameras.Path(), "--late-ms", "300"});
+    CliResult set;
+    std::thread cli([&] {
+        set = RunCli({"set", "02:4C:53:10:00:00", "--ip", "10.77.0.50", "--user", "admin"}, PasswordEnv());
+    });
+    const bool verifying = camsim.WaitForLog("recv search", 3 * kLogTimeoutMs, 6); // the search after the command
+    if (verifying)
+        lab::Forger().Send(lab::RecordOf(lab::kReply, "02:4C:53:10:00:00", "10.77.0.50"));
+    cli.join();
+    ASSERT_TRUE(verifying);
+    EXPECT_EQ(camsim.CountLog("set-config mac=02:4C:53:10:00:00"), 1);
+    EXPECT_EQ(set.status, 6) << set.err;
+    EXPECT_NE(set.out.find("not-verified (answered twice, differently)"), std::string::npos) << set.out;
+    EXPECT_NE(set.err.find("answered twice"), std::string::npos) << set.err;
 }
 
 TEST_F(CliLab, SetIsVerifiedBySearchingAgain)

@@ -6,6 +6,7 @@
 #include "platform/InputFileSystem.h"
 #include "cli/Options.h"
 #include "cli/Output.h"
+#include "discovery/AddressBatch.h"
 #include "discovery/AddressPlan.h"
 #include "cli/Secrets.h"
 #include "platform/AsciiText.h"
@@ -269,6 +270,38 @@ TEST(Plan, SettingsCarryThePlannedFieldsAndTheReplyShowsThem)
     }
 }
 
+// The search after an accepted command decides its verdict. A MAC that answers it more
+// than once with other settings proves nothing, whichever answer came first.
+TEST(Plan, VerdictsComeFromTheSearchAfterTheCommands)
+{
+    const DISCOVERY_DATA before = Camera("02:4C:53:00:00:0A", "10.77.0.10");
+    const DISCOVERY_DATA moved = Camera("02:4C:53:00:00:0A", "10.77.0.50");
+    DISCOVERY_DATA movedOtherMask = moved;
+    WriteSlotText(movedOtherMask.szSubnetMask, "255.255.255.0");
+    const CheckedPlan plan{ParsePlan("mac,ip\n02-4c-53-00-00-0a,10.77.0.50\n").rows, {before}, {}};
+    const struct {
+        const char *name;
+        std::vector<DISCOVERY_DATA> listedAfter;
+        PlanOutcome outcome;
+        bool answeredTwice;
+    } cases[] = {
+        {"moved", {moved}, PlanOutcome::Verified, false},
+        {"stayed", {before}, PlanOutcome::NotVerified, false},
+        {"gone", {}, PlanOutcome::NotVerified, false},
+        {"a copy at the new address first", {moved, before}, PlanOutcome::NotVerified, true},
+        {"a copy at the new address last", {before, moved}, PlanOutcome::NotVerified, true},
+        {"twice, differing in the mask only", {moved, movedOtherMask}, PlanOutcome::NotVerified, true},
+        {"twice alike", {moved, moved}, PlanOutcome::Verified, false},
+    };
+    for (const auto &c : cases) {
+        const PlanRowReport verdict = Verdicts(plan, {std::int32_t(0)}, {true}, c.listedAfter).at(0);
+        EXPECT_EQ(verdict.outcome, c.outcome) << c.name;
+        EXPECT_EQ(verdict.answeredTwice, c.answeredTwice) << c.name;
+    }
+    const PlanRowReport refused = Verdicts(plan, {std::int32_t(RESULT_INVALID_PORT)}, {true}, {moved, before}).at(0);
+    EXPECT_EQ(refused.outcome, PlanOutcome::Rejected) << "the camera's own answer stands";
+}
+
 // --- What is printed -----------------------------------------------------------------
 
 namespace {
@@ -403,6 +436,7 @@ TEST(Output, PlanReportInEachFormatAndAsTheWindowsStatus)
         {"02:4C:53:00:00:04", "10.77.0.23", PlanOutcome::NoAnswer, 0},
         {"02:4C:53:00:00:05", "10.77.0.24", PlanOutcome::NotVerified, 0},
         {"02:4C:53:00:00:06", "10.77.0.25", PlanOutcome::NotSent, 0},
+        {"02:4C:53:00:00:07", "10.77.0.26", PlanOutcome::NotVerified, 0, true},
     };
     std::ostringstream table, json, csv;
     WritePlanReport(table, rows, ReportFormat::Table);
@@ -414,7 +448,8 @@ TEST(Output, PlanReportInEachFormatAndAsTheWindowsStatus)
                            "02:4C:53:00:00:03  10.77.0.22  rejected: result 42\n"
                            "02:4C:53:00:00:04  10.77.0.23  no-answer\n"
                            "02:4C:53:00:00:05  10.77.0.24  not-verified\n"
-                           "02:4C:53:00:00:06  10.77.0.25  not-sent\n");
+                           "02:4C:53:00:00:06  10.77.0.25  not-sent\n"
+                           "02:4C:53:00:00:07  10.77.0.26  not-verified (answered twice, differently)\n");
     EXPECT_EQ(json.str(),
               "[\n"
               "  {\"mac\": \"02:4C:53:00:00:01\", \"ip\": \"10.77.0.20\", \"outcome\": \"verified\"},\n"
@@ -424,7 +459,9 @@ TEST(Output, PlanReportInEachFormatAndAsTheWindowsStatus)
               "\"message\": null},\n"
               "  {\"mac\": \"02:4C:53:00:00:04\", \"ip\": \"10.77.0.23\", \"outcome\": \"no-answer\"},\n"
               "  {\"mac\": \"02:4C:53:00:00:05\", \"ip\": \"10.77.0.24\", \"outcome\": \"not-verified\"},\n"
-              "  {\"mac\": \"02:4C:53:00:00:06\", \"ip\": \"10.77.0.25\", \"outcome\": \"not-sent\"}\n"
+              "  {\"mac\": \"02:4C:53:00:00:06\", \"ip\": \"10.77.0.25\", \"outcome\": \"not-sent\"},\n"
+              "  {\"mac\": \"02:4C:53:00:00:07\", \"ip\": \"10.77.0.26\", \"outcome\": \"not-verified\", "
+              "\"reason\": \"answered twice, differently\"}\n"
               "]\n");
     EXPECT_EQ(csv.str(), "MAC,IP,OUTCOME\n"
                          "02:4C:53:00:00:01,10.77.0.20,verified\n"
@@ -432,9 +469,11 @@ TEST(Output, PlanReportInEachFormatAndAsTheWindowsStatus)
                          "02:4C:53:00:00:03,10.77.0.22,rejected: result 42\n"
                          "02:4C:53:00:00:04,10.77.0.23,no-answer\n"
                          "02:4C:53:00:00:05,10.77.0.24,not-verified\n"
-                         "02:4C:53:00:00:06,10.77.0.25,not-sent\n");
+                         "02:4C:53:00:00:06,10.77.0.25,not-sent\n"
+                         "02:4C:53:00:00:07,10.77.0.26,\"not-verified (answered twice, differently)\"\n");
     const char *statuses[] = {"verified",  "rejected (Failed. login failed)", "rejected (result 42)",
-                              "no answer", "not verified",                    "not sent"};
+                              "no answer", "not verified",                    "not sent",
+                              "not verified (answered twice, differently)"};
     for (std::size_t i = 0; i < rows.size(); ++i)
         EXPECT_EQ(StatusText(rows[i]), statuses[i]);
 }
