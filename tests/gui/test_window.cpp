@@ -51,7 +51,8 @@ protected:
     PortEdits()
         : CamerasWindowTest("[camera]\nmac = 02:00:00:00:06:01\nip = 10.77.0.20\npassword = Site-pass-1\n"
                             "[camera]\nmac = 02:00:00:00:06:02\nip = 10.77.0.21\npassword = Site-pass-1\n"
-                            "[camera]\nmac = 02:00:00:00:06:03\nip = 10.77.0.22\npassword = Site-pass-1\n")
+                            "[camera]\nmac = 02:00:00:00:06:03\nip = 10.77.0.22\npassword = Site-pass-1\n"
+                            "[camera]\nmac = 02:00:00:00:06:04\nip = 10.77.0.23\npassword = Site-pass-1\n")
     {
     }
 };
@@ -140,9 +141,9 @@ TEST_F(Confirmation, EnterTakesTheLeadingNumberAndCloses)
 }
 
 // Save sends what the edits read: each one's leading number, held at the ends of the
-// 32-bit range, then cut to 16 bits. A bad edit stops the read, and Save goes on with
-// the edits from there as the camera had them. The camera, searched again, shows what
-// it took.
+// 32-bit range, then cut to 16 bits. An edit that holds no number stops Save before
+// anything is sent, and the camera keeps every port. The camera, searched again, shows
+// what it took.
 TEST_F(PortEdits, SaveSendsWhatTheEditsRead)
 {
     const struct {
@@ -153,11 +154,10 @@ TEST_F(PortEdits, SaveSendsWhatTheEditsRead)
         std::map<int, QString> taken;
     } cases[] = {
         {"10.77.0.20", {{IDC_HTTP_PORT, " 8080abc"}}, true, {}, {{IDC_HTTP_PORT, "8080"}}},
-        {"10.77.0.21",
-         {{IDC_HTTP_PORT, "99999999999"}, {IDC_DATA_PORT, "9000"}, {IDC_RTSP_PORT, "rtsp"}, {IDC_AUDIO_TX_PORT, "7"}},
-         false,
-         {"Enter an integer."},
-         {{IDC_HTTP_PORT, "65535"}, {IDC_DATA_PORT, "9000"}, {IDC_RTSP_PORT, "554"}, {IDC_AUDIO_TX_PORT, "4521"}}},
+        {"10.77.0.21", {{IDC_HTTP_PORT, "99999999999"}, {IDC_DATA_PORT, "9000"}}, false, {},
+         {{IDC_HTTP_PORT, "65535"}, {IDC_DATA_PORT, "9000"}}},
+        {"10.77.0.23", {{IDC_HTTP_PORT, "8081"}, {IDC_RTSP_PORT, "rtsp"}, {IDC_AUDIO_TX_PORT, "7"}}, false,
+         {"Enter an integer."}, {{IDC_HTTP_PORT, "80"}, {IDC_RTSP_PORT, "554"}, {IDC_AUDIO_TX_PORT, "4521"}}},
         // Held at the bottom, it goes out as port 0, which the camera refuses.
         {"10.77.0.22", {{IDC_DATA_PORT, "-99999999999"}}, false, {"Failed. Invalid port"}, {{IDC_DATA_PORT, "4520"}}},
     };
