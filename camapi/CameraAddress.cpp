@@ -13,10 +13,14 @@ std::optional<CCameraAddress> CCameraAddress::FromText(std::string_view ip)
 std::string CCameraAddress::Url(std::string_view scheme, std::optional<std::uint16_t> port,
                                 std::string_view pathAndQuery) const
 {
+    // Appended piece by piece: GCC 12 takes "://" + text for an overlapping copy (-Wrestrict).
     std::string url(scheme);
-    url += "://" + FormatIpv4(m_nAddress);
-    if (port)
-        url += ":" + std::to_string(*port);
+    url += "://";
+    url += FormatIpv4(m_nAddress);
+    if (port) {
+        url += ':';
+        url += std::to_string(*port);
+    }
     url += pathAndQuery;
     return url;
 }
