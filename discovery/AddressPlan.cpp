@@ -10,6 +10,9 @@
 namespace {
 
 constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
+// The longest prefix a camera's subnet may have: a /31 or /32 leaves it no neighbour,
+// not even a gateway.
+constexpr int kLongestPrefix = 30;
 
 // The four address settings, with the column naming each and the record's slot for it.
 struct AddressField {
@@ -292,13 +295,10 @@ const char *UnreachableKind(std::uint32_t ip)
     return nullptr;
 }
 
-// The address of the subnet itself, or its broadcast, which no host may have; a /31
-// or /32 has neither.
+// The address of the subnet itself, or its broadcast, which no host may have.
 const char *SubnetEndKind(std::uint32_t ip, std::uint32_t mask)
 {
     const std::uint32_t host = ip & ~mask;
-    if (PrefixLength(mask) > 30)
-        return nullptr;
     if (host == 0)
         return "is the network address of";
     if (host == ~mask)
@@ -376,15 +376,24 @@ private:
             CheckGateway(row, *gateway, ip->value, mask->value);
     }
 
-    // True for a mask a subnet can be made of; the address and the gateway are checked
-    // against no other.
+    // True for a mask a subnet with room for the camera and a neighbour can be made of;
+    // the address and the gateway are checked against no other.
     bool CheckMask(const PlanRow &row, const EndAddress &mask)
     {
-        if (mask.value == 0)
+        if (mask.value == 0) {
             Report(row, Named(kMaskField, mask) + " would make every address local: the camera could reach no router");
-        else if (!IsContiguousMask(mask.value))
+            return false;
+        }
+        if (!IsContiguousMask(mask.value)) {
             Report(row, Named(kMaskField, mask) + " is not a contiguous subnet mask");
-        return IsContiguousMask(mask.value);
+            return false;
+        }
+        if (PrefixLength(mask.value) > kLongestPrefix) {
+            Report(row, Named(kMaskField, mask) + " leaves the camera no neighbour: a subnet needs a prefix of /" +
+                            std::to_string(kLongestPrefix) + " or shorter");
+            return false;
+        }
+        return true;
     }
 
     // True for an address a host may have; the gateway is checked against no other.

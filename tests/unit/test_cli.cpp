@@ -6,6 +6,7 @@
 #include "platform/InputFileSystem.h"
 #include "cli/Options.h"
 #include "cli/Output.h"
+#include "discovery/AddressBatch.h"
 #include "discovery/AddressPlan.h"
 #include "cli/Secrets.h"
 #include "platform/AsciiText.h"
@@ -192,10 +193,14 @@ TEST(Plan, SettingsThatWouldCutTheCameraOffAreRefused)
     WriteSlotText(oddMask.szSubnetMask, "255.0.255.0");
     DISCOVERY_DATA noLease = Camera("02:4C:53:00:00:03", "10.77.0.12", IP_MODE_DHCP);
     WriteSlotText(noLease.szSubnetMask, "0.0.0.0");
+    DISCOVERY_DATA alone = Camera("02:4C:53:00:00:04", "10.77.0.13");
+    WriteSlotText(alone.szSubnetMask, "255.255.255.255");
+    WriteSlotText(alone.szGateway, "0.0.0.0");
     const std::vector<DISCOVERY_DATA> answered = {
         Camera("02:4C:53:00:00:01", "10.77.0.10"), // 10.77.0.0/22, gateway 10.77.0.1
         oddMask,
         noLease,
+        alone,
     };
     const struct {
         const char *row; // mac,ip,mask,gateway,http_port,mode
@@ -217,7 +222,12 @@ TEST(Plan, SettingsThatWouldCutTheCameraOffAreRefused)
         {"02:4C:53:00:00:01,10.77.4.10,,,,",
          {"gateway 10.77.0.1 (the camera's own) is outside the camera's subnet 10.77.4.0/22"}},
         {"02:4C:53:00:00:01,10.77.4.10,,0.0.0.0,,", {}}, // no gateway: the subnet alone
-        {"02:4C:53:00:00:01,10.77.0.20,255.255.255.254,0.0.0.0,,", {}}, // a /31 has no broadcast
+        {"02:4C:53:00:00:01,10.77.0.21,255.255.255.252,0.0.0.0,,", {}}, // room for the camera and a neighbour
+        {"02:4C:53:00:00:01,10.77.0.20,255.255.255.254,0.0.0.0,,",
+         {"mask 255.255.255.254 leaves the camera no neighbour: a subnet needs a prefix of /30 or shorter"}},
+        {"02:4C:53:00:00:01,10.77.0.20,255.255.255.255,0.0.0.0,,",
+         {"mask 255.255.255.255 leaves the camera no neighbour: a subnet needs a prefix of /30 or shorter"}},
+        {"02:4C:53:00:00:04,,,,8080,", {"mask 255.255.255.255 (the camera's own) leaves the camera no neighbour"}},
         {"02:4C:53:00:00:02,,,,8080,", {"mask 255.0.255.0 (the camera's own) is not a contiguous subnet mask"}},
         {"02:4C:53:00:00:03,,,,8080,", {}}, // the DHCP server gives it its addresses
         {"02:4C:53:00:00:03,,,,,static", {"mask 0.0.0.0 (the camera's own) would make every address local"}},
@@ -266,6 +276,26 @@ TEST(Plan, SettingsCarryThePlannedFieldsAndTheReplyShowsThem)
         DISCOVERY_DATA changed = settings;
         c.change(changed);
         EXPECT_EQ(ReplyShowsPlan(row, changed), c.shows) << c.name;
+    }
+}
+
+// The window's batch refuses what a plan file would: one problem for the form's mask.
+TEST(Plan, FormWithAMaskThatLeavesNoNeighbourIsRefusedOnce)
+{
+    const std::vector<DISCOVERY_DATA> cameras = {Camera("02:4C:53:00:00:01", "10.77.0.10"),
+                                                 Camera("02:4C:53:00:00:02", "10.77.0.11")};
+    const struct {
+        const char *start, *mask;
+        std::size_t maskProblems;
+    } cases[] = {{"10.77.0.41", "255.255.255.252", 0}, {"10.77.0.40", "255.255.255.254", 1}};
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.mask);
+        const CheckedPlan plan = PlanFromForm({c.start, c.mask, "0.0.0.0", "", "", IP_MODE_STATIC}, cameras, cameras);
+        EXPECT_EQ(std::count(plan.problems.begin(), plan.problems.end(),
+                             "mask " + std::string(c.mask) +
+                                 " leaves the camera no neighbour: a subnet needs a prefix of /30 or shorter"),
+                  long(c.maskProblems));
+        EXPECT_EQ(plan.problems.size(), c.maskProblems) << ::testing::PrintToString(plan.problems);
     }
 }
 
