@@ -19,8 +19,10 @@
 #include <QRadioButton>
 #include <QStringListModel>
 #include <QTableView>
+#include <QTimer>
 
 #include <array>
+#include <chrono>
 
 namespace {
 
@@ -31,6 +33,10 @@ constexpr int kPlanControls[] = {IDC_BATCH_STATIC, IDC_BATCH_DHCP, IDC_BATCH_HTT
                                  IDC_BATCH_PASSWORD, IDC_IMPORT_PLAN};
 
 constexpr int kPreviewColumnWidths[] = {130, 160, 110, 110};
+
+// A plan of thousands of cameras takes a moment to make: the form is planned again once
+// typing pauses this long, not at every key.
+constexpr std::chrono::milliseconds kReplanPause{250};
 
 QString NewAddressText(const PlanRow &row)
 {
@@ -103,8 +109,12 @@ private:
 CAssignAddressesDlg::CAssignAddressesDlg(CBatchAddressing &batch, std::vector<DISCOVERY_DATA> chosen,
                                          ListedCameras listed, const CommandLogin &login, QWidget *parent)
     : QDialog(parent), m_batch(batch), m_chosen(std::move(chosen)), m_listed(std::move(listed)),
-      m_pPreview(std::make_unique<CPlanPreviewModel>()), m_pProblems(std::make_unique<QStringListModel>())
+      m_pPreview(std::make_unique<CPlanPreviewModel>()), m_pProblems(std::make_unique<QStringListModel>()),
+      m_pReplanTimer(new QTimer(this))
 {
+    m_pReplanTimer->setObjectName(QStringLiteral("replanTimer"));
+    m_pReplanTimer->setSingleShot(true);
+    m_pReplanTimer->setInterval(kReplanPause);
     setWindowIcon(LoadAppIcon());
     BuildDialog(*this, kAssignAddressesTemplate, kAssignAddressesControls);
     auto *preview = qobject_cast<QTableView *>(GetDlgItem(*this, IDC_PLAN_PREVIEW));
@@ -134,6 +144,7 @@ void CAssignAddressesDlg::MakeMessageMap()
     connect(button(IDC_EXPORT_REPORT), &QAbstractButton::clicked, this, &CAssignAddressesDlg::OnExportReport);
     connect(button(IDC_CANCEL_BATCH), &QAbstractButton::clicked, this, &CAssignAddressesDlg::OnCancelBatch);
     connect(button(IDC_CLOSE_BATCH), &QAbstractButton::clicked, this, &CAssignAddressesDlg::reject);
+    connect(m_pReplanTimer, &QTimer::timeout, this, &CAssignAddressesDlg::Replan);
 }
 
 // The first camera's subnet, gateway and DNS are most often the site's; the start
@@ -180,7 +191,18 @@ void CAssignAddressesDlg::OnFormEdited()
     m_planFile.clear();
     m_planText.reset();
     m_importError.clear();
-    Replan();
+    ReplanAfterPause();
+}
+
+void CAssignAddressesDlg::ReplanAfterPause()
+{
+    m_pReplanTimer->start(); // restarted by every edit
+    UpdateControls();
+}
+
+bool CAssignAddressesDlg::PlanIsCurrent() const
+{
+    return !m_pReplanTimer->isActive();
 }
 
 void CAssignAddressesDlg::OnModeToggled()
@@ -207,10 +229,12 @@ void CAssignAddressesDlg::OnImportPlan()
 // and a chosen camera counts from the address it has now.
 void CAssignAddressesDlg::Replan()
 {
+    m_pReplanTimer->stop();
     const std::vector<DISCOVERY_DATA> listed = m_listed();
     if (m_planFile.isEmpty()) {
         const CCamerasByMac byMac(listed);
         std::vector<DISCOVERY_DATA> chosenNow;
+        chosenNow.reserve(m_chosen.size());
         for (const DISCOVERY_DATA &camera : m_chosen) {
             const DISCOVERY_DATA *now = byMac.Find(SlotText(camera.szMAC));
             chosenNow.push_back(now ? *now : camera);
@@ -301,7 +325,8 @@ void CAssignAddressesDlg::UpdateControls()
         GetDlgItem(*this, id)->setEnabled(!running && !dhcp);
     for (int id : kPlanControls)
         GetDlgItem(*this, id)->setEnabled(!running);
-    GetDlgItem(*this, IDC_APPLY_PLAN)->setEnabled(!running && !m_plan.rows.empty() && m_plan.problems.empty());
+    GetDlgItem(*this, IDC_APPLY_PLAN)
+        ->setEnabled(!running && PlanIsCurrent() && !m_plan.rows.empty() && m_plan.problems.empty());
     GetDlgItem(*this, IDC_EXPORT_REPORT)->setEnabled(!running && !m_batch.Report().empty());
     const bool sending = m_progress.stage == BatchProgress::Stage::Sending && !m_progress.cancelled;
     GetDlgItem(*this, IDC_CANCEL_BATCH)->setEnabled(running && sending);

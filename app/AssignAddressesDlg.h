@@ -18,6 +18,7 @@
 class CPlanPreviewModel;
 class QLineEdit;
 class QStringListModel;
+class QTimer;
 
 class CAssignAddressesDlg final : public QDialog {
     Q_OBJECT
@@ -57,6 +58,9 @@ private:
     QLineEdit *Edit(int id) const;
     // The plan made again from its source, checked against the cameras listed now.
     void Replan();
+    // The form's plan is made again once typing pauses; until then the plan shown is stale.
+    void ReplanAfterPause();
+    bool PlanIsCurrent() const;
     void ShowPlan(const std::vector<DISCOVERY_DATA> &listed);
     void UpdateControls();
 
@@ -73,4 +77,5 @@ private:
 
     std::unique_ptr<CPlanPreviewModel> m_pPreview;
     std::unique_ptr<QStringListModel> m_pProblems;
+    QTimer *m_pReplanTimer; // a child of the dialog
 };

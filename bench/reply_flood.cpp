@@ -2,6 +2,7 @@
 // default, or the count given): does the window stay alive and answer input, and how
 // much memory does it hold at the peak? The window is shown as a user sees it:
 //   bench/shown.sh -- build/bench/reply_flood [COUNT]
+#include "bench/ReplyFlood.h"
 #include "bench/WindowDriver.h"
 #include "platform/DebugOutput.h"
 #include "platform/MessageBox.h"
@@ -11,13 +12,6 @@
 #include <QAbstractEventDispatcher>
 #include <QApplication>
 #include <QElapsedTimer>
-
-#include <arpa/inet.h>
-#include <netinet/in.h>
-#include <sys/resource.h>
-#include <sys/socket.h>
-#include <sys/syscall.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <atomic>
@@ -39,31 +33,16 @@ long PeakResidentMiB()
     return -1;
 }
 
-// Sends count distinct replies to the reply port as fast as the socket takes them.
-void Flood(long count, std::atomic<long> &sent)
+// Distinct cameras, each its own MAC and IP.
+void FillDistinct(DISCOVERY_DATA &reply, long n)
 {
-    // On a site the flood comes from another computer: here it must not take the CPU
-    // that the window and the key presses need.
-    ::setpriority(PRIO_PROCESS, pid_t(::syscall(SYS_gettid)), 19);
-    const int fd = ::socket(AF_INET, SOCK_DGRAM, 0);
-    sockaddr_in to{};
-    to.sin_family = AF_INET;
-    to.sin_port = htons(DISCOVERY_RECV_PORT);
-    to.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    DISCOVERY_DATA reply = ZeroRecord();
-    reply.nType = DISCOVERY_REPLY;
-    for (long n = 0; n < count; ++n) {
-        char text[40];
-        std::snprintf(text, sizeof text, "02:FE:%02X:%02X:%02X:%02X", unsigned(n >> 24) & 0xFF,
-                      unsigned(n >> 16) & 0xFF, unsigned(n >> 8) & 0xFF, unsigned(n) & 0xFF);
-        WriteSlotText(reply.szMAC, text);
-        std::snprintf(text, sizeof text, "10.%u.%u.%u", unsigned(n >> 16) & 0xFF, unsigned(n >> 8) & 0xFF,
-                      unsigned(n) & 0xFF);
-        WriteSlotText(reply.szIP, text);
-        ::sendto(fd, &reply, sizeof reply, 0, reinterpret_cast<const sockaddr *>(&to), sizeof to);
-        ++sent;
-    }
-    ::close(fd);
+    char text[40];
+    std::snprintf(text, sizeof text, "02:FE:%02X:%02X:%02X:%02X", unsigned(n >> 24) & 0xFF, unsigned(n >> 16) & 0xFF,
+                  unsigned(n >> 8) & 0xFF, unsigned(n) & 0xFF);
+    WriteSlotText(reply.szMAC, text);
+    std::snprintf(text, sizeof text, "10.%u.%u.%u", unsigned(n >> 16) & 0xFF, unsigned(n >> 8) & 0xFF,
+                  unsigned(n) & 0xFF);
+    WriteSlotText(reply.szIP, text);
 }
 
 } // namespace
@@ -96,7 +75,7 @@ int main(int argc, char **argv)
     ProcessEventsFor(300);
     bench::Press(window, IDC_SEARCH);
     std::atomic<long> sent{0};
-    std::thread flood(Flood, count, std::ref(sent));
+    std::thread flood([&] { bench::FloodReplies(count, FillDistinct, sent); });
     ProcessEventsUntil([&] { return !window.IsSearchRunning() && sent == count; }, 120000);
     flood.join();
     ProcessEventsFor(500); // the backlog the sweep left

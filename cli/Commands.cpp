@@ -21,8 +21,6 @@
 
 namespace {
 
-// Far above any site's plan; a file named by mistake must not take the memory.
-
 // ---- Usage texts
 
 constexpr const char *kAdaptersUsage = "Usage: lanscout-cli adapters\n"
@@ -214,16 +212,14 @@ std::optional<int> RefuseIncompleteSearch(const CSite &site)
     return kExitRepliesDropped;
 }
 
-// Checks the rows against the cameras that answered; every problem is listed.
-std::optional<int> CheckAgainstSite(const std::vector<PlanRow> &rows, std::vector<std::string> problems,
-                                    const CSite &site, CheckedPlan &plan)
+// A plan with problems is refused with its list of them (the first thousand, then
+// their count).
+std::optional<int> RefuseWithProblems(const CheckedPlan &plan)
 {
-    plan = CheckAgainst(rows, std::move(problems), site.Cameras());
-    if (!plan.problems.empty()) {
-        PrintProblems("refused, nothing was sent:", plan.problems);
-        return kExitPlanRefused;
-    }
-    return std::nullopt;
+    if (plan.problems.empty())
+        return std::nullopt;
+    PrintProblems("refused, nothing was sent:", plan.problems);
+    return kExitPlanRefused;
 }
 
 // A dry run lists the planned settings in the report's format.
@@ -333,8 +329,8 @@ int RunSet(const Arguments &args)
         std::fprintf(stderr, "lanscout-cli: no camera with MAC %s answered the search\n", row.mac.c_str());
         return kExitNoAnswer;
     }
-    CheckedPlan plan;
-    if (const std::optional<int> status = CheckAgainstSite({row}, {}, site, plan))
+    const CheckedPlan plan = CheckAgainst({row}, {}, site.Cameras());
+    if (const std::optional<int> status = RefuseWithProblems(plan))
         return *status;
     const std::vector<PlanRowReport> report = ApplyAndVerify(site, plan, login, 1, change->timeout);
     WritePlanReport(std::cout, report, change->format);
@@ -388,10 +384,9 @@ int RunApply(const Arguments &args)
         std::fprintf(stderr, "lanscout-cli: %s\n", text.error.c_str());
         return kExitUnreadableInput;
     }
-    const ParsedPlan parsed = ParsePlan(*text.bytes);
     const bool dryRun = options.flags.count("dry-run") > 0;
     CommandLogin login; // not asked for when nothing will be sent
-    if (!dryRun && parsed.problems.empty())
+    if (!dryRun && ParsePlan(*text.bytes).problems.empty())
         if (const std::optional<int> status = ObtainLogin(options, "the plan's cameras", login))
             return *status;
     CSite site;
@@ -399,8 +394,8 @@ int RunApply(const Arguments &args)
         return *status;
     if (const std::optional<int> status = RefuseIncompleteSearch(site))
         return *status;
-    CheckedPlan plan;
-    if (const std::optional<int> status = CheckAgainstSite(parsed.rows, parsed.problems, site, plan))
+    const CheckedPlan plan = PlanFromCsv(*text.bytes, site.Cameras());
+    if (const std::optional<int> status = RefuseWithProblems(plan))
         return *status;
     if (dryRun) {
         std::vector<DISCOVERY_DATA> planned;

@@ -10,13 +10,6 @@
 
 namespace {
 
-// A problem the form's rows share is listed once, not once a camera.
-void AddOnce(std::vector<std::string> &problems, const std::string &problem)
-{
-    if (std::find(problems.begin(), problems.end(), problem) == problems.end())
-        problems.push_back(problem);
-}
-
 // The values every camera of the form gets, as plan fields.
 std::vector<std::pair<std::string, std::string>> SharedFields(const BatchForm &form)
 {
@@ -47,6 +40,7 @@ AddressSeries FormAddresses(const BatchForm &form, const std::vector<DISCOVERY_D
         if (const auto ip = ParseIpv4(SlotText(camera.szIP)))
             taken.insert(*ip);
     std::vector<std::optional<std::uint32_t>> current;
+    current.reserve(chosen.size());
     for (const DISCOVERY_DATA &camera : chosen)
         current.push_back(ParseIpv4(SlotText(camera.szIP)));
     return CountAddresses(*start, *mask, chosen.size(), taken, current);
@@ -67,20 +61,36 @@ std::string WithReason(std::string words, const PlanRowReport &row)
     return reason.empty() ? words : words + " (" + reason + ")";
 }
 
+// The checked rows with the answering camera of each, when nothing keeps them from
+// being sent.
+CheckedPlan Checked(std::vector<PlanRow> rows, const CPlanProblems &problems,
+                    const std::vector<DISCOVERY_DATA> &answered)
+{
+    CheckedPlan plan{std::move(rows), {}, problems.Lines()};
+    if (!plan.problems.empty())
+        return plan;
+    const CCamerasByMac byMac(answered);
+    plan.cameras.reserve(plan.rows.size());
+    for (const PlanRow &row : plan.rows)
+        plan.cameras.push_back(*byMac.Find(row.mac)); // the checks found each answering
+    return plan;
+}
+
 } // namespace
 
 CCamerasByMac::CCamerasByMac(const std::vector<DISCOVERY_DATA> &cameras)
 {
+    m_cameras.reserve(cameras.size());
     for (const DISCOVERY_DATA &camera : cameras)
-        if (const std::optional<std::string> mac = NormalizedMac(SlotText(camera.szMAC)))
+        if (const std::optional<std::uint64_t> mac = MacNumber(SlotText(camera.szMAC)))
             if (const auto [answers, first] = m_cameras.try_emplace(*mac, Answers{&camera, false}); !first)
                 answers->second.differently |= !SameNetworkSettings(*answers->second.first, camera);
 }
 
 const CCamerasByMac::Answers *CCamerasByMac::AnswersOf(std::string_view mac) const
 {
-    const std::optional<std::string> normal = NormalizedMac(mac);
-    const auto found = normal ? m_cameras.find(*normal) : m_cameras.end();
+    const std::optional<std::uint64_t> number = MacNumber(mac);
+    const auto found = number ? m_cameras.find(*number) : m_cameras.end();
     return found == m_cameras.end() ? nullptr : &found->second;
 }
 
@@ -96,17 +106,14 @@ bool CCamerasByMac::AnsweredDifferently(std::string_view mac) const
     return answers && answers->differently;
 }
 
-CheckedPlan CheckAgainst(std::vector<PlanRow> rows, std::vector<std::string> problems,
+CheckedPlan CheckAgainst(std::vector<PlanRow> rows, const std::vector<std::string> &problems,
                          const std::vector<DISCOVERY_DATA> &answered)
 {
-    for (const std::string &problem : CheckPlan(rows, answered))
-        AddOnce(problems, problem);
-    CheckedPlan plan{std::move(rows), {}, std::move(problems)};
-    const CCamerasByMac byMac(answered);
-    if (plan.problems.empty())
-        for (const PlanRow &row : plan.rows)
-            plan.cameras.push_back(*byMac.Find(row.mac)); // the checks found each answering
-    return plan;
+    CPlanProblems found;
+    for (const std::string &problem : problems)
+        found.Add(0, problem);
+    CheckPlan(rows, answered, found);
+    return Checked(std::move(rows), found, answered);
 }
 
 CheckedPlan PlanFromForm(const BatchForm &form, const std::vector<DISCOVERY_DATA> &chosen,
@@ -120,6 +127,7 @@ CheckedPlan PlanFromForm(const BatchForm &form, const std::vector<DISCOVERY_DATA
     if (!addresses.problem.empty())
         problems.push_back(addresses.problem);
     std::vector<PlanRow> rows;
+    rows.reserve(chosen.size());
     for (std::size_t i = 0; i < chosen.size(); ++i) {
         PlanRow row = shared;
         row.mac = SlotText(chosen[i].szMAC);
@@ -127,13 +135,14 @@ CheckedPlan PlanFromForm(const BatchForm &form, const std::vector<DISCOVERY_DATA
             row.ip = FormatIpv4(addresses.addresses[i]);
         rows.push_back(std::move(row));
     }
-    return CheckAgainst(std::move(rows), std::move(problems), answered);
+    return CheckAgainst(std::move(rows), problems, answered);
 }
 
 CheckedPlan PlanFromCsv(std::string_view csvText, const std::vector<DISCOVERY_DATA> &answered)
 {
-    ParsedPlan parsed = ParsePlan(csvText);
-    return CheckAgainst(std::move(parsed.rows), std::move(parsed.problems), answered);
+    CPlanProblems problems;
+    std::vector<PlanRow> rows = ReadCheckedPlan(csvText, answered, problems);
+    return Checked(std::move(rows), problems, answered);
 }
 
 std::optional<std::string> IncompleteSearchProblem(std::uint64_t droppedReplies)

@@ -10,10 +10,10 @@
 #include <chrono>
 #include <cstddef>
 #include <cstdint>
-#include <map>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 // How many commands may await their results at once, and how long each is awaited.
@@ -38,19 +38,20 @@ private:
     };
     const Answers *AnswersOf(std::string_view mac) const;
 
-    std::map<std::string, Answers> m_cameras;
+    std::unordered_map<std::uint64_t, Answers> m_cameras; // by MacNumber
 };
 
 // A plan with the answering camera of each row; sendable only while problems is empty.
 struct CheckedPlan {
     std::vector<PlanRow> rows;
     std::vector<DISCOVERY_DATA> cameras; // the camera of each row, as it answered
-    std::vector<std::string> problems;   // nothing of the plan may be sent while any is here
+    // Nothing of the plan may be sent while any is here; as CPlanProblems lists them.
+    std::vector<std::string> problems;
 };
 
 // The rows checked against the cameras that answered, after the problems already found
-// in them (a parsed file's, say).
-CheckedPlan CheckAgainst(std::vector<PlanRow> rows, std::vector<std::string> problems,
+// in them (the form's, say); a problem found twice is listed once.
+CheckedPlan CheckAgainst(std::vector<PlanRow> rows, const std::vector<std::string> &problems,
                          const std::vector<DISCOVERY_DATA> &answered);
 
 // The Assign Addresses dialog's values, as typed; an empty gateway, DNS or HTTP port
@@ -67,7 +68,8 @@ struct BatchForm {
 CheckedPlan PlanFromForm(const BatchForm &form, const std::vector<DISCOVERY_DATA> &chosen,
                          const std::vector<DISCOVERY_DATA> &answered);
 
-// A CSV plan file's text, parsed and checked.
+// A CSV plan file's text, parsed and checked row by row, the problems in the order of
+// their lines.
 CheckedPlan PlanFromCsv(std::string_view csvText, const std::vector<DISCOVERY_DATA> &answered);
 
 // Plans are checked against every camera that answered the search. One whose list was

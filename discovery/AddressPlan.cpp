@@ -1,15 +1,22 @@
 #include "discovery/AddressPlan.h"
 
 #include "platform/Csv.h"
+#include "discovery/DiscoverySession.h"
 #include "platform/AsciiText.h"
 #include "platform/Ipv4.h"
 
 #include <charconv>
+#include <functional>
 #include <map>
+#include <unordered_map>
 
 namespace {
 
 constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
+// A plan names at most the cameras one search can list; a longer one can never be sound.
+constexpr std::size_t kMaxPlanRows = CDiscoverySession::kMaxListedDevices;
+// The addresses of the cameras that share a MAC, named in its problem; the rest are counted.
+constexpr std::size_t kNamedAddresses = 10;
 
 // The four address settings, with the column naming each and the record's slot for it.
 struct AddressField {
@@ -104,11 +111,10 @@ std::optional<std::int32_t> ModeNamed(std::string_view text)
 
 // The columns the header names, in file order, with nothing for a column not known or
 // named twice (its values are left out); nothing at all without a mac column.
-std::optional<std::vector<std::optional<Column>>> ReadHeader(const CsvRecord &header,
-                                                             std::vector<std::string> &problems)
+std::optional<std::vector<std::optional<Column>>> ReadHeader(const CsvRecord &header, CPlanProblems &problems)
 {
     if (!header.fault.empty()) {
-        problems.push_back(AtLine(header.line, header.fault));
+        problems.Add(header.line, header.fault);
         return std::nullopt;
     }
     std::vector<std::optional<Column>> columns;
@@ -117,10 +123,10 @@ std::optional<std::vector<std::optional<Column>>> ReadHeader(const CsvRecord &he
         const std::string name = AsciiLower(field);
         std::optional<Column> column = ColumnNamed(name);
         if (!column)
-            problems.push_back(AtLine(header.line, "unknown column " + QuotedForMessage(field) + " (the columns are " +
-                                                       kColumnList + ")"));
+            problems.Add(header.line,
+                         "unknown column " + QuotedForMessage(field) + " (the columns are " + kColumnList + ")");
         else if (named[name]) {
-            problems.push_back(AtLine(header.line, "column " + QuotedForMessage(field) + " named twice"));
+            problems.Add(header.line, "column " + QuotedForMessage(field) + " named twice");
             column.reset();
         }
         named[name] = true;
@@ -128,11 +134,11 @@ std::optional<std::vector<std::optional<Column>>> ReadHeader(const CsvRecord &he
     }
     if (named["mac"])
         return columns;
-    problems.push_back(AtLine(header.line, "no mac column: the plan names each camera by its MAC"));
+    problems.Add(header.line, "no mac column: the plan names each camera by its MAC");
     return std::nullopt;
 }
 
-void PutField(PlanRow &row, const Column &column, const std::string &value, std::vector<std::string> &problems)
+void PutField(PlanRow &row, const Column &column, const std::string &value, CPlanProblems &problems)
 {
     if (column.kind == ColumnKind::Mac) {
         row.mac = value;
@@ -145,13 +151,12 @@ void PutField(PlanRow &row, const Column &column, const std::string &value, std:
     case ColumnKind::HttpPort:
         row.httpPort = PortNumber(value);
         if (!row.httpPort)
-            problems.push_back(
-                AtLine(row.line, "http_port " + QuotedForMessage(value) + " is not a number from 1 to 65535"));
+            problems.Add(row.line, "http_port " + QuotedForMessage(value) + " is not a number from 1 to 65535");
         break;
     case ColumnKind::Mode:
         row.mode = ModeNamed(value);
         if (!row.mode)
-            problems.push_back(AtLine(row.line, "mode " + QuotedForMessage(value) + " is neither static nor dhcp"));
+            problems.Add(row.line, "mode " + QuotedForMessage(value) + " is neither static nor dhcp");
         break;
     case ColumnKind::Mac:
     case ColumnKind::Shown: break;
@@ -159,15 +164,15 @@ void PutField(PlanRow &row, const Column &column, const std::string &value, std:
 }
 
 std::optional<PlanRow> ReadRow(const CsvRecord &record, const std::vector<std::optional<Column>> &columns,
-                               std::vector<std::string> &problems)
+                               CPlanProblems &problems)
 {
     if (!record.fault.empty()) {
-        problems.push_back(AtLine(record.line, record.fault));
+        problems.Add(record.line, record.fault);
         return std::nullopt;
     }
     if (record.fields.size() != columns.size()) {
-        problems.push_back(AtLine(record.line, std::to_string(record.fields.size()) + " fields where the header has " +
-                                                   std::to_string(columns.size())));
+        problems.Add(record.line, std::to_string(record.fields.size()) + " fields where the header has " +
+                                      std::to_string(columns.size()));
         return std::nullopt;
     }
     PlanRow row;
@@ -185,47 +190,164 @@ std::string_view WithoutByteOrderMark(std::string_view text)
     return text;
 }
 
-std::vector<CsvRecord> NonBlank(std::vector<CsvRecord> records)
+// The plan's rows, read one at a time: a large file is never held twice. Problems of
+// form go to the list as they are found.
+class CPlanReader final {
+public:
+    CPlanReader(std::string_view csvText, CPlanProblems &problems)
+        : m_csv(WithoutByteOrderMark(csvText)), m_problems(problems)
+    {
+        ReadColumns();
+    }
+
+    // The next row that could be read; nothing once the file is read.
+    std::optional<PlanRow> Next()
+    {
+        CsvRecord record;
+        while (m_columns && m_csv.Next(record)) {
+            ++m_nRecords;
+            if (std::optional<PlanRow> row = ReadRow(record, *m_columns, m_problems))
+                return row;
+        }
+        if (m_columns && m_nRecords == 0)
+            m_problems.Add(m_nHeaderLine, "the plan names no camera below its header");
+        m_columns.reset();
+        return std::nullopt;
+    }
+
+private:
+    void ReadColumns()
+    {
+        CsvRecord header;
+        if (!m_csv.Next(header)) {
+            m_problems.Add(0, "the plan is empty: its first line names the columns (" + std::string(kColumnList) + ")");
+            return;
+        }
+        m_nHeaderLine = header.line;
+        m_columns = ReadHeader(header, m_problems);
+    }
+
+    CCsvReader m_csv;
+    CPlanProblems &m_problems;
+    std::optional<std::vector<std::optional<Column>>> m_columns; // nothing once no row can be read
+    int m_nHeaderLine = 0;
+    std::size_t m_nRecords = 0; // below the header
+};
+
+// Reads the plan, handing each row to `check` as it is read, and keeps the rows a
+// plan may have.
+std::vector<PlanRow> ReadPlanRows(std::string_view csvText, CPlanProblems &problems,
+                                  const std::function<void(const PlanRow &)> &check)
 {
-    std::erase_if(records, [](const CsvRecord &record) { return record.blank; });
-    return records;
+    CPlanReader reader(csvText, problems);
+    std::vector<PlanRow> rows;
+    std::size_t read = 0;
+    while (std::optional<PlanRow> row = reader.Next()) {
+        check(*row);
+        if (++read <= kMaxPlanRows)
+            rows.push_back(std::move(*row));
+        else if (read == kMaxPlanRows + 1)
+            problems.Add(row->line, "the plan names more than " + std::to_string(kMaxPlanRows) +
+                                        " cameras, more than a search lists");
+    }
+    return rows;
 }
 
 // --- Checks of the rows ---------------------------------------------------------
 
-std::optional<std::string> MacOf(const DISCOVERY_DATA &camera)
+// A hex digit's value; -1 for any other character.
+int HexValue(char c)
 {
-    return NormalizedMac(SlotText(camera.szMAC));
+    if (c >= '0' && c <= '9')
+        return c - '0';
+    if (c >= 'a' && c <= 'f')
+        return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F')
+        return c - 'A' + 10;
+    return -1;
 }
 
-std::vector<const DISCOVERY_DATA *> CamerasWithMac(const std::string &mac, const std::vector<DISCOVERY_DATA> &answered)
+// Six upper-case hex pairs joined by ':'.
+std::string MacText(std::uint64_t number)
 {
-    std::vector<const DISCOVERY_DATA *> cameras;
-    for (const DISCOVERY_DATA &camera : answered)
-        if (MacOf(camera) == mac)
-            cameras.push_back(&camera);
-    return cameras;
+    constexpr char kDigits[] = "0123456789ABCDEF";
+    std::string text(17, ':');
+    for (std::size_t pair = 0; pair < 6; ++pair) {
+        const auto byte = unsigned(number >> (40 - 8 * pair)) & 0xFF;
+        text[3 * pair] = kDigits[byte >> 4];
+        text[3 * pair + 1] = kDigits[byte & 0xF];
+    }
+    return text;
 }
 
-std::string AddressList(const std::vector<const DISCOVERY_DATA *> &cameras)
+using CameraGroup = std::vector<const DISCOVERY_DATA *>;
+const CameraGroup kNoCameras;
+
+// The cameras that answered, by MAC (in any spelling) and by IP, each group in the
+// order they answered: a row is checked without walking them all.
+class CAnsweredIndex final {
+public:
+    explicit CAnsweredIndex(const std::vector<DISCOVERY_DATA> &answered)
+    {
+        for (const DISCOVERY_DATA &camera : answered) {
+            const std::optional<std::uint64_t> mac = MacNumber(SlotText(camera.szMAC));
+            const std::optional<std::uint32_t> ip = ParseIpv4(SlotText(camera.szIP));
+            if (mac)
+                m_byMac[*mac].push_back(&camera);
+            if (ip)
+                m_byIp[*ip].push_back(&camera);
+            if (mac && ip)
+                ++m_macsAtIp[{*mac, *ip}];
+        }
+    }
+
+    // No camera for a malformed MAC.
+    const CameraGroup &WithMac(const std::optional<std::uint64_t> &mac) const
+    {
+        return mac ? Group(m_byMac, *mac) : kNoCameras;
+    }
+    const CameraGroup &AtIp(std::uint32_t ip) const { return Group(m_byIp, ip); }
+    // How many of the cameras at the address have the MAC.
+    std::size_t CountWithMacAt(std::uint64_t mac, std::uint32_t ip) const
+    {
+        const auto found = m_macsAtIp.find({mac, ip});
+        return found == m_macsAtIp.end() ? 0 : found->second;
+    }
+
+private:
+    template <typename Key>
+    static const CameraGroup &Group(const std::unordered_map<Key, CameraGroup> &groups, Key key)
+    {
+        const auto found = groups.find(key);
+        return found == groups.end() ? kNoCameras : found->second;
+    }
+
+    std::unordered_map<std::uint64_t, CameraGroup> m_byMac;
+    std::unordered_map<std::uint32_t, CameraGroup> m_byIp;
+    std::map<std::pair<std::uint64_t, std::uint32_t>, std::size_t> m_macsAtIp;
+};
+
+// "\"10.77.0.18\", \"10.77.0.19\"", naming the first few.
+std::string AddressList(const CameraGroup &cameras)
 {
     std::string list;
-    for (const DISCOVERY_DATA *camera : cameras)
-        list += (list.empty() ? "" : ", ") + QuotedForMessage(SlotText(camera->szIP));
+    for (std::size_t i = 0; i < cameras.size() && i < kNamedAddresses; ++i)
+        list += (i ? ", " : "") + QuotedForMessage(SlotText(cameras[i]->szIP));
+    if (cameras.size() > kNamedAddresses)
+        list += " and " + std::to_string(cameras.size() - kNamedAddresses) + " more";
     return list;
 }
 
-void CheckFieldForms(const PlanRow &row, std::vector<std::string> &problems)
+void CheckFieldForms(const PlanRow &row, CPlanProblems &problems)
 {
-    if (!NormalizedMac(row.mac))
-        problems.push_back(AtLine(row.line, "MAC " + QuotedForMessage(row.mac) +
-                                                " is not six hex pairs separated by ':' or '-'"));
+    if (!MacNumber(row.mac))
+        problems.Add(row.line, "MAC " + QuotedForMessage(row.mac) + " is not six hex pairs separated by ':' or '-'");
     for (const AddressField &field : kAddressFields) {
         const std::optional<std::string> &planned = row.*field.planned;
         const char *const expected = field.isMask ? "a contiguous subnet mask" : "an IPv4 address";
         if (planned && !AddressOf(field, *planned))
-            problems.push_back(AtLine(row.line, std::string(field.column) + " " + QuotedForMessage(*planned) +
-                                                    " is not " + expected + " in dotted quad form"));
+            problems.Add(row.line, std::string(field.column) + " " + QuotedForMessage(*planned) + " is not " +
+                                       expected + " in dotted quad form");
     }
 }
 
@@ -284,13 +406,10 @@ const char *UnreachableKind(std::uint32_t ip)
     return nullptr;
 }
 
-// The address of the subnet itself, or its broadcast, which no host may have; a /31
-// or /32 has neither.
+// The address of the subnet itself, or its broadcast, which no host may have.
 const char *SubnetEndKind(std::uint32_t ip, std::uint32_t mask)
 {
     const std::uint32_t host = ip & ~mask;
-    if (PrefixLength(mask) > 30)
-        return nullptr;
     if (host == 0)
         return "is the network address of";
     if (host == ~mask)
@@ -299,19 +418,20 @@ const char *SubnetEndKind(std::uint32_t ip, std::uint32_t mask)
 }
 
 // The plan, walked row by row, remembering what earlier rows claimed.
-class PlanChecker {
+class CPlanChecker final {
 public:
-    explicit PlanChecker(const std::vector<DISCOVERY_DATA> &answered) : m_answered(answered) {}
+    CPlanChecker(const std::vector<DISCOVERY_DATA> &answered, CPlanProblems &problems)
+        : m_answered(answered), m_problems(problems)
+    {
+    }
 
     void Check(const PlanRow &row)
     {
         CheckFieldForms(row, m_problems);
-        const std::optional<std::string> mac = NormalizedMac(row.mac);
-        std::vector<const DISCOVERY_DATA *> cameras;
-        if (mac) {
-            cameras = CamerasWithMac(*mac, m_answered);
+        const std::optional<std::uint64_t> mac = MacNumber(row.mac);
+        const CameraGroup &cameras = m_answered.WithMac(mac);
+        if (mac)
             CheckMac(row, *mac, cameras);
-        }
         if (const auto ip = row.ip ? ParseIpv4(*row.ip) : std::nullopt)
             CheckIp(row, *ip, mac);
         const DISCOVERY_DATA *camera = cameras.size() == 1 ? cameras.front() : nullptr;
@@ -320,30 +440,39 @@ public:
             CheckCameraStaysReachable(row, camera);
     }
 
-    std::vector<std::string> TakeProblems() { return std::move(m_problems); }
-
 private:
-    void Report(const PlanRow &row, const std::string &text) { m_problems.push_back(AtLine(row.line, text)); }
+    void Report(const PlanRow &row, const std::string &text) { m_problems.Add(row.line, text); }
 
-    void CheckMac(const PlanRow &row, const std::string &mac, const std::vector<const DISCOVERY_DATA *> &cameras)
+    void CheckMac(const PlanRow &row, std::uint64_t mac, const CameraGroup &cameras)
     {
+        const std::string normal = MacText(mac);
         if (const auto [earlier, first] = m_macLines.try_emplace(mac, row.line); !first)
-            Report(row, "MAC " + mac + " is planned on line " + std::to_string(earlier->second) + " already");
+            Report(row, "MAC " + normal + " is planned on line " + std::to_string(earlier->second) + " already");
         if (cameras.empty())
-            Report(row, "MAC " + mac + " did not answer the search");
+            Report(row, "MAC " + normal + " did not answer the search");
         if (cameras.size() > 1)
-            Report(row, "MAC " + mac + " answered from " + std::to_string(cameras.size()) + " cameras (" +
+            Report(row, "MAC " + normal + " answered from " + std::to_string(cameras.size()) + " cameras (" +
                             AddressList(cameras) + "): a command by MAC would reach them all");
     }
 
-    void CheckIp(const PlanRow &row, std::uint32_t ip, const std::optional<std::string> &mac)
+    // Each other camera at the address is a problem of its own; past the end of the
+    // list they are only counted, so no row walks a crowd of them.
+    void CheckIp(const PlanRow &row, std::uint32_t ip, const std::optional<std::uint64_t> &mac)
     {
         if (const auto [earlier, first] = m_ipLines.try_emplace(ip, row.line); !first)
             Report(row, "ip " + *row.ip + " is planned on line " + std::to_string(earlier->second) + " already");
-        for (const DISCOVERY_DATA &camera : m_answered)
-            if (ParseIpv4(SlotText(camera.szIP)) == ip && (!mac || MacOf(camera) != mac))
+        const CameraGroup &atIp = m_answered.AtIp(ip);
+        const std::size_t others = atIp.size() - (mac ? m_answered.CountWithMacAt(*mac, ip) : 0);
+        if (others == 0)
+            return;
+        if (!m_problems.NeedsText(row.line)) {
+            m_problems.CountUnlisted(others);
+            return;
+        }
+        for (const DISCOVERY_DATA *camera : atIp)
+            if (!mac || MacNumber(SlotText(camera->szMAC)) != mac)
                 Report(row, "ip " + *row.ip + " is the address of another camera that answered, MAC " +
-                                QuotedForMessage(SlotText(camera.szMAC)));
+                                QuotedForMessage(SlotText(camera->szMAC)));
     }
 
     // A camera under DHCP takes its addresses from the DHCP server, so planned ones
@@ -368,15 +497,24 @@ private:
             CheckGateway(row, *gateway, ip->value, mask->value);
     }
 
-    // True for a mask a subnet can be made of; the address and the gateway are checked
-    // against no other.
+    // True for a mask a subnet with room for the camera and a neighbour can be made of;
+    // the address and the gateway are checked against no other.
     bool CheckMask(const PlanRow &row, const EndAddress &mask)
     {
-        if (mask.value == 0)
+        if (mask.value == 0) {
             Report(row, Named(kMaskField, mask) + " would make every address local: the camera could reach no router");
-        else if (!IsContiguousMask(mask.value))
+            return false;
+        }
+        if (!IsContiguousMask(mask.value)) {
             Report(row, Named(kMaskField, mask) + " is not a contiguous subnet mask");
-        return IsContiguousMask(mask.value);
+            return false;
+        }
+        if (LeavesNoNeighbour(mask.value)) {
+            Report(row, Named(kMaskField, mask) + " leaves the camera no neighbour: a subnet needs a prefix of /" +
+                            std::to_string(kLongestCameraPrefix) + " or shorter");
+            return false;
+        }
+        return true;
     }
 
     // True for an address a host may have; the gateway is checked against no other.
@@ -401,10 +539,11 @@ private:
                             ": the camera could not reach it");
     }
 
-    const std::vector<DISCOVERY_DATA> &m_answered;
-    std::map<std::string, int> m_macLines;
-    std::map<std::uint32_t, int> m_ipLines;
-    std::vector<std::string> m_problems;
+    const CAnsweredIndex m_answered;
+    CPlanProblems &m_problems;
+    // The first line that planned each MAC, and each IP.
+    std::unordered_map<std::uint64_t, int> m_macLines;
+    std::unordered_map<std::uint32_t, int> m_ipLines;
 };
 
 bool AddressesMatch(const AddressField &field, const std::string &planned, const DISCOVERY_DATA &reply)
@@ -413,64 +552,107 @@ bool AddressesMatch(const AddressField &field, const std::string &planned, const
     return shown && shown == AddressOf(field, planned);
 }
 
-bool IsHexDigit(char c)
+} // namespace
+
+void CPlanProblems::Add(int line, const std::string &text)
 {
-    return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F');
+    if (!NeedsText(line)) {
+        ++m_nUnlisted;
+        return;
+    }
+    std::string problem = AtLine(line, text);
+    if (m_seen.contains(problem))
+        return;
+    const bool listed = m_listed.size() < kMaxListedProblems;
+    if (listed || line == 0)
+        m_seen.insert(problem);
+    if (listed)
+        m_listed.push_back(std::move(problem));
+    else
+        ++m_nUnlisted;
 }
 
-} // namespace
+// A problem that names no line may be one the form's rows share, which is listed once
+// however late it comes.
+bool CPlanProblems::NeedsText(int line) const
+{
+    return line == 0 || m_listed.size() < kMaxListedProblems;
+}
+
+std::vector<std::string> CPlanProblems::Lines() const
+{
+    std::vector<std::string> lines = m_listed;
+    if (m_nUnlisted > 0)
+        lines.push_back("and " + std::to_string(m_nUnlisted) + " more");
+    return lines;
+}
 
 PlanRow PlanRowFromFields(const std::vector<std::pair<std::string, std::string>> &fields,
                           std::vector<std::string> &problems)
 {
     PlanRow row; // line 0: its problems name no line
+    CPlanProblems found;
     for (const auto &[name, value] : fields)
         if (const std::optional<Column> column = ColumnNamed(name))
-            PutField(row, *column, value, problems);
+            PutField(row, *column, value, found);
+    for (std::string &problem : found.Lines())
+        problems.push_back(std::move(problem));
     return row;
 }
 
 ParsedPlan ParsePlan(std::string_view csvText)
 {
-    const std::vector<CsvRecord> records = NonBlank(ReadCsv(WithoutByteOrderMark(csvText)));
-    ParsedPlan plan;
-    if (records.empty()) {
-        plan.problems.push_back("the plan is empty: its first line names the columns (" + std::string(kColumnList) +
-                                ")");
-        return plan;
-    }
-    const auto columns = ReadHeader(records.front(), plan.problems);
-    if (!columns)
-        return plan;
-    for (auto record = records.begin() + 1; record != records.end(); ++record)
-        if (auto row = ReadRow(*record, *columns, plan.problems))
-            plan.rows.push_back(std::move(*row));
-    if (records.size() == 1)
-        plan.problems.push_back(AtLine(records.front().line, "the plan names no camera below its header"));
-    return plan;
+    CPlanProblems problems;
+    std::vector<PlanRow> rows = ReadPlanRows(csvText, problems, [](const PlanRow &) {});
+    return {std::move(rows), problems.Lines()};
+}
+
+std::vector<PlanRow> ReadCheckedPlan(std::string_view csvText, const std::vector<DISCOVERY_DATA> &answered,
+                                     CPlanProblems &problems)
+{
+    CPlanChecker checker(answered, problems);
+    return ReadPlanRows(csvText, problems, [&](const PlanRow &row) { checker.Check(row); });
+}
+
+void CheckPlan(const std::vector<PlanRow> &rows, const std::vector<DISCOVERY_DATA> &answered,
+               CPlanProblems &problems)
+{
+    CPlanChecker checker(answered, problems);
+    for (const PlanRow &row : rows)
+        checker.Check(row);
 }
 
 std::vector<std::string> CheckPlan(const std::vector<PlanRow> &rows, const std::vector<DISCOVERY_DATA> &answered)
 {
-    PlanChecker checker(answered);
-    for (const PlanRow &row : rows)
-        checker.Check(row);
-    return checker.TakeProblems();
+    CPlanProblems problems;
+    CheckPlan(rows, answered, problems);
+    return problems.Lines();
 }
 
-std::optional<std::string> NormalizedMac(std::string_view mac)
+std::optional<std::uint64_t> MacNumber(std::string_view mac)
 {
     constexpr std::size_t kLength = 17; // six pairs, five separators
     if (mac.size() != kLength || (mac[2] != ':' && mac[2] != '-'))
         return std::nullopt;
-    std::string normal;
+    std::uint64_t number = 0;
     for (std::size_t i = 0; i < kLength; ++i) {
-        const bool separatorPlace = i % 3 == 2;
-        if (separatorPlace ? mac[i] != mac[2] : !IsHexDigit(mac[i]))
+        if (i % 3 == 2) {
+            if (mac[i] != mac[2])
+                return std::nullopt;
+            continue;
+        }
+        const int digit = HexValue(mac[i]);
+        if (digit < 0)
             return std::nullopt;
-        normal += separatorPlace ? ':' : mac[i];
+        number = number << 4 | std::uint64_t(digit);
     }
-    return AsciiUpper(normal);
+    return number;
+}
+
+std::optional<std::string> NormalizedMac(std::string_view mac)
+{
+    const std::optional<std::uint64_t> number = MacNumber(mac);
+    return number ? std::optional(MacText(*number)) : std::nullopt;
 }
 
 DISCOVERY_DATA PlannedSettings(const PlanRow &row, const DISCOVERY_DATA &reply)
@@ -488,8 +670,8 @@ DISCOVERY_DATA PlannedSettings(const PlanRow &row, const DISCOVERY_DATA &reply)
 
 bool ReplyShowsPlan(const PlanRow &row, const DISCOVERY_DATA &reply)
 {
-    const auto mac = NormalizedMac(row.mac);
-    if (!mac || mac != MacOf(reply))
+    const auto mac = MacNumber(row.mac);
+    if (!mac || mac != MacNumber(SlotText(reply.szMAC)))
         return false;
     for (const AddressField &field : kAddressFields)
         if (const std::optional<std::string> &planned = row.*field.planned;

@@ -4,118 +4,120 @@
 
 #include <utility>
 
-namespace {
-
-// Walks the text once, field by field, keeping count of the lines.
-class CsvReader {
-public:
-    explicit CsvReader(std::string_view text) : m_text(text) {}
-
-    std::vector<CsvRecord> ReadAll()
-    {
-        std::vector<CsvRecord> records;
-        while (!AtEnd())
-            records.push_back(ReadRecord());
-        return records;
-    }
-
-private:
-    bool AtEnd() const { return m_pos >= m_text.size(); }
-    char Peek() const { return m_text[m_pos]; }
-    bool AtLineEnd() const { return Peek() == '\n' || m_text.substr(m_pos, 2) == "\r\n"; }
-    bool AtFieldEnd() const { return AtEnd() || Peek() == ',' || AtLineEnd(); }
-
-    void SkipBlanks()
-    {
-        while (!AtEnd() && IsBlank(Peek()))
-            ++m_pos;
-    }
-
-    void Fault(const std::string &what)
-    {
-        if (m_fault.empty())
-            m_fault = what;
-    }
-
-    CsvRecord ReadRecord()
-    {
-        CsvRecord record;
-        record.line = m_line;
-        bool quoted = false;
-        for (;;) {
-            SkipBlanks();
-            const bool fieldQuoted = !AtEnd() && Peek() == '"';
-            quoted = quoted || fieldQuoted;
-            record.fields.push_back(fieldQuoted ? ReadQuotedField() : ReadPlainField());
-            if (AtEnd() || Peek() != ',')
-                break;
-            ++m_pos;
-        }
-        SkipLineEnd();
-        record.blank = !quoted && record.fields.size() == 1 && record.fields[0].empty();
-        record.fault = std::exchange(m_fault, std::string());
-        return record;
-    }
-
-    std::string ReadPlainField()
-    {
-        const std::size_t start = m_pos;
-        while (!AtFieldEnd())
-            ++m_pos;
-        const std::string_view field = TrimBlanks(m_text.substr(start, m_pos - start));
-        if (field.find('"') != std::string_view::npos)
-            Fault("a quote inside a field that does not start with one");
-        return std::string(field);
-    }
-
-    std::string ReadQuotedField()
-    {
-        const int openedOn = m_line;
-        ++m_pos;
-        std::string field;
-        for (;;) {
-            if (AtEnd()) {
-                Fault("the quote opened on line " + std::to_string(openedOn) + " is never closed");
-                return field;
-            }
-            const char c = m_text[m_pos++];
-            if (c == '"' && !AtEnd() && Peek() == '"') {
-                field += '"';
-                ++m_pos;
-            } else if (c == '"') {
-                break;
-            } else {
-                m_line += c == '\n';
-                field += c;
-            }
-        }
-        SkipStrayTextAfterQuote();
-        return field;
-    }
-
-    void SkipStrayTextAfterQuote()
-    {
+bool CCsvReader::Next(CsvRecord &record)
+{
+    if (!SkipBlankLines())
+        return false;
+    record.line = m_line;
+    record.fields.clear();
+    std::size_t fieldsRead = 0;
+    for (;;) {
         SkipBlanks();
-        if (AtFieldEnd())
-            return;
-        Fault("text after a field's closing quote");
-        while (!AtFieldEnd())
-            ++m_pos;
+        const bool quoted = !AtEnd() && Peek() == '"';
+        std::string field = quoted ? ReadQuotedField() : ReadPlainField();
+        if (++fieldsRead <= kMaxCsvFields)
+            record.fields.push_back(std::move(field));
+        if (AtEnd() || Peek() != ',')
+            break;
+        ++m_pos;
     }
+    SkipLineEnd();
+    if (fieldsRead > kMaxCsvFields)
+        Fault("more than " + std::to_string(kMaxCsvFields) + " fields");
+    record.fault = std::exchange(m_fault, std::string());
+    return true;
+}
 
-    void SkipLineEnd()
-    {
+bool CCsvReader::AtLineEnd() const
+{
+    return Peek() == '\n' || m_text.substr(m_pos, 2) == "\r\n";
+}
+
+bool CCsvReader::AtFieldEnd() const
+{
+    return AtEnd() || Peek() == ',' || AtLineEnd();
+}
+
+void CCsvReader::SkipBlanks()
+{
+    while (!AtEnd() && IsBlank(Peek()))
+        ++m_pos;
+}
+
+void CCsvReader::SkipLineEnd()
+{
+    if (AtEnd())
+        return;
+    m_pos += Peek() == '\r' ? 2 : 1;
+    ++m_line;
+}
+
+// False when nothing but blank lines is left.
+bool CCsvReader::SkipBlankLines()
+{
+    for (;;) {
+        SkipBlanks();
         if (AtEnd())
-            return;
-        m_pos += Peek() == '\r' ? 2 : 1;
-        ++m_line;
+            return false;
+        if (!AtLineEnd())
+            return true;
+        SkipLineEnd();
     }
+}
 
-    std::string_view m_text;
-    std::size_t m_pos = 0;
-    int m_line = 1;
-    std::string m_fault; // the first fault of the record being read
-};
+void CCsvReader::Fault(std::string_view what)
+{
+    if (m_fault.empty())
+        m_fault = what;
+}
+
+std::string CCsvReader::ReadPlainField()
+{
+    const std::size_t start = m_pos;
+    while (!AtFieldEnd())
+        ++m_pos;
+    const std::string_view field = TrimBlanks(m_text.substr(start, m_pos - start));
+    if (field.find('"') != std::string_view::npos)
+        Fault("a quote inside a field that does not start with one");
+    return std::string(field);
+}
+
+std::string CCsvReader::ReadQuotedField()
+{
+    const int openedOn = m_line;
+    ++m_pos;
+    std::string field;
+    for (;;) {
+        if (AtEnd()) {
+            Fault("the quote opened on line " + std::to_string(openedOn) + " is never closed");
+            return field;
+        }
+        const char c = m_text[m_pos++];
+        if (c == '"' && !AtEnd() && Peek() == '"') {
+            field += '"';
+            ++m_pos;
+        } else if (c == '"') {
+            break;
+        } else {
+            m_line += c == '\n';
+            field += c;
+        }
+    }
+    SkipStrayTextAfterQuote();
+    return field;
+}
+
+void CCsvReader::SkipStrayTextAfterQuote()
+{
+    SkipBlanks();
+    if (AtFieldEnd())
+        return;
+    Fault("text after a field's closing quote");
+    while (!AtFieldEnd())
+        ++m_pos;
+}
+
+namespace {
 
 bool NeedsQuotes(std::string_view text)
 {
@@ -127,7 +129,11 @@ bool NeedsQuotes(std::string_view text)
 
 std::vector<CsvRecord> ReadCsv(std::string_view text)
 {
-    return CsvReader(text).ReadAll();
+    std::vector<CsvRecord> records;
+    CCsvReader reader(text);
+    for (CsvRecord record; reader.Next(record);)
+        records.push_back(record);
+    return records;
 }
 
 std::string CsvField(std::string_view text)

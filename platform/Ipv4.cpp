@@ -56,7 +56,7 @@ int PrefixLength(std::uint32_t contiguousMask)
 
 bool LeavesNoNeighbour(std::uint32_t mask)
 {
-    return IsContiguousMask(mask) && PrefixLength(mask) > 30;
+    return IsContiguousMask(mask) && PrefixLength(mask) > kLongestCameraPrefix;
 }
 
 bool IsHostOfSubnet(std::uint32_t address, std::uint32_t mask)

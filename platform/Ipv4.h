@@ -20,6 +20,9 @@ bool IsUnicastHost(std::uint32_t address);
 bool IsHostOfSubnet(std::uint32_t address, std::uint32_t mask);
 // The number of leading ones of a contiguous mask.
 int PrefixLength(std::uint32_t contiguousMask);
-// A contiguous mask longer than /30: its subnet has no room for a host beside the
-// camera, so the camera could reach no gateway and no client.
+// The longest prefix a camera's subnet may have: a /31 or /32 leaves it no neighbour,
+// not even a gateway.
+inline constexpr int kLongestCameraPrefix = 30;
+// A contiguous mask longer than kLongestCameraPrefix: its subnet has no room for a host
+// beside the camera, so the camera could reach no gateway and no client.
 bool LeavesNoNeighbour(std::uint32_t mask);

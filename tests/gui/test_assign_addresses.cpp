@@ -19,11 +19,13 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
 
 #include <atomic>
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -113,6 +115,12 @@ protected:
     }
 
     static QWidget &Item(const CAssignAddressesDlg &dialog, int id) { return *GetDlgItem(dialog, id); }
+    // The form is planned once typing pauses: its timer, restarted by every edit, has fired.
+    static bool AwaitPlan(const CAssignAddressesDlg &dialog)
+    {
+        const auto *timer = dialog.findChild<QTimer *>(QStringLiteral("replanTimer"));
+        return timer && WaitFor([&] { return !timer->isActive(); }, 5000);
+    }
     static void Type(const CAssignAddressesDlg &dialog, int id, const std::string &text)
     {
         qobject_cast<QLineEdit *>(&Item(dialog, id))->setText(QString::fromStdString(text));
@@ -225,6 +233,15 @@ TEST_F(AssignAddresses, PreviewAndProblemsFollowTheFormOrThePlanFile)
     const QString planPath = folder.filePath(QStringLiteral("site.csv"));
     lab::LabFile plan("mac,ip\n02:00:00:00:05:00,10.77.0.11\n");
     ASSERT_TRUE(QFile::copy(QString::fromStdString(plan.Path()), planPath));
+    const QString crowdedPath = folder.filePath(QStringLiteral("crowded.csv"));
+    std::string crowdedText = "mac\n"; // 1002 cameras that did not answer
+    for (int n = 0; n < 1002; ++n) {
+        char row[24];
+        std::snprintf(row, sizeof row, "02:FF:00:00:%02X:%02X\n", n >> 8, n & 0xFF);
+        crowdedText += row;
+    }
+    lab::LabFile crowded(crowdedText);
+    ASSERT_TRUE(QFile::copy(QString::fromStdString(crowded.Path()), crowdedPath));
     ClickHeader(CDeviceList::kIndexColumn);
     InDialog([&](CAssignAddressesDlg &dialog) {
         QWidget &apply = Item(dialog, IDC_APPLY_PLAN);
@@ -233,6 +250,7 @@ TEST_F(AssignAddresses, PreviewAndProblemsFollowTheFormOrThePlanFile)
         EXPECT_FALSE(apply.isEnabled());
 
         QTest::keyClicks(&Item(dialog, IDC_BATCH_START_IP), QStringLiteral("10.77.0.40"));
+        ASSERT_TRUE(AwaitPlan(dialog));
         EXPECT_EQ(Cells(dialog, IDC_PLAN_PREVIEW, 0), kMacsByAddress);
         EXPECT_EQ(NewAddresses(dialog), kCountedFrom40);
         EXPECT_EQ(Problems(dialog), std::vector<std::string>{});
@@ -254,11 +272,13 @@ TEST_F(AssignAddresses, PreviewAndProblemsFollowTheFormOrThePlanFile)
             Type(dialog, IDC_BATCH_START_IP, c.start);
             Type(dialog, IDC_BATCH_SUBNET_MASK, c.mask);
             Type(dialog, IDC_BATCH_GATEWAY, c.gateway);
+            ASSERT_TRUE(AwaitPlan(dialog));
             EXPECT_TRUE(Contains(Problems(dialog), c.problem)) << c.start << " " << c.mask;
             EXPECT_FALSE(apply.isEnabled()) << c.start << " " << c.mask;
         }
 
         qobject_cast<QRadioButton *>(&Item(dialog, IDC_BATCH_DHCP))->click();
+        ASSERT_TRUE(AwaitPlan(dialog));
         EXPECT_EQ(NewAddresses(dialog), std::vector<std::string>(6, "DHCP"));
         EXPECT_FALSE(Item(dialog, IDC_BATCH_START_IP).isEnabled());
         EXPECT_TRUE(apply.isEnabled()) << "under DHCP the addresses typed are not planned";
@@ -270,6 +290,12 @@ TEST_F(AssignAddresses, PreviewAndProblemsFollowTheFormOrThePlanFile)
         EXPECT_EQ(Problems(dialog), std::vector<std::string>{"line 2: ip 10.77.0.11 is the address of another camera "
                                                              "that answered, MAC \"02:00:00:00:05:01\""});
         EXPECT_FALSE(apply.isEnabled());
+
+        chosenFile = crowdedPath; // its problems past the thousandth are counted
+        QTest::mouseClick(&Item(dialog, IDC_IMPORT_PLAN), Qt::LeftButton);
+        const std::vector<std::string> crowdedProblems = Problems(dialog);
+        ASSERT_EQ(crowdedProblems.size(), 1001u);
+        EXPECT_EQ(crowdedProblems.back(), "and 2 more");
 
         // Nothing but a file is a plan, and the rest is refused at once: a FIFO would hold
         // the window until a writer came. A writer waits at this one, so a window that
@@ -304,12 +330,39 @@ TEST_F(AssignAddresses, PreviewAndProblemsFollowTheFormOrThePlanFile)
         qobject_cast<QRadioButton *>(&Item(dialog, IDC_BATCH_STATIC))->click();
         Type(dialog, IDC_BATCH_START_IP, "10.77.0.40");
         Type(dialog, IDC_BATCH_GATEWAY, "10.77.0.1");
+        ASSERT_TRUE(AwaitPlan(dialog));
         EXPECT_EQ(LabelText(dialog, IDC_PLAN_SOURCE), QStringLiteral("Plan: the form above"));
         EXPECT_EQ(NewAddresses(dialog), kCountedFrom40);
         EXPECT_TRUE(apply.isEnabled());
     });
-    EXPECT_EQ(asked, std::vector<FileChoice>(5, FileChoice::Open));
+    EXPECT_EQ(asked, std::vector<FileChoice>(6, FileChoice::Open));
     EXPECT_TRUE(messages.boxes.empty()) << messages.Texts().front();
+}
+
+// Keys typed quickly make one plan, once the typing pauses; until then the plan shown
+// is stale, and Apply does not send it.
+TEST_F(AssignAddresses, TypingPlansOnceAfterThePauseAndApplyWaitsForThePlan)
+{
+    ClickHeader(CDeviceList::kIndexColumn);
+    InDialog([&](CAssignAddressesDlg &dialog) {
+        QWidget &apply = Item(dialog, IDC_APPLY_PLAN);
+        QSignalSpy plans(qobject_cast<QTableView *>(&Item(dialog, IDC_PLAN_PREVIEW))->model(),
+                         &QAbstractItemModel::modelReset);
+        QTest::keyClicks(&Item(dialog, IDC_BATCH_START_IP), QStringLiteral("10.77.0.40"));
+        EXPECT_EQ(plans.count(), 0) << "planned while the keys came";
+        EXPECT_FALSE(apply.isEnabled());
+        ASSERT_TRUE(AwaitPlan(dialog));
+        EXPECT_EQ(plans.count(), 1);
+        EXPECT_EQ(NewAddresses(dialog), kCountedFrom40);
+        EXPECT_TRUE(apply.isEnabled());
+
+        QTest::keyClick(&Item(dialog, IDC_BATCH_START_IP), Qt::Key_Backspace); // 10.77.0.4, sound as well
+        EXPECT_FALSE(apply.isEnabled()) << "Apply would send the plan of 10.77.0.40";
+        ASSERT_TRUE(AwaitPlan(dialog));
+        EXPECT_EQ(plans.count(), 2);
+        EXPECT_EQ(NewAddresses(dialog).front(), "10.77.0.4");
+        EXPECT_TRUE(apply.isEnabled());
+    });
 }
 
 // The camera with another password refuses its command; every other camera is found
@@ -335,6 +388,7 @@ TEST_F(AssignAddresses, ApplyVerifiesEachCameraAndExportsTheReport)
         EXPECT_EQ(qobject_cast<QLineEdit *>(&Item(dialog, IDC_BATCH_PASSWORD))->text(), "Site-pass-1");
         EXPECT_FALSE(Item(dialog, IDC_EXPORT_REPORT).isEnabled()) << "no report yet";
         Type(dialog, IDC_BATCH_START_IP, "10.77.0.40");
+        ASSERT_TRUE(AwaitPlan(dialog));
         QTest::mouseClick(&Item(dialog, IDC_APPLY_PLAN), Qt::LeftButton);
         EXPECT_FALSE(Item(dialog, IDC_APPLY_PLAN).isEnabled());
         EXPECT_FALSE(Item(dialog, IDC_CLOSE_BATCH).isEnabled());

@@ -15,6 +15,7 @@
 
 #include <cstdio>
 #include <fstream>
+#include <functional>
 #include <sstream>
 #include <utility>
 
@@ -193,10 +194,14 @@ TEST(Plan, SettingsThatWouldCutTheCameraOffAreRefused)
     WriteSlotText(oddMask.szSubnetMask, "255.0.255.0");
     DISCOVERY_DATA noLease = Camera("02:4C:53:00:00:03", "10.77.0.12", IP_MODE_DHCP);
     WriteSlotText(noLease.szSubnetMask, "0.0.0.0");
+    DISCOVERY_DATA alone = Camera("02:4C:53:00:00:04", "10.77.0.13");
+    WriteSlotText(alone.szSubnetMask, "255.255.255.255");
+    WriteSlotText(alone.szGateway, "0.0.0.0");
     const std::vector<DISCOVERY_DATA> answered = {
         Camera("02:4C:53:00:00:01", "10.77.0.10"), // 10.77.0.0/22, gateway 10.77.0.1
         oddMask,
         noLease,
+        alone,
     };
     const struct {
         const char *row; // mac,ip,mask,gateway,http_port,mode
@@ -218,7 +223,12 @@ TEST(Plan, SettingsThatWouldCutTheCameraOffAreRefused)
         {"02:4C:53:00:00:01,10.77.4.10,,,,",
          {"gateway 10.77.0.1 (the camera's own) is outside the camera's subnet 10.77.4.0/22"}},
         {"02:4C:53:00:00:01,10.77.4.10,,0.0.0.0,,", {}}, // no gateway: the subnet alone
-        {"02:4C:53:00:00:01,10.77.0.20,255.255.255.254,0.0.0.0,,", {}}, // a /31 has no broadcast
+        {"02:4C:53:00:00:01,10.77.0.21,255.255.255.252,0.0.0.0,,", {}}, // room for the camera and a neighbour
+        {"02:4C:53:00:00:01,10.77.0.20,255.255.255.254,0.0.0.0,,",
+         {"mask 255.255.255.254 leaves the camera no neighbour: a subnet needs a prefix of /30 or shorter"}},
+        {"02:4C:53:00:00:01,10.77.0.20,255.255.255.255,0.0.0.0,,",
+         {"mask 255.255.255.255 leaves the camera no neighbour: a subnet needs a prefix of /30 or shorter"}},
+        {"02:4C:53:00:00:04,,,,8080,", {"mask 255.255.255.255 (the camera's own) leaves the camera no neighbour"}},
         {"02:4C:53:00:00:02,,,,8080,", {"mask 255.0.255.0 (the camera's own) is not a contiguous subnet mask"}},
         {"02:4C:53:00:00:03,,,,8080,", {}}, // the DHCP server gives it its addresses
         {"02:4C:53:00:00:03,,,,,static", {"mask 0.0.0.0 (the camera's own) would make every address local"}},
@@ -300,6 +310,180 @@ TEST(Plan, VerdictsComeFromTheSearchAfterTheCommands)
     }
     const PlanRowReport refused = Verdicts(plan, {std::int32_t(RESULT_INVALID_PORT)}, {true}, {moved, before}).at(0);
     EXPECT_EQ(refused.outcome, PlanOutcome::Rejected) << "the camera's own answer stands";
+}
+
+// The window's batch refuses what a plan file would: one problem for the form's mask.
+TEST(Plan, FormWithAMaskThatLeavesNoNeighbourIsRefusedOnce)
+{
+    const std::vector<DISCOVERY_DATA> cameras = {Camera("02:4C:53:00:00:01", "10.77.0.10"),
+                                                 Camera("02:4C:53:00:00:02", "10.77.0.11")};
+    const struct {
+        const char *start, *mask;
+        std::size_t maskProblems;
+    } cases[] = {{"10.77.0.41", "255.255.255.252", 0}, {"10.77.0.40", "255.255.255.254", 1}};
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.mask);
+        const CheckedPlan plan = PlanFromForm({c.start, c.mask, "0.0.0.0", "", "", IP_MODE_STATIC}, cameras, cameras);
+        EXPECT_EQ(std::count(plan.problems.begin(), plan.problems.end(),
+                             "mask " + std::string(c.mask) +
+                                 " leaves the camera no neighbour: a subnet needs a prefix of /30 or shorter"),
+                  long(c.maskProblems));
+        EXPECT_EQ(plan.problems.size(), c.maskProblems) << ::testing::PrintToString(plan.problems);
+    }
+}
+
+// The indexes give what a walk of the cameras gave: a MAC in any spelling is one camera,
+// and two cameras at one address are two problems, the row's own camera left out.
+TEST(Plan, PlannedTwiceAndAnotherCamerasIpAreFoundInAnySpelling)
+{
+    const std::vector<DISCOVERY_DATA> answered = {
+        Camera("02:4C:53:00:00:01", "10.77.0.10"),
+        Camera("02:4C:53:00:00:02", "10.77.0.11"),
+        Camera("02-4c-53-00-00-03", "10.77.0.11"), // a conflict on site, its MAC spelt otherwise
+    };
+    const std::string csv = "mac,ip\n"
+                            "02:4c:53:00:00:03,10.77.0.11\n"
+                            "02-4C-53-00-00-01,10.77.0.11\n"
+                            "02:4C:53:00:00:03,10.77.0.20\n"
+                            "02:4c:53:00:00:01,10.77.0.21\n";
+    const std::vector<Expected> expected = {
+        {2, "ip 10.77.0.11 is the address of another camera that answered, MAC \"02:4C:53:00:00:02\""},
+        {3, "ip 10.77.0.11 is planned on line 2 already"},
+        {3, "ip 10.77.0.11 is the address of another camera that answered, MAC \"02:4C:53:00:00:02\""},
+        {3, "ip 10.77.0.11 is the address of another camera that answered, MAC \"02-4c-53-00-00-03\""},
+        {4, "MAC 02:4C:53:00:00:03 is planned on line 2 already"},
+        {5, "MAC 02:4C:53:00:00:01 is planned on line 3 already"},
+    };
+    ExpectProblems(CheckPlan(ParsePlan(csv).rows, answered), expected);
+    ExpectProblems(PlanFromCsv(csv, answered).problems, expected);
+}
+
+// --- Plans of any size -----------------------------------------------------------------
+
+namespace {
+
+std::string NumberedMac(std::size_t n)
+{
+    char mac[24];
+    std::snprintf(mac, sizeof mac, "02:00:00:%02X:%02X:%02X", unsigned(n >> 16) & 0xFF, unsigned(n >> 8) & 0xFF,
+                  unsigned(n) & 0xFF);
+    return mac;
+}
+
+// The header and a line per row, row(n) for n from 0.
+std::string PlanText(std::size_t rows, const std::function<std::string(std::size_t)> &row)
+{
+    std::string text = "mac,ip,mask\n";
+    for (std::size_t n = 0; n < rows; ++n)
+        text += row(n) + "\n";
+    return text;
+}
+
+} // namespace
+
+// A blank line builds no record, and a line's fields past the bound are read, not kept.
+TEST(Csv, BlankLinesAndFieldsPastTheBoundAreNotKept)
+{
+    const std::string blankLines(1 << 20, '\n');
+    const struct {
+        const char *name;
+        std::string text;
+        std::vector<int> lines; // of each record
+        std::vector<std::size_t> fields;
+        std::vector<std::string> faults;
+    } cases[] = {
+        {"a mebibyte of blank lines", "mac,ip\n" + blankLines + " \t\r\nM1,1.2.3.4", {1, (1 << 20) + 3}, {2, 2}, {"", ""}},
+        {"nothing but blanks", blankLines + "  ", {}, {}, {}},
+        {"a mebibyte of commas", std::string(1 << 20, ',') + "\nM1\n", {1, 2}, {kMaxCsvFields, 1},
+         {"more than 64 fields", ""}},
+        {"as many fields as are kept", std::string(kMaxCsvFields - 1, ',') + "\"a\nb\"", {1}, {kMaxCsvFields}, {""}},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        const std::vector<CsvRecord> records = ReadCsv(c.text);
+        std::vector<int> lines;
+        std::vector<std::size_t> fields;
+        std::vector<std::string> faults;
+        for (const CsvRecord &record : records) {
+            lines.push_back(record.line);
+            fields.push_back(record.fields.size());
+            faults.push_back(record.fault);
+        }
+        EXPECT_EQ(lines, c.lines);
+        EXPECT_EQ(fields, c.fields);
+        EXPECT_EQ(faults, c.faults);
+    }
+}
+
+// Past a thousand problems the rest are counted, exactly: each text once, a camera
+// crowded by others at one address counted without walking them, and a problem the
+// form's rows share counted once however late it first comes.
+TEST(Plan, ProblemsPastAThousandAreCountedOnOneLine)
+{
+    std::vector<DISCOVERY_DATA> answered = {Camera("02:4C:53:00:00:0A", "10.77.0.10"),
+                                            Camera("02:4C:53:00:00:0B", "10.77.0.10")};
+    for (std::size_t n = 0; n < 2000; ++n)
+        answered.push_back(Camera(NumberedMac(n).c_str(), "10.77.1.1"));
+    const auto unknown = [](std::size_t n) { return "02:FF:00:" + NumberedMac(n).substr(9) + ",,"; };
+    const auto oneIp = [](std::size_t n) { return NumberedMac(n) + ",10.77.0.10,"; };
+    // The last row plans the address of one of the cameras there, spelt otherwise.
+    const auto oneIpAndItsOwn = [](std::size_t n) {
+        return n < 1999 ? NumberedMac(n) + ",10.77.0.10," : std::string("02-4c-53-00-00-0a,10.77.0.10,");
+    };
+    const struct {
+        const char *name;
+        std::string csv;
+        std::size_t rows;
+        std::string last; // the last problem line
+    } cases[] = {
+        {"a thousand", PlanText(1000, unknown), 1000, "line 1001: MAC 02:FF:00:00:03:E7 did not answer the search"},
+        {"one more", PlanText(1001, unknown), 1001, "and 1 more"},
+        // 70 000 did not answer, and a plan longer than a search's list
+        {"more rows than a search lists", PlanText(70000, unknown), 65536, "and 69001 more"},
+        // Each row after the first: planned already, two other cameras there
+        {"one IP on every row", PlanText(2000, oneIp), 2000, "and " + std::to_string(2 + 3 * 1999 - 1000) + " more"},
+        {"one IP, the last row a camera there", PlanText(2000, oneIpAndItsOwn), 2000,
+         "and " + std::to_string(2 + 3 * 1998 + 2 - 1000) + " more"},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        const CheckedPlan plan = PlanFromCsv(c.csv, answered);
+        EXPECT_EQ(plan.rows.size(), c.rows);
+        ASSERT_EQ(plan.problems.size(), std::min<std::size_t>(c.rows, 1000) + (c.last.starts_with("and") ? 1 : 0));
+        EXPECT_EQ(plan.problems.back(), c.last);
+    }
+
+    // A form's rows name no line: the mask of the later rows is one problem, counted once.
+    std::vector<PlanRow> rows(1500);
+    for (std::size_t n = 0; n < rows.size(); ++n) {
+        rows[n].mac = "02:FF:00:" + NumberedMac(n).substr(9);
+        if (n >= 1100)
+            rows[n].mask = "255.255.255.255";
+    }
+    EXPECT_EQ(CheckAgainst(rows, {}, answered).problems.back(), "and 501 more");
+}
+
+// Shapes of a plan file at the size bound: what is kept stays small.
+TEST(Plan, FilesAtTheSizeBoundKeepLittle)
+{
+    const struct {
+        const char *name;
+        std::string csv;
+        std::size_t rows;
+        std::vector<std::string> problems;
+    } cases[] = {
+        {"blank lines", "mac,ip\n" + std::string(kMaxPlanBytes - 7, '\n'), 0,
+         {"line 1: the plan names no camera below its header"}},
+        {"commas", std::string(kMaxPlanBytes, ','), 0, {"line 1: more than 64 fields"}},
+        {"rows past a search's list", PlanText(65537, [](std::size_t n) { return NumberedMac(n) + ",,"; }), 65536,
+         {"line 65538: the plan names more than 65536 cameras, more than a search lists"}},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        const ParsedPlan plan = ParsePlan(c.csv);
+        EXPECT_EQ(plan.rows.size(), c.rows);
+        EXPECT_EQ(plan.problems, c.problems);
+    }
 }
 
 // --- What is printed -----------------------------------------------------------------
