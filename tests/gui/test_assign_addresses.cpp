@@ -467,6 +467,7 @@ TEST_F(AssignAddresses, ALaterSaveHearsTheResultOfACameraTheBatchGaveUpOn)
         Type(dialog, IDC_BATCH_START_IP, "10.77.0.40");
         Type(dialog, IDC_BATCH_SUBNET_MASK, "255.255.252.0"); // the silent camera's reply names none
         Type(dialog, IDC_BATCH_GATEWAY, "10.77.0.1");
+        ASSERT_TRUE(AwaitPlan(dialog));
         ASSERT_EQ(Problems(dialog), std::vector<std::string>{});
         QTest::mouseClick(&Item(dialog, IDC_APPLY_PLAN), Qt::LeftButton);
         ASSERT_TRUE(WaitFor([&] { return Item(dialog, IDC_CLOSE_BATCH).isEnabled(); }, 60000)) << "the batch did not end";
