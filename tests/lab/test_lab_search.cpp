@@ -4,6 +4,7 @@
 //
 // No test waits for silence: what must not happen is followed by a fence, a datagram
 // from the same sender that must be handled after it.
+#include "discovery/AddressBatch.h"
 #include "discovery/DeviceSearch.h"
 #include "inventory/DeviceList.h"
 #include "platform/DebugOutput.h"
@@ -316,8 +317,9 @@ TEST_F(Search, CloseEndsASweepPromptly)
     }
 }
 
-// A flood of distinct forged replies fills the list to its ceiling and no further; the
-// next search tells the developer how many the last one dropped.
+// A flood of distinct forged replies fills the list to its ceiling and no further. Until
+// the next search the list is known to be incomplete, which stops any plan made against
+// it; that search tells the developer how many the last one dropped.
 TEST_F(Search, FloodStopsAtTheListsCeilingAndIsReported)
 {
     constexpr std::uint32_t kCeiling = CDiscoverySession::kMaxListedDevices;
@@ -341,6 +343,8 @@ TEST_F(Search, FloodStopsAtTheListsCeilingAndIsReported)
 
     held.held = false;
     ASSERT_TRUE(Pump([&] { return !search.IsSearching(); }));
+    EXPECT_EQ(search.DroppedReplies(), 1u);
+    EXPECT_TRUE(IncompleteSearchProblem(search.DroppedReplies())) << "a plan could be checked against this list";
     std::vector<std::string> debug;
     const DebugSink previous = SetDebugSink([&](std::string_view text) { debug.emplace_back(text); });
     ASSERT_TRUE(search.BeginSearch());
