@@ -106,7 +106,7 @@ private:
     std::vector<Row> m_rows;
 };
 
-CAssignAddressesDlg::CAssignAddressesDlg(CBatchAddressing &batch, std::vector<DISCOVERY_DATA> chosen,
+CAssignAddressesDlg::CAssignAddressesDlg(CAssignAddresses &batch, std::vector<DISCOVERY_DATA> chosen,
                                          ListedCameras listed, const CommandLogin &login, QWidget *parent)
     : QDialog(parent), m_batch(batch), m_chosen(std::move(chosen)), m_listed(std::move(listed)),
       m_pPreview(std::make_unique<CPlanPreviewModel>()), m_pProblems(std::make_unique<QStringListModel>()),

@@ -5,7 +5,7 @@
 // the window passes back here. A running batch keeps the dialog open: Cancel or Escape
 // stops its commands while they are being sent, and it closes once the batch has ended.
 
-#include "discovery/BatchAddressing.h"
+#include "site/AssignAddresses.h"
 
 #include <QDialog>
 
@@ -29,7 +29,7 @@ public:
 
     // For the chosen cameras, in their order; `listed` gives the cameras the list holds
     // at each moment, which every plan is checked against. The login fills its edits.
-    CAssignAddressesDlg(CBatchAddressing &batch, std::vector<DISCOVERY_DATA> chosen, ListedCameras listed,
+    CAssignAddressesDlg(CAssignAddresses &batch, std::vector<DISCOVERY_DATA> chosen, ListedCameras listed,
                         const CommandLogin &login, QWidget *parent = nullptr);
     ~CAssignAddressesDlg() override;
 
@@ -64,7 +64,7 @@ private:
     void ShowPlan(const std::vector<DISCOVERY_DATA> &listed);
     void UpdateControls();
 
-    CBatchAddressing &m_batch;
+    CAssignAddresses &m_batch;
     std::vector<DISCOVERY_DATA> m_chosen;
     ListedCameras m_listed;
     CheckedPlan m_plan;

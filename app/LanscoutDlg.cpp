@@ -4,15 +4,15 @@
 #include "app/AssignAddressesDlg.h"
 #include "app/Dialogs.h"
 #include "app/Templates.h"
-#include "app/UDPSocket.h"
 #include "platform/Adapters.h"
+#include "platform/AsyncSocket.h"
 #include "platform/BusyWait.h"
 #include "platform/DebugOutput.h"
 #include "platform/DialogTemplate.h"
 #include "platform/FileVersion.h"
 #include "platform/Latin1Text.h"
 #include "platform/Launcher.h"
-#include "vms/HandOver.h"
+#include "site/HandOverCamera.h"
 
 #include <QApplication>
 #include <QButtonGroup>
@@ -38,7 +38,8 @@ namespace {
 constexpr const char *kTitleFormat = "Quorvane Camera Setup Utility (%1)";
 constexpr int kPortEditScanLimit = 63;
 constexpr const char *kExportFile = "SearchIPList.txt";
-constexpr int kColumnWidths[CDeviceList::kColumnCount] = {50, 130, 115, 200, 200, 110};
+constexpr int kColumnWidths[] = {50, 130, 115, 200, 200, 110};
+static_assert(std::size(kColumnWidths) == CDeviceList::kColumnCount, "every column has its width");
 
 // The controls a sweep locks, in the order it locks them.
 constexpr int kSearchControls[] = {IDC_SEARCH, IDC_DEVICE_LIST, IDC_SAVE, IDC_REBOOT, IDC_FACTORY_RESET,
@@ -250,15 +251,6 @@ void CLanscoutDlg::OnAbout()
     about.exec();
 }
 
-bool CLanscoutDlg::event(QEvent *event)
-{
-    if (event->type() == WM_UDP_RECEIVE) {
-        m_search.HandleDatagram();
-        return true;
-    }
-    return QDialog::event(event);
-}
-
 void CLanscoutDlg::OnDestroyWindow()
 {
     m_search.Close();
@@ -280,9 +272,7 @@ std::string CLanscoutDlg::SelectedAdapterAddress() const
 
 void CLanscoutDlg::CreateSockets()
 {
-    auto receiver = std::make_unique<CUDPSocket>();
-    receiver->SetNotifyWindow(this);
-    if (!m_search.Open(std::move(receiver)))
+    if (!m_search.Open(std::make_unique<CAsyncSocket>()))
         EndDialog(ANSWER_CANCEL);
 }
 

@@ -4,12 +4,13 @@
 // actions; it reads and fills its controls and forwards each control's message to them.
 
 #include "app/DeviceTableModel.h"
-#include "discovery/BatchAddressing.h"
-#include "discovery/DeviceActions.h"
-#include "discovery/DevicePanel.h"
-#include "discovery/DeviceSearch.h"
+#include "app/Templates.h"
 #include "inventory/DeviceList.h"
 #include "platform/UserInteraction.h"
+#include "site/AssignAddresses.h"
+#include "site/DeviceActions.h"
+#include "site/DevicePanel.h"
+#include "site/DeviceSearch.h"
 
 #include <QDialog>
 #include <QIcon>
@@ -27,36 +28,6 @@ class CModalDlg;
 class QComboBox;
 class QLineEdit;
 class QTableView;
-
-enum ControlIds {
-    IDC_SEARCH = 1000,
-    IDC_DEVICE_LIST = 1001,
-    IDC_HTTP_PORT = 1003,
-    IDC_STATIC = 1006,
-    IDC_DHCP = 1007,
-    IDC_DATA_PORT = 1008,
-    IDC_RTSP_PORT = 1009,
-    IDC_AUDIO_TX_PORT = 1010,
-    IDC_USER_ID = 1011,
-    IDC_AUDIO_RX_PORT = 1012,
-    IDC_PASSWORD = 1014,
-    IDC_SAVE = 1015,
-    IDC_REBOOT = 1016,
-    IDC_SAVE_TO_VMS = 1017,
-    IDC_FACTORY_RESET = 1018,
-    IDC_CHANGE_PASSWORD = 1019,
-    IDC_AUDIO_TX_LABEL = 1020,
-    IDC_AUDIO_RX_LABEL = 1021,
-    IDC_FILE_SAVE_LIST = 1022,
-    IDC_IP = 1023,
-    IDC_SUBNET_MASK = 1024,
-    IDC_GATEWAY = 1025,
-    IDC_DNS = 1026,
-    IDC_MODEL_NAME = 1027,
-    IDC_DEVICE_INFO = 1028,
-    IDC_ADAPTER = 1029,
-    IDC_ASSIGN_ADDRESSES = 1030,
-};
 
 class CLanscoutDlg final : public QDialog,
                            private IUserInteraction,
@@ -81,7 +52,6 @@ public:
     bool IsSearchRunning() const { return m_search.IsSearching(); }
 
 protected:
-    bool event(QEvent *event) override;
     void keyPressEvent(QKeyEvent *event) override;
     void contextMenuEvent(QContextMenuEvent *event) override;
 
@@ -158,7 +128,7 @@ private:
     CDeviceTableModel m_deviceModel{m_devices};
     CDeviceSearch m_search{m_devices, *this, *this};
     CDeviceActions m_actions{m_search, *this, *this};
-    CBatchAddressing m_batch{m_search, *this, *this, *this};
+    CAssignAddresses m_batch{m_search, *this, *this, *this};
     CAssignAddressesDlg *m_pAssignDlg = nullptr; // while it is open
     bool m_bSearchLocked = false;
 

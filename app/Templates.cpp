@@ -1,7 +1,5 @@
 #include "app/Templates.h"
 
-#include "app/LanscoutDlg.h"
-
 namespace {
 
 using K = ControlKind;

@@ -72,7 +72,7 @@ public:
         const CHandOverStore store(RegistryRoot());
         // Whatever another account left in the store, the window starts as usual.
         if (const StoreWriteResult cleared = store.ClearRequest(); !cleared.written)
-            OutputDebugStringA("The hand-over flag was not cleared: " + cleared.problem);
+            WriteDebugOutput("The hand-over flag was not cleared: " + cleared.problem);
         CLanscoutDlg dialog(store);
         dialog.DoModal();
         return 0;

@@ -4,7 +4,6 @@
 // it: run it on a real display with an accessibility client attached:
 //   bench/shown.sh -- build/bench/discovery_scale [COUNT...]
 #include "bench/WindowDriver.h"
-#include "app/UDPSocket.h"
 #include "platform/MessageBox.h"
 #include "tests/lab/CamsimProcess.h"
 
@@ -19,13 +18,14 @@
 
 namespace {
 
-// Times every receive event the window handles.
+// Times every wake of the receive socket's watch: each handles the replies waiting,
+// back to back, within the socket's delivery budget.
 class TimedApplication final : public QApplication {
 public:
     using QApplication::QApplication;
     bool notify(QObject *receiver, QEvent *event) override
     {
-        if (event->type() != WM_UDP_RECEIVE)
+        if (event->type() != QEvent::SockAct)
             return QApplication::notify(receiver, event);
         const auto start = std::chrono::steady_clock::now();
         const bool handled = QApplication::notify(receiver, event);
@@ -34,7 +34,7 @@ public:
         return handled;
     }
     std::chrono::steady_clock::duration receiveTime{};
-    long receiveEvents = 0;
+    long receiveEvents = 0; // wakes
 };
 
 void Measure(TimedApplication &app, int cameras)
@@ -63,7 +63,7 @@ void Measure(TimedApplication &app, int cameras)
         QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
     probe.stop();
     const double ms = std::chrono::duration<double, std::milli>(app.receiveTime).count();
-    std::printf("%5d cameras: %5d listed, %6ld replies handled in %8.1f ms on the window thread, "
+    std::printf("%5d cameras: %5d listed, handled in %6ld wakes taking %8.1f ms on the window thread, "
                 "longest wait for input %lld ms\n",
                 cameras, bench::RowCount(window), app.receiveEvents, ms, static_cast<long long>(worstGap));
     std::fflush(stdout);

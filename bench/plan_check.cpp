@@ -4,7 +4,7 @@
 // check against the cameras (which the window's Import Plan makes too). Each shape runs
 // in a process of its own, so each peak is its own:
 //   build/bench/plan_check
-#include "discovery/AddressBatch.h"
+#include "addressing/AddressBatch.h"
 #include "platform/Ipv4.h"
 
 #include <sys/resource.h>

@@ -33,8 +33,8 @@ void ReplaceCodec3(CVantoHttpApi &api, ChannelReading &reading, LoginCheckResult
         check.switchFailures |= result.nCode;
         if (result.nCode == API_SUCCESS)
             check.switchedChannels.push_back(record.channel_no);
-        OutputDebugStringA("-------------------");
-        OutputDebugStringA(result.strMessage);
+        WriteDebugOutput("-------------------");
+        WriteDebugOutput(result.strMessage);
     }
 }
 
@@ -58,7 +58,7 @@ LoginCheckResult CheckLoginAndUpdateCodec(const std::string &ip, const std::stri
     ChannelReading reading = ReadAllChannels(api);
     check.reading = reading.result;
     if (reading.result.nCode != API_SUCCESS) {
-        OutputDebugStringA("api.GetVideoConfig error.");
+        WriteDebugOutput("api.GetVideoConfig error.");
         return check;
     }
     ReplaceCodec3(api, reading, check);

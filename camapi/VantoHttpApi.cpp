@@ -167,7 +167,7 @@ API_RESULT CVantoHttpApi::SetVideoConfig(const VIDEO_CONFIG &record, std::int32_
                              std::to_string(record.channel_no) + VideoSetParameter(record, fields);
     std::string text;
     API_RESULT result = SendRequest(page, text);
-    OutputDebugStringA(text);
+    WriteDebugOutput(text);
     return result;
 }
 

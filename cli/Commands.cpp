@@ -8,7 +8,7 @@
 #include "platform/InputFile.h"
 #include "cli/Options.h"
 #include "cli/Output.h"
-#include "discovery/AddressPlan.h"
+#include "addressing/AddressPlan.h"
 #include "cli/Secrets.h"
 #include "cli/Site.h"
 #include "platform/Adapters.h"

@@ -5,7 +5,7 @@
 // are \xHH in all but JSON, which has escapes of its own; a CSV cell that a spreadsheet
 // would take for a formula starts with '.
 
-#include "discovery/AddressBatch.h"
+#include "addressing/AddressBatch.h"
 #include "discovery/DiscoveryData.h"
 #include "discovery/DiscoverySession.h"
 

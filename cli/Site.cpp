@@ -1,7 +1,7 @@
 #include "cli/Site.h"
 
 #include "cli/ExitStatus.h"
-#include "discovery/AddressPlan.h"
+#include "addressing/AddressPlan.h"
 
 #include <algorithm>
 #include <cerrno>

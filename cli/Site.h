@@ -3,7 +3,7 @@
 // discovery session, the cameras the last sweep listed, and commands with their results.
 
 #include "cli/Progress.h"
-#include "discovery/AddressBatch.h"
+#include "addressing/AddressBatch.h"
 #include "inventory/DeviceCollection.h"
 #include "discovery/DiscoverySession.h"
 #include "platform/Adapters.h"

@@ -1,6 +1,6 @@
 #include "discovery/DiscoveryData.h"
 
-#include "discovery/MD5.h"
+#include "platform/MD5.h"
 
 DISCOVERY_DATA ZeroRecord()
 {

@@ -1,6 +1,6 @@
 #include "discovery/DiscoverySession.h"
 
-#include "discovery/ReplyDispatch.h"
+#include "discovery/DatagramKind.h"
 
 #include <algorithm>
 #include <cerrno>

@@ -4,7 +4,7 @@
 // little-endian length and that many bytes (fewer at the input's end); one device
 // list lives through the whole run, so that repeated replies meet their first copy.
 
-#include "discovery/ReplyDispatch.h"
+#include "discovery/DatagramKind.h"
 #include "fuzz/FuzzCheck.h"
 #include "inventory/DeviceList.h"
 

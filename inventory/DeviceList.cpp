@@ -18,16 +18,6 @@ static_assert(std::size(kColumnCaptions) == CDeviceList::kColumnCount);
 constexpr int kStateUnchecked = 1;
 constexpr int kStateChecked = 2;
 
-std::string FieldText(const DISCOVERY_DATA &record, int column)
-{
-    switch (column) {
-    case CDeviceList::kMacColumn: return SlotText(record.szMAC);
-    case CDeviceList::kIpColumn: return SlotText(record.szIP);
-    case CDeviceList::kProductColumn: return SlotText(record.szProductName);
-    default: return SlotText(record.szFirmwareVersion);
-    }
-}
-
 } // namespace
 
 const char *CDeviceList::ColumnCaption(int column)
@@ -57,13 +47,24 @@ std::optional<DISCOVERY_DATA> CDeviceList::RecordAt(int row) const
 std::string CDeviceList::CellText(int row, int column) const
 {
     const Row &shown = m_rows.at(std::size_t(row));
-    if (column == kIndexColumn)
-        return std::to_string(shown.number);
-    if (column == kStatusColumn) {
-        const auto status = m_statuses.find(NormalizedMac(SlotText(shown.record.szMAC)).value_or(""));
-        return status == m_statuses.end() ? "" : status->second;
+    // Every column has its case and there is no default: a column added without its
+    // text is a compiler warning, never a cell that shows another column's text.
+    switch (Column(column)) {
+    case kIndexColumn: return std::to_string(shown.number);
+    case kMacColumn: return SlotText(shown.record.szMAC);
+    case kIpColumn: return SlotText(shown.record.szIP);
+    case kProductColumn: return SlotText(shown.record.szProductName);
+    case kFirmwareColumn: return SlotText(shown.record.szFirmwareVersion);
+    case kStatusColumn: return StatusOf(shown.record);
+    case kColumnCount: break;
     }
-    return FieldText(shown.record, column);
+    return "";
+}
+
+std::string CDeviceList::StatusOf(const DISCOVERY_DATA &record) const
+{
+    const auto status = m_statuses.find(NormalizedMac(SlotText(record.szMAC)).value_or(""));
+    return status == m_statuses.end() ? "" : status->second;
 }
 
 void CDeviceList::ShowStatuses(const std::vector<PlanRowReport> &report)

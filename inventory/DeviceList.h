@@ -7,7 +7,7 @@
 
 #include "discovery/DeviceListing.h"
 #include "discovery/DiscoveryData.h"
-#include "discovery/AddressBatch.h"
+#include "addressing/AddressBatch.h"
 #include "inventory/DeviceIndex.h"
 
 #include <map>
@@ -88,6 +88,8 @@ private:
         int number = 0;     // the Index column
         int stateImage = 0; // 0 unset, 1 unchecked, 2 checked
     };
+    // The last batch's verdict for the camera, or nothing.
+    std::string StatusOf(const DISCOVERY_DATA &record) const;
 
     std::vector<Row> m_rows;
     CDeviceIndex m_index; // beside the rows, for the duplicate test of each reply

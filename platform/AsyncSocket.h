@@ -1,7 +1,7 @@
 #pragma once
 // The datagram socket served by the Qt event loop of the thread that creates it: its
-// "datagram waiting" event (OnReceive) is raised there, once per waiting datagram, as
-// the window's handlers expect.
+// receive handler is called there, once per waiting datagram, as the window's search
+// expects.
 
 #include "platform/DatagramSocket.h"
 
@@ -9,7 +9,7 @@
 
 class QObject;
 
-class CAsyncSocket : public CDatagramSocket {
+class CAsyncSocket final : public CDatagramSocket {
 public:
     CAsyncSocket();
     ~CAsyncSocket() override;

@@ -126,10 +126,6 @@ void CDatagramSocket::Close()
     m_bArmed = true;
 }
 
-void CDatagramSocket::OnReceive(int /*errorCode*/)
-{
-}
-
 void CDatagramSocket::StartReader()
 {
     OpenReaderWake();
@@ -235,7 +231,8 @@ void CDatagramSocket::DeliverWaiting()
             m_bArmed = false;
             m_bDelivering = true;
         }
-        OnReceive(0);
+        if (m_onReceive)
+            m_onReceive();
         std::lock_guard lock(m_queueLock);
         m_bDelivering = false;
     }

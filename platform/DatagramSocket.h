@@ -5,11 +5,11 @@
 //
 // Two ways to learn of waiting datagrams:
 // - a loop that can watch a system handle (the window's, through CAsyncSocket) watches
-//   NotifyHandle() and calls DeliverWaiting() when it is signalled: the "datagram
-//   waiting" event, OnReceive, is then raised once per waiting datagram, the next only
-//   after a ReceiveFrom, so a socket that never reads never spins. The events for a
-//   backlog are raised back to back for at most kDeliveryBudget, so that the loop's
-//   other work (input, painting) still gets its turn;
+//   NotifyHandle() and calls DeliverWaiting() when it is signalled: the owner's
+//   "datagram waiting" handler (SetReceiveHandler) is then called once per waiting
+//   datagram, the next only after a ReceiveFrom, so a socket that never reads never
+//   spins. The calls for a backlog run back to back for at most kDeliveryBudget, so that
+//   the loop's other work (input, painting) still gets its turn;
 // - a caller without such a loop (a command line) blocks in WaitForDatagram and then
 //   reads with ReceiveFrom.
 //
@@ -21,6 +21,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <deque>
+#include <functional>
 #include <mutex>
 #include <span>
 #include <string>
@@ -68,7 +69,9 @@ public:
     // Signalled while a delivery is due (a readable descriptor on Linux, an event object
     // on Windows); lives as long as the socket object.
     NativeHandle NotifyHandle() const { return m_hNotify; }
-    // Raises OnReceive for each waiting datagram in turn while the handler reads them,
+    // What DeliverWaiting calls for each waiting datagram: the owner reads it there.
+    void SetReceiveHandler(std::function<void()> onReceive) { m_onReceive = std::move(onReceive); }
+    // Calls the receive handler for each waiting datagram in turn while it reads them,
     // until the queue is empty, a handler does not read, or the budget is spent; what
     // is left signals NotifyHandle again. For the loop that watches NotifyHandle,
     // on the thread that handles the datagrams.
@@ -103,9 +106,6 @@ public:
     static constexpr std::chrono::milliseconds kDeliveryBudget{50};
 
 protected:
-    // A datagram is waiting; raised by DeliverWaiting.
-    virtual void OnReceive(int errorCode);
-
     // Set before Create: the port may be bound by other sockets that share it too
     // (SO_REUSEADDR), as sockets that only send can.
     bool m_bShareAddress = false;
@@ -177,4 +177,5 @@ private:
     // Set while Deliver raises events back to back; reads then post nothing.
     bool m_bDelivering = false;
     std::chrono::steady_clock::time_point m_lastArrival;
+    std::function<void()> m_onReceive;
 };

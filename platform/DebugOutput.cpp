@@ -10,7 +10,7 @@ DebugSink g_sink;
 
 } // namespace
 
-void OutputDebugStringA(std::string_view text)
+void WriteDebugOutput(std::string_view text)
 {
     if (g_sink) {
         g_sink(text);

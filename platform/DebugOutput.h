@@ -7,7 +7,7 @@
 
 using DebugSink = std::function<void(std::string_view)>;
 
-void OutputDebugStringA(std::string_view text);
+void WriteDebugOutput(std::string_view text);
 
 // Replaces the sink; returns the previous one. An empty sink restores standard error.
 DebugSink SetDebugSink(DebugSink sink);

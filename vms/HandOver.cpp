@@ -1,7 +1,5 @@
 #include "vms/HandOver.h"
 
-#include "camapi/LoginCheck.h"
-#include "discovery/DevicePanel.h"
 #include "vms/VantoRegistry.h"
 
 #include <chrono>
@@ -49,31 +47,4 @@ StoreWriteResult CHandOverStore::ClearRequest() const
     CVantoRegistry registry(m_root, REG_KEY_TEMP_SETTINGS, RegistryAccess::All, RegistryHive::LocalMachine);
     registry.SetLockWait(kStartUpLockWait);
     return Outcome(registry, registry.WriteDword(kFlagName, 0));
-}
-
-// The login check runs for its codec switch; the management system can still be given
-// a camera whose login this program could not prove.
-bool HandOverCamera(const CHandOverStore &store, IUserInteraction &user, IDevicePanel &panel, CameraHandOver camera)
-{
-    if (camera.ip.empty()) {
-        user.ShowMessage("Please select a camera to save again.");
-        return false;
-    }
-    bool factoryLogin = false;
-    user.RunBusy([&] { factoryLogin = AcceptsDefaultLogin(camera.ip); });
-    if (factoryLogin) {
-        user.RunBusy([&] { CheckLoginAndUpdateCodec(camera.ip, DEFAULT_USER_ID, DEFAULT_PASSWORD); });
-        const std::optional<std::string> newPassword = ForceNewPassword(user, panel, camera.ip);
-        if (!newPassword)
-            return false;
-        camera.user = DEFAULT_USER_ID;
-        camera.password = *newPassword;
-    } else if (!camera.user.empty() && !camera.password.empty()) {
-        user.RunBusy([&] { CheckLoginAndUpdateCodec(camera.ip, camera.user, camera.password); });
-    }
-    if (const StoreWriteResult handedOver = store.Write(camera); !handedOver.written) {
-        user.ShowMessage("The camera was not handed over to HALVEX: " + handedOver.problem + ".");
-        return false;
-    }
-    return true;
 }

@@ -7,8 +7,6 @@
 #include <string>
 
 class CVantoRegistry;
-class IDevicePanel;
-class IUserInteraction;
 
 struct CameraHandOver {
     std::string ip;
@@ -46,8 +44,3 @@ public:
 private:
     std::string m_root;
 };
-
-// Save to HALVEX: the camera of the IP edit with the login of the edits. A camera that
-// still takes the factory login first gets a new password, which the hand-over then
-// carries. True once handed over; false once the user was told why not.
-bool HandOverCamera(const CHandOverStore &store, IUserInteraction &user, IDevicePanel &panel, CameraHandOver camera);

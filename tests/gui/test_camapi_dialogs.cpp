@@ -184,25 +184,6 @@ TEST_F(PasswordDialogLab, EnterPressesTheFocusedButtonAndFromAnEditLeavesWithout
     }
 }
 
-namespace {
-
-class RecordingSocket final : public CAsyncSocket {
-public:
-    std::function<void()> onReceive;
-
-protected:
-    void OnReceive(int) override
-    {
-        char buffer[16];
-        std::string from;
-        unsigned port = 0;
-        ReceiveFrom(buffer, sizeof buffer, from, port);
-        onReceive();
-    }
-};
-
-} // namespace
-
 // While the dialog's request runs the windows keep painting and show the busy cursor;
 // a close request and socket events wait until the dialog has its answer.
 TEST_F(PasswordDialogLab, WindowStaysPaintedAndBusyDuringARequest)
@@ -227,9 +208,17 @@ TEST_F(PasswordDialogLab, WindowStaysPaintedAndBusyDuringARequest)
     window.installEventFilter(&counter);
 
     constexpr std::uint16_t kLoopbackPort = 47000; // inside the test's own lab
-    RecordingSocket socket;
+    CAsyncSocket socket;
     ASSERT_TRUE(socket.Create(kLoopbackPort, "127.0.0.1"));
-    socket.onReceive = [&] { socketEventWhileRunning = running; };
+    // Reads each datagram it is told of, then runs onReceive.
+    std::function<void()> onReceive = [&] { socketEventWhileRunning = running; };
+    socket.SetReceiveHandler([&] {
+        char buffer[16];
+        std::string from;
+        unsigned port = 0;
+        socket.ReceiveFrom(buffer, sizeof buffer, from, port);
+        onReceive();
+    });
     QTimer tick;
     int ticks = 0;
     QObject::connect(&tick, &QTimer::timeout, [&] {
@@ -255,6 +244,6 @@ TEST_F(PasswordDialogLab, WindowStaysPaintedAndBusyDuringARequest)
     EXPECT_EQ(QApplication::overrideCursor(), nullptr);
     EXPECT_FALSE(socketEventWhileRunning);
     bool delivered = false;
-    socket.onReceive = [&] { delivered = true; };
+    onReceive = [&] { delivered = true; };
     EXPECT_TRUE(WaitFor([&] { return delivered; }, 5000));
 }

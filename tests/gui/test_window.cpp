@@ -4,7 +4,7 @@
 #include "tests/gui/GuiTest.h"
 
 #include "app/Dialogs.h"
-#include "app/UDPSocket.h"
+#include "platform/AsyncSocket.h"
 #include "vms/VantoRegistry.h"
 
 #include <QAbstractButton>
@@ -196,7 +196,7 @@ TEST_F(Confirmation, EscapeAndTheCloseBoxEndWithoutAnyCheck)
 
 TEST(SecondCopy, ReportsTheTakenPortAndEnds)
 {
-    CUDPSocket runningCopy; // the receive port of a copy that already runs
+    CAsyncSocket runningCopy; // the receive port of a copy that already runs
     ASSERT_TRUE(runningCopy.Create(DISCOVERY_RECV_PORT));
     MessageRecorder messages;
     const CHandOverStore store(RegistryRoot());

@@ -3,7 +3,7 @@
 // offsets, so that what a test expects never comes from the product's own record code.
 // Reads stop at the end of the bytes actually received.
 
-#include "discovery/MD5.h"
+#include "platform/MD5.h"
 
 #include <algorithm>
 #include <cstddef>

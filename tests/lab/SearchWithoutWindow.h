@@ -1,7 +1,7 @@
 #pragma once
 // What the window's search needs of a window, for lab tests that drive the parts alone.
 
-#include "discovery/DeviceSearch.h"
+#include "site/DeviceSearch.h"
 
 #include <chrono>
 #include <functional>

@@ -8,14 +8,14 @@
 // requests are logged before they are answered: they are in the log once an action
 // has returned.
 #include "camapi/LoginCheck.h"
-#include "discovery/DeviceActions.h"
+#include "site/DeviceActions.h"
 #include "inventory/DeviceCollection.h"
 #include "tests/lab/CamsimProcess.h"
 #include "tests/lab/LabFile.h"
 #include "tests/lab/ScriptedUser.h"
 #include "tests/lab/SearchWithoutWindow.h"
 #include "tests/support/ValuesFileReader.h"
-#include "vms/HandOver.h"
+#include "site/HandOverCamera.h"
 
 #include <gtest/gtest.h>
 

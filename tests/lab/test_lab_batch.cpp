@@ -1,7 +1,7 @@
 // Assign Addresses without a window: the batch part sends a plan to camsim's cameras
 // through the search's session, verifies each camera by a new search, and stops
 // sending on Cancel; a plan with a problem sends nothing.
-#include "discovery/BatchAddressing.h"
+#include "site/AssignAddresses.h"
 #include "inventory/DeviceCollection.h"
 #include "tests/lab/CamsimProcess.h"
 #include "tests/lab/LabFile.h"
@@ -108,7 +108,7 @@ protected:
     NoDisplay m_display;
     ShortClock m_clock;
     CDeviceSearch search{listed, m_display, user, m_clock};
-    CBatchAddressing batch{search, *this, user, *this};
+    CAssignAddresses batch{search, *this, user, *this};
     std::vector<PlanRowReport> shownReport;
     std::function<void(const BatchProgress &)> onProgress = [](const BatchProgress &) {};
 

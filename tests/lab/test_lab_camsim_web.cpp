@@ -5,7 +5,7 @@
 // misbehaviours that answer without a login or keep a codec. camsim writes a request's
 // log line before its answer leaves, so the log is complete for every answer a test
 // has received.
-#include "discovery/MD5.h"
+#include "platform/MD5.h"
 #include "tests/lab/CamsimProcess.h"
 #include "tests/lab/DiscoveryTool.h"
 #include "tests/lab/LabFile.h"

@@ -4,8 +4,8 @@
 //
 // No test waits for silence: what must not happen is followed by a fence, a datagram
 // from the same sender that must be handled after it.
-#include "discovery/AddressBatch.h"
-#include "discovery/DeviceSearch.h"
+#include "addressing/AddressBatch.h"
+#include "site/DeviceSearch.h"
 #include "inventory/DeviceList.h"
 #include "platform/DebugOutput.h"
 #include "tests/lab/CamsimProcess.h"

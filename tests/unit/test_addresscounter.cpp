@@ -1,6 +1,6 @@
 // The addresses a batch hands out: never one a camera already has, never the subnet's
 // network or broadcast address, and never past the subnet's end.
-#include "discovery/AddressCounter.h"
+#include "addressing/AddressCounter.h"
 #include "platform/Ipv4.h"
 
 #include <gtest/gtest.h>

@@ -234,7 +234,7 @@ TEST(DebugOutput, CameraBytesReachStandardErrorEscaped)
     std::fflush(stderr);
     const int saved = dup(STDERR_FILENO);
     dup2(fileno(capture), STDERR_FILENO);
-    OutputDebugStringA(std::string("ok\r\n\x1b[2J\x07\x9b" "caf\xE9", 14));
+    WriteDebugOutput(std::string("ok\r\n\x1b[2J\x07\x9b" "caf\xE9", 14));
     std::fflush(stderr);
     dup2(saved, STDERR_FILENO);
     close(saved);

@@ -6,8 +6,8 @@
 #include "platform/InputFileSystem.h"
 #include "cli/Options.h"
 #include "cli/Output.h"
-#include "discovery/AddressBatch.h"
-#include "discovery/AddressPlan.h"
+#include "addressing/AddressBatch.h"
+#include "addressing/AddressPlan.h"
 #include "cli/Secrets.h"
 #include "platform/AsciiText.h"
 

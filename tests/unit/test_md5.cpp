@@ -1,5 +1,5 @@
 // RFC 1321, appendix A.5: the reference test suite.
-#include "discovery/MD5.h"
+#include "platform/MD5.h"
 
 #include <gtest/gtest.h>
 

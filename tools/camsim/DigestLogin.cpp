@@ -1,6 +1,6 @@
 #include "tools/camsim/DigestLogin.h"
 
-#include "discovery/MD5.h"
+#include "platform/MD5.h"
 #include "tools/camsim/Log.h"
 
 #include <algorithm>

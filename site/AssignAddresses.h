@@ -4,9 +4,9 @@
 // factory login is not addressed until its password is changed. Free of Qt: the window
 // gives the display, tests script it.
 
-#include "discovery/AddressBatch.h"
-#include "discovery/DevicePanel.h"
-#include "discovery/DeviceSearch.h"
+#include "addressing/AddressBatch.h"
+#include "site/DevicePanel.h"
+#include "site/DeviceSearch.h"
 
 #include <chrono>
 #include <cstddef>
@@ -28,7 +28,7 @@ struct BatchProgress {
 class IBatchDisplay {
 public:
     virtual void ShowBatchProgress(const BatchProgress &progress) = 0;
-    // Calls CBatchAddressing::Tick after the delay, on the thread that handles datagrams.
+    // Calls CAssignAddresses::Tick after the delay, on the thread that handles datagrams.
     virtual void ScheduleBatchTick(std::chrono::milliseconds after) = 0;
     // The cameras the list holds now.
     virtual std::vector<DISCOVERY_DATA> ListedCameras() const = 0;
@@ -39,15 +39,15 @@ protected:
     ~IBatchDisplay() = default;
 };
 
-class CBatchAddressing final : public ISetConfigResultTaker {
+class CAssignAddresses final : public ISetConfigResultTaker {
 public:
     // How often a running batch looks at its deadlines and at the verifying search.
     static constexpr std::chrono::milliseconds kTickInterval{100};
 
-    CBatchAddressing(CDeviceSearch &search, IDevicePanel &panel, IUserInteraction &user, IBatchDisplay &display);
-    ~CBatchAddressing();
-    CBatchAddressing(const CBatchAddressing &) = delete;
-    CBatchAddressing &operator=(const CBatchAddressing &) = delete;
+    CAssignAddresses(CDeviceSearch &search, IDevicePanel &panel, IUserInteraction &user, IBatchDisplay &display);
+    ~CAssignAddresses();
+    CAssignAddresses(const CAssignAddresses &) = delete;
+    CAssignAddresses &operator=(const CAssignAddresses &) = delete;
 
     // Starts the plan, which must have no problems, with the login typed: first the
     // cameras that still take the factory login are found, named to the user and offered

@@ -4,7 +4,7 @@
 // the commands sent with a bounded number awaiting their results, and each camera's
 // verdict from the search after them. One library, so both give the same verdicts.
 
-#include "discovery/AddressPlan.h"
+#include "addressing/AddressPlan.h"
 #include "discovery/DiscoverySession.h"
 
 #include <chrono>

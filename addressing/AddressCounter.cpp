@@ -1,4 +1,4 @@
-#include "discovery/AddressCounter.h"
+#include "addressing/AddressCounter.h"
 
 #include "platform/Ipv4.h"
 

@@ -1,4 +1,4 @@
-#include "discovery/ReplyDispatch.h"
+#include "discovery/DatagramKind.h"
 
 #include <cstring>
 

@@ -1,4 +1,4 @@
-#include "discovery/DevicePanel.h"
+#include "site/DevicePanel.h"
 
 #include "camapi/LoginCheck.h"
 

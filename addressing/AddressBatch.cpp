@@ -1,6 +1,6 @@
-#include "discovery/AddressBatch.h"
+#include "addressing/AddressBatch.h"
 
-#include "discovery/AddressCounter.h"
+#include "addressing/AddressCounter.h"
 #include "platform/Csv.h"
 #include "platform/Ipv4.h"
 

@@ -1,4 +1,4 @@
-#include "discovery/BatchAddressing.h"
+#include "site/AssignAddresses.h"
 
 #include "camapi/LoginCheck.h"
 
@@ -45,19 +45,19 @@ std::string FactoryLoginQuestion(const std::vector<DISCOVERY_DATA> &cameras)
 
 } // namespace
 
-CBatchAddressing::CBatchAddressing(CDeviceSearch &search, IDevicePanel &panel, IUserInteraction &user,
+CAssignAddresses::CAssignAddresses(CDeviceSearch &search, IDevicePanel &panel, IUserInteraction &user,
                                    IBatchDisplay &display)
     : m_search(search), m_panel(panel), m_user(user), m_display(display)
 {
     m_search.SetResultTaker(this);
 }
 
-CBatchAddressing::~CBatchAddressing()
+CAssignAddresses::~CAssignAddresses()
 {
     m_search.SetResultTaker(nullptr);
 }
 
-bool CBatchAddressing::Apply(const CheckedPlan &plan, const CommandLogin &login)
+bool CAssignAddresses::Apply(const CheckedPlan &plan, const CommandLogin &login)
 {
     if (IsRunning() || plan.rows.empty() || !plan.problems.empty())
         return false;
@@ -98,7 +98,7 @@ bool CBatchAddressing::Apply(const CheckedPlan &plan, const CommandLogin &login)
     return true;
 }
 
-std::vector<bool> CBatchAddressing::CamerasToSend(const CheckedPlan &plan, std::vector<CommandLogin> &logins)
+std::vector<bool> CAssignAddresses::CamerasToSend(const CheckedPlan &plan, std::vector<CommandLogin> &logins)
 {
     std::vector<bool> factory;
     m_user.RunBusy([&] { factory = TakeFactoryLogin(plan.cameras); });
@@ -125,7 +125,7 @@ std::vector<bool> CBatchAddressing::CamerasToSend(const CheckedPlan &plan, std::
     return send;
 }
 
-void CBatchAddressing::Cancel()
+void CAssignAddresses::Cancel()
 {
     if (m_stage != BatchProgress::Stage::Sending || m_pSender->Cancelled())
         return;
@@ -133,7 +133,7 @@ void CBatchAddressing::Cancel()
     ShowProgress();
 }
 
-bool CBatchAddressing::TakeSetConfigResult(const std::string &mac)
+bool CAssignAddresses::TakeSetConfigResult(const std::string &mac)
 {
     if (m_stage != BatchProgress::Stage::Sending || !m_pSender->Awaits(mac))
         return false;
@@ -141,7 +141,7 @@ bool CBatchAddressing::TakeSetConfigResult(const std::string &mac)
     return true;
 }
 
-void CBatchAddressing::Tick()
+void CAssignAddresses::Tick()
 {
     switch (m_stage) {
     case BatchProgress::Stage::Sending:
@@ -160,7 +160,7 @@ void CBatchAddressing::Tick()
         m_display.ScheduleBatchTick(kTickInterval);
 }
 
-void CBatchAddressing::Advance()
+void CAssignAddresses::Advance()
 {
     m_pSender->Advance();
     ShowProgress();
@@ -168,14 +168,14 @@ void CBatchAddressing::Advance()
 
 // The window's own search, which lists the cameras afresh: what they answer now is
 // what they took.
-void CBatchAddressing::StartVerifying()
+void CAssignAddresses::StartVerifying()
 {
     m_stage = BatchProgress::Stage::Verifying;
     ShowProgress();
     m_panel.Search();
 }
 
-void CBatchAddressing::Finish()
+void CAssignAddresses::Finish()
 {
     m_search.HandleWaitingDatagrams(); // replies of the sweep still queued count too
     std::vector<std::optional<std::int32_t>> results(m_plan.rows.size());
@@ -190,7 +190,7 @@ void CBatchAddressing::Finish()
     m_display.ShowBatchReport(m_report);
 }
 
-void CBatchAddressing::ShowProgress()
+void CAssignAddresses::ShowProgress()
 {
     m_display.ShowBatchProgress({m_stage, m_pSender->Settled(), m_pSender->Count(), m_pSender->Cancelled()});
 }

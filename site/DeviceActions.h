@@ -4,8 +4,8 @@
 // factory password must get a new one before it is configured. Free of Qt: the window
 // gives the panel and the user, tests script them.
 
-#include "discovery/DevicePanel.h"
-#include "discovery/DeviceSearch.h"
+#include "site/DevicePanel.h"
+#include "site/DeviceSearch.h"
 
 #include <cstdint>
 #include <string>

@@ -1,4 +1,4 @@
-#include "discovery/DeviceSearch.h"
+#include "site/DeviceSearch.h"
 
 #include "platform/DebugOutput.h"
 
@@ -15,6 +15,7 @@ CDeviceSearch::~CDeviceSearch()
 
 bool CDeviceSearch::Open(std::unique_ptr<CDatagramSocket> receiver)
 {
+    receiver->SetReceiveHandler([this] { HandleDatagram(); });
     const SocketFailures failures = m_session.Open(std::move(receiver));
     if (failures.receiveError != 0)
         m_user.ShowMessage("Failed to create socket, please check if the utility already running.");
@@ -122,6 +123,6 @@ void CDeviceSearch::Close()
 void CDeviceSearch::ReportDroppedReplies()
 {
     if (const std::uint64_t dropped = m_session.TakeDroppedReplies(); dropped > 0)
-        OutputDebugStringA(std::to_string(dropped) + " replies dropped: the device list holds at most " +
+        WriteDebugOutput(std::to_string(dropped) + " replies dropped: the device list holds at most " +
                            std::to_string(CDiscoverySession::kMaxListedDevices) + " devices");
 }

@@ -49,6 +49,7 @@ public:
     CDeviceSearch &operator=(const CDeviceSearch &) = delete;
 
     // Opens the sockets; false, once the user was told why, when the program cannot work.
+    // Each datagram the receiver is told of is handled as it is told.
     bool Open(std::unique_ptr<CDatagramSocket> receiver);
     // The first half of a search: false while one runs, which keeps its list, socket and
     // wait box. Else replies count from now; the caller empties its list and then runs

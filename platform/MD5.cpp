@@ -1,4 +1,4 @@
-#include "discovery/MD5.h"
+#include "platform/MD5.h"
 
 #include <algorithm>
 #include <cstring>

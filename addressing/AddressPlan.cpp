@@ -1,4 +1,4 @@
-#include "discovery/AddressPlan.h"
+#include "addressing/AddressPlan.h"
 
 #include "platform/Csv.h"
 #include "discovery/DiscoverySession.h"

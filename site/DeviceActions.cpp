@@ -1,4 +1,4 @@
-#include "discovery/DeviceActions.h"
+#include "site/DeviceActions.h"
 
 #include "camapi/LoginCheck.h"
 #include "platform/Ipv4.h"
