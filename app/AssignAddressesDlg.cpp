@@ -107,8 +107,8 @@ private:
 };
 
 CAssignAddressesDlg::CAssignAddressesDlg(CAssignAddresses &batch, std::vector<DISCOVERY_DATA> chosen,
-                                         ListedCameras listed, const CommandLogin &login, QWidget *parent)
-    : QDialog(parent), m_batch(batch), m_chosen(std::move(chosen)), m_listed(std::move(listed)),
+                                         const CommandLogin &login, FileAsker askFile, QWidget *parent)
+    : QDialog(parent), m_batch(batch), m_chosen(std::move(chosen)), m_askFile(std::move(askFile)),
       m_pPreview(std::make_unique<CPlanPreviewModel>()), m_pProblems(std::make_unique<QStringListModel>()),
       m_pReplanTimer(new QTimer(this))
 {
@@ -128,10 +128,14 @@ CAssignAddressesDlg::CAssignAddressesDlg(CAssignAddresses &batch, std::vector<DI
     problems->horizontalHeader()->setStretchLastSection(true);
     Prefill(login);
     MakeMessageMap();
+    m_batch.SetProgressHandler([this](const BatchProgress &progress) { ShowProgress(progress); });
     Replan();
 }
 
-CAssignAddressesDlg::~CAssignAddressesDlg() = default;
+CAssignAddressesDlg::~CAssignAddressesDlg()
+{
+    m_batch.SetProgressHandler({});
+}
 
 void CAssignAddressesDlg::MakeMessageMap()
 {
@@ -213,8 +217,8 @@ void CAssignAddressesDlg::OnModeToggled()
 
 void CAssignAddressesDlg::OnImportPlan()
 {
-    const QString path = AskFileName({FileChoice::Open, QStringLiteral("Import Plan"),
-                                      QStringLiteral("CSV files (*.csv);;All files (*)"), QString(), this});
+    const QString path = AskFileName(m_askFile, {FileChoice::Open, QStringLiteral("Import Plan"),
+                                                 QStringLiteral("CSV files (*.csv);;All files (*)"), QString(), this});
     if (path.isEmpty())
         return;
     // A FIFO or a device would hold the window: only a file is read.
@@ -230,7 +234,7 @@ void CAssignAddressesDlg::OnImportPlan()
 void CAssignAddressesDlg::Replan()
 {
     m_pReplanTimer->stop();
-    const std::vector<DISCOVERY_DATA> listed = m_listed();
+    const std::vector<DISCOVERY_DATA> listed = m_batch.ListedCameras();
     if (m_planFile.isEmpty()) {
         const CCamerasByMac byMac(listed);
         std::vector<DISCOVERY_DATA> chosenNow;
@@ -294,8 +298,9 @@ void CAssignAddressesDlg::reject()
 // A report that could not be written is said so; nothing is claimed saved.
 void CAssignAddressesDlg::OnExportReport()
 {
-    const QString path = AskFileName({FileChoice::Save, QStringLiteral("Export Report"),
-                                      QStringLiteral("CSV files (*.csv)"), QStringLiteral("address-report.csv"), this});
+    const QString path =
+        AskFileName(m_askFile, {FileChoice::Save, QStringLiteral("Export Report"), QStringLiteral("CSV files (*.csv)"),
+                                QStringLiteral("address-report.csv"), this});
     if (path.isEmpty())
         return;
     const std::string csv = PlanReportCsv(m_batch.Report());
@@ -306,15 +311,14 @@ void CAssignAddressesDlg::OnExportReport()
 void CAssignAddressesDlg::ShowProgress(const BatchProgress &progress)
 {
     m_progress = progress;
-    if (progress.stage != BatchProgress::Stage::Done) // the report brings the summary
-        qobject_cast<QLabel *>(GetDlgItem(*this, IDC_BATCH_PROGRESS))->setText(ProgressText(progress));
+    auto *label = qobject_cast<QLabel *>(GetDlgItem(*this, IDC_BATCH_PROGRESS));
+    if (progress.stage == BatchProgress::Stage::Done) {
+        label->setText(Summary(m_batch.Report()));
+        Replan(); // against what the cameras answer now
+        return;
+    }
+    label->setText(ProgressText(progress));
     UpdateControls();
-}
-
-void CAssignAddressesDlg::ShowReport(const std::vector<PlanRowReport> &report)
-{
-    qobject_cast<QLabel *>(GetDlgItem(*this, IDC_BATCH_PROGRESS))->setText(Summary(report));
-    Replan();
 }
 
 void CAssignAddressesDlg::UpdateControls()

@@ -1,10 +1,11 @@
 #pragma once
 // Assign Addresses: new network settings for the checked cameras in one step. The form
 // (or an imported plan file) makes a plan, shown row by row with its problems before
-// anything is sent; Apply hands it to the window's batch, whose progress and report
-// the window passes back here. A running batch keeps the dialog open: Cancel or Escape
+// anything is sent; Apply hands it to the site's batch, whose progress the dialog
+// follows, its report with it. A running batch keeps the dialog open: Cancel or Escape
 // stops its commands while they are being sent, and it closes once the batch has ended.
 
+#include "app/UserFiles.h"
 #include "site/AssignAddresses.h"
 
 #include <QDialog>
@@ -25,17 +26,12 @@ class CAssignAddressesDlg final : public QDialog {
     Q_DISABLE_COPY_MOVE(CAssignAddressesDlg)
 
 public:
-    using ListedCameras = std::function<std::vector<DISCOVERY_DATA>()>;
-
-    // For the chosen cameras, in their order; `listed` gives the cameras the list holds
-    // at each moment, which every plan is checked against. The login fills its edits.
-    CAssignAddressesDlg(CAssignAddresses &batch, std::vector<DISCOVERY_DATA> chosen, ListedCameras listed,
-                        const CommandLogin &login, QWidget *parent = nullptr);
+    // For the chosen cameras, in their order; every plan is checked against the cameras
+    // the batch's list holds at that moment. The login fills its edits; askFile names the
+    // plan and report files.
+    CAssignAddressesDlg(CAssignAddresses &batch, std::vector<DISCOVERY_DATA> chosen, const CommandLogin &login,
+                        FileAsker askFile, QWidget *parent = nullptr);
     ~CAssignAddressesDlg() override;
-
-    // What the window hears from the running batch.
-    void ShowProgress(const BatchProgress &progress);
-    void ShowReport(const std::vector<PlanRowReport> &report);
 
     // While a batch runs, leaving cancels it instead.
     void reject() override;
@@ -52,6 +48,8 @@ private:
     void OnApply();
     void OnExportReport();
     void OnCancelBatch();
+    // What the dialog hears from the running batch; its end brings the report.
+    void ShowProgress(const BatchProgress &progress);
 
     BatchForm ReadForm() const;
     CommandLogin ReadLogin() const;
@@ -66,7 +64,7 @@ private:
 
     CAssignAddresses &m_batch;
     std::vector<DISCOVERY_DATA> m_chosen;
-    ListedCameras m_listed;
+    FileAsker m_askFile;
     CheckedPlan m_plan;
     // An imported plan: the file's name, and its text or why it could not be read.
     // No name: the form is the plan.

@@ -12,7 +12,6 @@
 #include "platform/FileVersion.h"
 #include "platform/Latin1Text.h"
 #include "platform/Launcher.h"
-#include "site/HandOverCamera.h"
 
 #include <QApplication>
 #include <QButtonGroup>
@@ -26,7 +25,6 @@
 #include <QRadioButton>
 #include <QTableView>
 #include <QThread>
-#include <QTimer>
 
 #include <cctype>
 #include <cerrno>
@@ -64,7 +62,8 @@ bool ScanInteger(const QString &text, std::int32_t &value)
 
 } // namespace
 
-CLanscoutDlg::CLanscoutDlg(const CHandOverStore &store, QWidget *parent) : QDialog(parent), m_store(store)
+CLanscoutDlg::CLanscoutDlg(const CHandOverStore &store, FileAsker askFile, QWidget *parent)
+    : QDialog(parent), m_askFile(std::move(askFile)), m_site(store, *this, *this, *this, m_timer)
 {
     m_hIcon = LoadAppIcon();
 }
@@ -131,6 +130,7 @@ void CLanscoutDlg::MakeMessageMap()
     connect(button(IDC_FACTORY_RESET), &QAbstractButton::clicked, this, &CLanscoutDlg::OnFactoryReset);
     connect(button(IDC_CHANGE_PASSWORD), &QAbstractButton::clicked, this, &CLanscoutDlg::OnChangePassword);
     connect(button(IDC_ASSIGN_ADDRESSES), &QAbstractButton::clicked, this, &CLanscoutDlg::OnAssignAddresses);
+    connect(m_comboAdapter, &QComboBox::currentIndexChanged, this, &CLanscoutDlg::OnAdapterChosen);
 }
 
 bool CLanscoutDlg::OnInitWindow()
@@ -208,6 +208,7 @@ void CLanscoutDlg::FillAdapterList()
     }
     if (m_comboAdapter->count() > 0)
         m_comboAdapter->setCurrentIndex(0);
+    OnAdapterChosen();
 }
 
 // Enter confirms unless a push button has the focus, which it then presses.
@@ -253,7 +254,7 @@ void CLanscoutDlg::OnAbout()
 
 void CLanscoutDlg::OnDestroyWindow()
 {
-    m_search.Close();
+    m_site.Search().Close();
     m_pWaitDlg.reset();
 }
 
@@ -263,36 +264,37 @@ void CLanscoutDlg::InitDeviceColumns()
         m_listDevices->setColumnWidth(k, kColumnWidths[k]);
 }
 
-std::string CLanscoutDlg::SelectedAdapterAddress() const
+// The selector is locked while a sweep runs, so a choice counts from the next search.
+void CLanscoutDlg::OnAdapterChosen()
 {
     const QVariant item = m_comboAdapter->currentData();
     const auto *adapter = item.isValid() ? reinterpret_cast<const AdapterEntry *>(item.value<quintptr>()) : nullptr;
-    return adapter ? adapter->address : std::string();
+    m_site.Search().ChooseAdapter(adapter ? adapter->address : std::string());
 }
 
 void CLanscoutDlg::CreateSockets()
 {
-    if (!m_search.Open(std::make_unique<CAsyncSocket>()))
+    if (!m_site.Search().Open(std::make_unique<CAsyncSocket>()))
         EndDialog(ANSWER_CANCEL);
 }
 
 void CLanscoutDlg::OnSearch()
 {
-    if (!m_search.BeginSearch())
-        return; // a running sweep keeps its list, socket and wait box
+    m_site.Search().Search(); // a running sweep keeps its list, socket and wait box
+}
+
+void CLanscoutDlg::ListEmptiedForSearch()
+{
     ClearDetails();
-    m_devices.Clear();
     UpdateAssignButton();
-    // Without an adapter the sweep still runs its course; its sends go nowhere.
-    m_search.RunSweepThrough(SelectedAdapterAddress());
 }
 
 void CLanscoutDlg::OnColumnClick(int column)
 {
-    m_devices.OnColumnClick(column);
+    m_site.Devices().OnColumnClick(column);
     UpdateAssignButton();
     // The current row follows the camera of the details panel, which the actions work on.
-    if (const int selected = m_devices.SelectedRow(); selected >= 0) {
+    if (const int selected = m_site.Devices().SelectedRow(); selected >= 0) {
         const int currentColumn = std::max(m_listDevices->currentIndex().column(), 0);
         m_listDevices->selectionModel()->setCurrentIndex(m_deviceModel.index(selected, currentColumn),
                                                          QItemSelectionModel::NoUpdate);
@@ -307,10 +309,10 @@ void CLanscoutDlg::SetAddressEditsEnabled(bool enabled)
 
 void CLanscoutDlg::OnDeviceClick(int row)
 {
-    const std::optional<DISCOVERY_DATA> clicked = m_devices.RecordAt(row);
+    const std::optional<DISCOVERY_DATA> clicked = m_site.Devices().RecordAt(row);
     if (row < 0 || !clicked)
         return;
-    m_devices.Select(row);
+    m_site.Devices().Select(row);
     const DISCOVERY_DATA &record = *clicked;
     m_nIpMode = record.nIPMode;
     m_editModelName->setText(Latin1(SlotText(record.szProductName)));
@@ -369,47 +371,45 @@ NetworkSettings CLanscoutDlg::PanelSettings() const
 
 void CLanscoutDlg::OnSave()
 {
-    m_actions.Save();
+    m_site.Actions().Save();
 }
 
 void CLanscoutDlg::OnReboot()
 {
-    m_actions.Reboot();
+    m_site.Actions().Reboot();
 }
 
 void CLanscoutDlg::OnFactoryReset()
 {
-    m_actions.FactoryReset();
+    m_site.Actions().FactoryReset();
 }
 
 void CLanscoutDlg::OnChangePassword()
 {
-    m_actions.ChangePassword();
+    m_site.Actions().ChangePassword();
 }
 
 // The checked cameras in the list's order, with the login typed in the window.
 void CLanscoutDlg::OnAssignAddresses()
 {
-    std::vector<DISCOVERY_DATA> checked = m_devices.CheckedRecords();
+    std::vector<DISCOVERY_DATA> checked = m_site.Devices().CheckedRecords();
     if (checked.empty())
         return;
-    CAssignAddressesDlg dialog(m_batch, std::move(checked), [this] { return ListedCameras(); }, Login(), this);
-    m_pAssignDlg = &dialog;
+    CAssignAddressesDlg dialog(m_site.Batch(), std::move(checked), Login(), m_askFile, this);
     dialog.exec();
-    m_pAssignDlg = nullptr;
     UpdateAssignButton();
 }
 
 void CLanscoutDlg::UpdateAssignButton()
 {
-    Control(IDC_ASSIGN_ADDRESSES)->setEnabled(!m_bSearchLocked && !m_devices.CheckedRecords().empty());
+    Control(IDC_ASSIGN_ADDRESSES)->setEnabled(!m_bSearchLocked && !m_site.Devices().CheckedRecords().empty());
 }
 
 void CLanscoutDlg::OnSaveToHalvex()
 {
     const CameraHandOver camera{Latin1(m_editIP->text()), Latin1(m_editUserID->text()), Latin1(m_editPassword->text()),
                                 std::uint32_t(m_nHttpPort)};
-    if (HandOverCamera(m_store, *this, *this, camera))
+    if (m_site.HandOver(camera))
         OnOK();
 }
 
@@ -417,13 +417,13 @@ void CLanscoutDlg::OnSaveToHalvex()
 void CLanscoutDlg::OnFileSaveList()
 {
     // The user would otherwise look for a list that is not there, or not whole.
-    if (const std::string error = m_devices.WriteExport(kExportFile); !error.empty())
+    if (const std::string error = m_site.Devices().WriteExport(kExportFile); !error.empty())
         ShowMessage(std::string("Failed to write ") + kExportFile + ": " + Latin1(QString::fromStdString(error)));
 }
 
 void CLanscoutDlg::OnDeviceDblClick(int /*row*/, int column)
 {
-    const std::optional<DISCOVERY_DATA> record = m_devices.RecordAt(m_devices.SelectedRow());
+    const std::optional<DISCOVERY_DATA> record = m_site.Devices().RecordAt(m_site.Devices().SelectedRow());
     if (!record || column == CDeviceList::kIndexColumn)
         return;
     OpenCameraWebPage(*this, SlotText(record->szIP), m_bHttps != 0, std::uint32_t(m_nHttpPort));
@@ -485,26 +485,6 @@ int CLanscoutDlg::HighlightedRows() const
     return int(m_listDevices->selectionModel()->selectedRows().size());
 }
 
-std::optional<DISCOVERY_DATA> CLanscoutDlg::PanelCamera() const
-{
-    return m_devices.SelectedRecord();
-}
-
-std::vector<DISCOVERY_DATA> CLanscoutDlg::ChosenCameras() const
-{
-    return m_devices.ChosenRecords();
-}
-
-void CLanscoutDlg::KeepSentSettings(const DISCOVERY_DATA &command)
-{
-    m_devices.ReplaceSelected(command);
-}
-
-void CLanscoutDlg::Search()
-{
-    OnSearch();
-}
-
 void CLanscoutDlg::CallOnDisplayThread(const std::function<void()> &fn)
 {
     QMetaObject::invokeMethod(this, fn, Qt::BlockingQueuedConnection);
@@ -530,31 +510,4 @@ void CLanscoutDlg::ServeDisplayThread()
 {
     QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
     QThread::msleep(1);
-}
-
-void CLanscoutDlg::ShowBatchProgress(const BatchProgress &progress)
-{
-    if (m_pAssignDlg)
-        m_pAssignDlg->ShowProgress(progress);
-}
-
-void CLanscoutDlg::ScheduleBatchTick(std::chrono::milliseconds after)
-{
-    QTimer::singleShot(after, this, [this] { m_batch.Tick(); });
-}
-
-std::vector<DISCOVERY_DATA> CLanscoutDlg::ListedCameras() const
-{
-    std::vector<DISCOVERY_DATA> listed;
-    listed.reserve(std::size_t(m_devices.Count()));
-    for (int row = 0; row < m_devices.Count(); ++row)
-        listed.push_back(*m_devices.RecordAt(row));
-    return listed;
-}
-
-void CLanscoutDlg::ShowBatchReport(const std::vector<PlanRowReport> &report)
-{
-    m_devices.ShowStatuses(report);
-    if (m_pAssignDlg)
-        m_pAssignDlg->ShowReport(report);
 }

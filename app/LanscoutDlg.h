@@ -1,16 +1,15 @@
 #pragma once
 // The main window: the adapter selector, the device list, the details panel and the
-// credentials. A view over the parts it owns: the device list, the search, the device
-// actions; it reads and fills its controls and forwards each control's message to them.
+// credentials. A view over the site core it owns (site/SiteCore.h): it reads and fills
+// its controls, forwards each control's message to the core, and shows what the core
+// tells it.
 
 #include "app/DeviceTableModel.h"
 #include "app/Templates.h"
-#include "inventory/DeviceList.h"
+#include "app/UserFiles.h"
+#include "platform/EventLoopTimer.h"
 #include "platform/UserInteraction.h"
-#include "site/AssignAddresses.h"
-#include "site/DeviceActions.h"
-#include "site/DevicePanel.h"
-#include "site/DeviceSearch.h"
+#include "site/SiteCore.h"
 
 #include <QDialog>
 #include <QIcon>
@@ -22,8 +21,6 @@
 #include <string>
 #include <vector>
 
-class CAssignAddressesDlg;
-class CHandOverStore;
 class CModalDlg;
 class QComboBox;
 class QLineEdit;
@@ -32,14 +29,14 @@ class QTableView;
 class CLanscoutDlg final : public QDialog,
                            private IUserInteraction,
                            private IDevicePanel,
-                           private ISearchDisplay,
-                           private IBatchDisplay {
+                           private ISearchDisplay {
     Q_OBJECT
     Q_DISABLE_COPY_MOVE(CLanscoutDlg)
 
 public:
-    // Hands cameras over to the store.
-    explicit CLanscoutDlg(const CHandOverStore &store, QWidget *parent = nullptr);
+    // Hands cameras over to the store; askFile names the files the user picks (empty:
+    // the system's file dialog).
+    explicit CLanscoutDlg(const CHandOverStore &store, FileAsker askFile = {}, QWidget *parent = nullptr);
     ~CLanscoutDlg() override;
 
     // Builds the window, initialises it and runs it; returns ANSWER_OK or ANSWER_CANCEL.
@@ -49,7 +46,7 @@ public:
 
     QWidget *Control(int id) const;
     // True from a search's start until its sweep has ended and the window shows it.
-    bool IsSearchRunning() const { return m_search.IsSearching(); }
+    bool IsSearchRunning() const { return m_site.Search().IsSearching(); }
 
 protected:
     void keyPressEvent(QKeyEvent *event) override;
@@ -79,7 +76,7 @@ private:
     void BindPortEdit(bool read, int id, std::int32_t &value, bool &ok);
     void InitDeviceColumns();
     void FillAdapterList();
-    std::string SelectedAdapterAddress() const;
+    void OnAdapterChosen();
     void SetAddressEditsEnabled(bool enabled);
     // Assign Addresses needs checked cameras and a list no search is changing.
     void UpdateAssignButton();
@@ -99,37 +96,24 @@ private:
     void OpenWebPage(const std::string &url) override;
     void RunBusy(const std::function<void()> &work) override;
 
-    // The list, the details panel and the login edits, as the actions read them.
+    // The details panel and the login edits, as the actions read them.
     CommandLogin Login() const override;
     void SetLogin(const CommandLogin &login) override;
     void ClearPassword() override;
     std::optional<NetworkSettings> ReadSettings() override;
     int HighlightedRows() const override;
-    std::optional<DISCOVERY_DATA> PanelCamera() const override;
-    std::vector<DISCOVERY_DATA> ChosenCameras() const override;
-    void KeepSentSettings(const DISCOVERY_DATA &command) override;
-    void Search() override;
 
     // What a running search shows.
     void CallOnDisplayThread(const std::function<void()> &fn) override;
     void ShowSearchWait(bool shown) override;
     void EnableSearchControls(bool enable) override;
     void ServeDisplayThread() override;
+    void ListEmptiedForSearch() override;
 
-    // What a running batch shows: its progress in the Assign Addresses dialog, each
-    // camera's verdict in the list.
-    void ShowBatchProgress(const BatchProgress &progress) override;
-    void ScheduleBatchTick(std::chrono::milliseconds after) override;
-    std::vector<DISCOVERY_DATA> ListedCameras() const override;
-    void ShowBatchReport(const std::vector<PlanRowReport> &report) override;
-
-    const CHandOverStore &m_store;
-    CDeviceList m_devices;
-    CDeviceTableModel m_deviceModel{m_devices};
-    CDeviceSearch m_search{m_devices, *this, *this};
-    CDeviceActions m_actions{m_search, *this, *this};
-    CAssignAddresses m_batch{m_search, *this, *this, *this};
-    CAssignAddressesDlg *m_pAssignDlg = nullptr; // while it is open
+    FileAsker m_askFile;
+    CEventLoopTimer m_timer; // before the core, whose batch it ticks
+    CSiteCore m_site;
+    CDeviceTableModel m_deviceModel{m_site.Devices()};
     bool m_bSearchLocked = false;
 
     // The details panel's values between reading and writing its controls.

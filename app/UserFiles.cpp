@@ -6,8 +6,6 @@
 
 namespace {
 
-FileAsker g_asker;
-
 QString AskWithFileDialog(const FileRequest &request)
 {
     if (request.choice == FileChoice::Open)
@@ -17,16 +15,9 @@ QString AskWithFileDialog(const FileRequest &request)
 
 } // namespace
 
-QString AskFileName(const FileRequest &request)
+QString AskFileName(const FileAsker &asker, const FileRequest &request)
 {
-    return g_asker ? g_asker(request) : AskWithFileDialog(request);
-}
-
-FileAsker SetFileAsker(FileAsker asker)
-{
-    FileAsker previous = std::move(g_asker);
-    g_asker = std::move(asker);
-    return previous;
+    return asker ? asker(request) : AskWithFileDialog(request);
 }
 
 QString WriteWholeFile(const QString &path, const QByteArray &bytes)

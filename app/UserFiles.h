@@ -1,6 +1,6 @@
 #pragma once
-// Files the user names in the window: chosen with the system's file dialog (tests
-// replace the asker to name them themselves), and written whole.
+// Files the user names in the window: chosen with the system's file dialog, or with the
+// asker the window was given (tests name them themselves), and written whole.
 
 #include <QString>
 
@@ -21,10 +21,8 @@ struct FileRequest {
 // The chosen file's path; empty when the user chose none.
 using FileAsker = std::function<QString(const FileRequest &)>;
 
-QString AskFileName(const FileRequest &request);
-
-// Replaces the asker; returns the previous one. An empty asker restores the file dialog.
-FileAsker SetFileAsker(FileAsker asker);
+// Asks the asker, or the system's file dialog when the asker is empty.
+QString AskFileName(const FileAsker &asker, const FileRequest &request);
 
 // Writes the bytes as the file's whole content, as every file the program writes is
 // written (platform/OutputFile.h); the reason when it did not happen. A link at the path

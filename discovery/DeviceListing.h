@@ -13,6 +13,8 @@ public:
     // A camera with the same MAC and IP, neither empty, is listed already.
     virtual bool IsDeviceListed(const DISCOVERY_DATA &record) const = 0;
     virtual void ListDevice(const DISCOVERY_DATA &record) = 0;
+    // Empties the list for a new search.
+    virtual void Clear() = 0;
 
 protected:
     ~IDeviceListing() = default;

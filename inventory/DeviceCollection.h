@@ -16,8 +16,7 @@ public:
         m_devices.push_back(record);
         m_index.Add(record);
     }
-    // Empties the list for the next sweep.
-    void Clear()
+    void Clear() override
     {
         m_devices.clear();
         m_index.Clear();

@@ -44,6 +44,15 @@ std::optional<DISCOVERY_DATA> CDeviceList::RecordAt(int row) const
     return m_rows[row >= 0 && std::size_t(row) < last ? std::size_t(row) : last].record;
 }
 
+std::vector<DISCOVERY_DATA> CDeviceList::Records() const
+{
+    std::vector<DISCOVERY_DATA> records;
+    records.reserve(m_rows.size());
+    for (const Row &row : m_rows)
+        records.push_back(row.record);
+    return records;
+}
+
 std::string CDeviceList::CellText(int row, int column) const
 {
     const Row &shown = m_rows.at(std::size_t(row));
@@ -93,7 +102,7 @@ int CDeviceList::CheckMark(int row) const
     return row >= 0 && row < Count() ? m_rows[std::size_t(row)].stateImage - 1 : -1;
 }
 
-std::vector<DISCOVERY_DATA> CDeviceList::ChosenRecords() const
+std::vector<DISCOVERY_DATA> CDeviceList::ChosenCameras() const
 {
     std::vector<DISCOVERY_DATA> chosen;
     for (const Row &row : m_rows)
@@ -157,14 +166,14 @@ void CDeviceList::Sort(int column, bool ascending)
         m_observer->RowsReordered(newRowOf);
 }
 
-std::optional<DISCOVERY_DATA> CDeviceList::SelectedRecord() const
+std::optional<DISCOVERY_DATA> CDeviceList::PanelCamera() const
 {
     if (m_selected < 0 || m_selected >= Count())
         return std::nullopt;
     return m_rows[std::size_t(m_selected)].record;
 }
 
-void CDeviceList::ReplaceSelected(const DISCOVERY_DATA &sent)
+void CDeviceList::KeepSentSettings(const DISCOVERY_DATA &sent)
 {
     if (m_selected < 0 || m_selected >= Count())
         return;

@@ -5,9 +5,10 @@
 // file. A view follows it through IDeviceListObserver. One thread uses it, the one
 // that handles the replies.
 
+#include "addressing/AddressBatch.h"
 #include "discovery/DeviceListing.h"
 #include "discovery/DiscoveryData.h"
-#include "addressing/AddressBatch.h"
+#include "inventory/CameraChoice.h"
 #include "inventory/DeviceIndex.h"
 
 #include <map>
@@ -34,7 +35,7 @@ protected:
     ~IDeviceListObserver() = default;
 };
 
-class CDeviceList final : public IDeviceListing {
+class CDeviceList final : public IDeviceListing, public ICameraChoice {
 public:
     enum Column { kIndexColumn, kMacColumn, kIpColumn, kProductColumn, kFirmwareColumn, kStatusColumn, kColumnCount };
     static const char *ColumnCaption(int column);
@@ -49,15 +50,17 @@ public:
     int Count() const { return int(m_rows.size()); }
     // The record shown in the row; a row past the end gives the last, as the list always did.
     std::optional<DISCOVERY_DATA> RecordAt(int row) const;
+    // Every camera of the list, in the order shown.
+    std::vector<DISCOVERY_DATA> Records() const;
     // The row's text in a column: its bytes as the camera sent them.
     std::string CellText(int row, int column) const;
     // Empties the list for a new search; no camera is in the details panel then.
-    void Clear();
+    void Clear() override;
 
     // -1 never set, 0 unchecked, 1 checked.
     int CheckMark(int row) const;
     // The cameras a reboot or factory reset goes to: every row not unchecked, in row order.
-    std::vector<DISCOVERY_DATA> ChosenRecords() const;
+    std::vector<DISCOVERY_DATA> ChosenCameras() const override;
     // The cameras a batch goes to: the rows the user checked, in row order.
     std::vector<DISCOVERY_DATA> CheckedRecords() const;
 
@@ -71,9 +74,9 @@ public:
     // The camera of the details panel, which moves with its row when the list is sorted.
     void Select(int row) { m_selected = row; }
     int SelectedRow() const { return m_selected; }
-    std::optional<DISCOVERY_DATA> SelectedRecord() const;
+    std::optional<DISCOVERY_DATA> PanelCamera() const override;
     // New settings sent to the panel's camera: its row shows them from now on.
-    void ReplaceSelected(const DISCOVERY_DATA &sent);
+    void KeepSentSettings(const DISCOVERY_DATA &sent) override;
 
     // The last batch's verdicts, shown in the Status column of each camera's row (by
     // MAC) until the list is cleared.

@@ -45,9 +45,9 @@ std::string FactoryLoginQuestion(const std::vector<DISCOVERY_DATA> &cameras)
 
 } // namespace
 
-CAssignAddresses::CAssignAddresses(CDeviceSearch &search, IDevicePanel &panel, IUserInteraction &user,
-                                   IBatchDisplay &display)
-    : m_search(search), m_panel(panel), m_user(user), m_display(display)
+CAssignAddresses::CAssignAddresses(CDeviceSearch &search, CDeviceList &list, IUserInteraction &user,
+                                   ITickTimer &timer)
+    : m_search(search), m_list(list), m_user(user), m_timer(timer)
 {
     m_search.SetResultTaker(this);
 }
@@ -90,11 +90,10 @@ bool CAssignAddresses::Apply(const CheckedPlan &plan, const CommandLogin &login)
     }
     m_plan = plan;
     m_report.clear();
-    m_pSender = std::make_unique<CSettingsSender>(m_search.Session(), std::move(commands), kBatchConcurrency,
-                                                  kBatchResultTimeout);
+    m_pSender = m_search.SendSettings(std::move(commands), kBatchConcurrency, kBatchResultTimeout);
     m_stage = BatchProgress::Stage::Sending;
     Advance();
-    m_display.ScheduleBatchTick(kTickInterval);
+    ScheduleTick();
     return true;
 }
 
@@ -157,7 +156,13 @@ void CAssignAddresses::Tick()
         return;
     }
     if (IsRunning())
-        m_display.ScheduleBatchTick(kTickInterval);
+        ScheduleTick();
+}
+
+// The batch lives as long as the timer's owner, which ends every call still pending.
+void CAssignAddresses::ScheduleTick()
+{
+    m_timer.CallAfter(kTickInterval, [this] { Tick(); });
 }
 
 void CAssignAddresses::Advance()
@@ -172,7 +177,7 @@ void CAssignAddresses::StartVerifying()
 {
     m_stage = BatchProgress::Stage::Verifying;
     ShowProgress();
-    m_panel.Search();
+    m_search.Search();
 }
 
 void CAssignAddresses::Finish()
@@ -184,13 +189,14 @@ void CAssignAddresses::Finish()
         results[m_sentRows[k]] = m_pSender->Results()[k];
         sent[m_sentRows[k]] = m_pSender->Sent()[k];
     }
-    m_report = Verdicts(m_plan, results, sent, m_display.ListedCameras());
+    m_report = Verdicts(m_plan, results, sent, m_list.Records());
     m_stage = BatchProgress::Stage::Done;
+    m_list.ShowStatuses(m_report);
     ShowProgress();
-    m_display.ShowBatchReport(m_report);
 }
 
 void CAssignAddresses::ShowProgress()
 {
-    m_display.ShowBatchProgress({m_stage, m_pSender->Settled(), m_pSender->Count(), m_pSender->Cancelled()});
+    if (m_onProgress)
+        m_onProgress({m_stage, m_pSender->Settled(), m_pSender->Count(), m_pSender->Cancelled()});
 }

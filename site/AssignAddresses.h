@@ -1,15 +1,18 @@
 #pragma once
 // The window's Assign Addresses: a checked plan sent to its cameras with progress and a
-// Cancel, then a search that verifies each camera. A camera that still takes the
-// factory login is not addressed until its password is changed. Free of Qt: the window
-// gives the display, tests script it.
+// Cancel, then a search that verifies each camera, and each camera's verdict in the
+// list's Status column. A camera that still takes the factory login is not addressed
+// until its password is changed. Free of Qt: the ticks come through a timer seam, and
+// whoever shows the progress subscribes to it.
 
 #include "addressing/AddressBatch.h"
-#include "site/DevicePanel.h"
+#include "inventory/DeviceList.h"
+#include "platform/TickTimer.h"
 #include "site/DeviceSearch.h"
 
 #include <chrono>
 #include <cstddef>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -24,27 +27,14 @@ struct BatchProgress {
     bool cancelled = false;
 };
 
-// What a running batch needs of the window.
-class IBatchDisplay {
-public:
-    virtual void ShowBatchProgress(const BatchProgress &progress) = 0;
-    // Calls CAssignAddresses::Tick after the delay, on the thread that handles datagrams.
-    virtual void ScheduleBatchTick(std::chrono::milliseconds after) = 0;
-    // The cameras the list holds now.
-    virtual std::vector<DISCOVERY_DATA> ListedCameras() const = 0;
-    // The batch is over: each camera's verdict, for the Status column.
-    virtual void ShowBatchReport(const std::vector<PlanRowReport> &report) = 0;
-
-protected:
-    ~IBatchDisplay() = default;
-};
-
 class CAssignAddresses final : public ISetConfigResultTaker {
 public:
     // How often a running batch looks at its deadlines and at the verifying search.
     static constexpr std::chrono::milliseconds kTickInterval{100};
 
-    CAssignAddresses(CDeviceSearch &search, IDevicePanel &panel, IUserInteraction &user, IBatchDisplay &display);
+    using ProgressHandler = std::function<void(const BatchProgress &)>;
+
+    CAssignAddresses(CDeviceSearch &search, CDeviceList &list, IUserInteraction &user, ITickTimer &timer);
     ~CAssignAddresses();
     CAssignAddresses(const CAssignAddresses &) = delete;
     CAssignAddresses &operator=(const CAssignAddresses &) = delete;
@@ -57,10 +47,14 @@ public:
     // Sends no further command; the verifying search still runs for those sent.
     void Cancel();
     bool IsRunning() const { return m_stage != BatchProgress::Stage::Done; }
+    // Who shows the progress of a running batch; the stage Done comes once its report
+    // is made. An empty handler shows it nowhere.
+    void SetProgressHandler(ProgressHandler handler) { m_onProgress = std::move(handler); }
+    // The cameras the list holds now, which plans are checked against.
+    std::vector<DISCOVERY_DATA> ListedCameras() const { return m_list.Records(); }
     // Why no plan may be applied against the list the last search made, when its list
     // was full and left replies out.
     std::optional<std::string> SearchProblem() const { return IncompleteSearchProblem(m_search.DroppedReplies()); }
-    void Tick();
     // The last batch's report; empty before the first.
     const std::vector<PlanRowReport> &Report() const { return m_report; }
 
@@ -72,15 +66,18 @@ private:
     // The rows whose camera still takes the factory login, after the user was offered
     // the forced change: those that kept it stay out of the batch.
     std::vector<bool> CamerasToSend(const CheckedPlan &plan, std::vector<CommandLogin> &logins);
+    void Tick();
+    void ScheduleTick();
     void Advance();
     void StartVerifying();
     void Finish();
     void ShowProgress();
 
     CDeviceSearch &m_search;
-    IDevicePanel &m_panel;
+    CDeviceList &m_list;
     IUserInteraction &m_user;
-    IBatchDisplay &m_display;
+    ITickTimer &m_timer;
+    ProgressHandler m_onProgress;
     BatchProgress::Stage m_stage = BatchProgress::Stage::Done;
     CheckedPlan m_plan;
     std::vector<std::size_t> m_sentRows; // the plan row of each command

@@ -14,8 +14,9 @@ bool IsBlank(const std::string &text)
 
 } // namespace
 
-CDeviceActions::CDeviceActions(CDeviceSearch &search, IDevicePanel &panel, IUserInteraction &user)
-    : m_search(search), m_panel(panel), m_user(user)
+CDeviceActions::CDeviceActions(CDeviceSearch &search, ICameraChoice &choice, IDevicePanel &panel,
+                               IUserInteraction &user)
+    : m_search(search), m_choice(choice), m_panel(panel), m_user(user)
 {
 }
 
@@ -25,7 +26,7 @@ CDeviceActions::CDeviceActions(CDeviceSearch &search, IDevicePanel &panel, IUser
 // a highlighted row or a camera in the panel.
 std::string CDeviceActions::ActionCameraIp() const
 {
-    const std::optional<DISCOVERY_DATA> camera = m_panel.PanelCamera();
+    const std::optional<DISCOVERY_DATA> camera = m_choice.PanelCamera();
     if (m_panel.HighlightedRows() == 0 || !camera)
         return {};
     return SlotText(camera->szIP);
@@ -82,7 +83,7 @@ void CDeviceActions::Save()
         return;
     if (!SendDeviceCommand(DISCOVERY_SET_CONFIG))
         return;
-    m_panel.Search();
+    m_search.Search();
     m_panel.ClearPassword();
 }
 
@@ -116,7 +117,7 @@ void CDeviceActions::ChangePassword()
 // so it names the camera by the MAC the camera reported.
 bool CDeviceActions::SendDeviceCommand(std::int32_t type)
 {
-    if (type == DISCOVERY_SET_CONFIG && !m_panel.PanelCamera()) {
+    if (type == DISCOVERY_SET_CONFIG && !m_choice.PanelCamera()) {
         m_user.ShowMessage("Not Selected");
         return true;
     }
@@ -135,12 +136,12 @@ bool CDeviceActions::SendDeviceCommand(std::int32_t type)
         return true;
     }
     if (type == DISCOVERY_SET_CONFIG) {
-        const DISCOVERY_DATA command = MakeSetConfigCommand(*m_panel.PanelCamera(), *settings, login);
-        m_panel.KeepSentSettings(command);
+        const DISCOVERY_DATA command = MakeSetConfigCommand(*m_choice.PanelCamera(), *settings, login);
+        m_choice.KeepSentSettings(command);
         m_search.SendSetConfig(command);
         return true;
     }
-    const std::vector<DISCOVERY_DATA> chosen = m_panel.ChosenCameras();
+    const std::vector<DISCOVERY_DATA> chosen = m_choice.ChosenCameras();
     if (chosen.empty()) {
         m_user.ShowMessage("Not Checked");
         return true;

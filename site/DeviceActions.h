@@ -1,9 +1,10 @@
 #pragma once
 // The buttons that act on cameras of the list: Save, Reboot, Factory Reset and Change
 // Password. Each first checks the choice and the login, and a camera still on its
-// factory password must get a new one before it is configured. Free of Qt: the window
-// gives the panel and the user, tests script them.
+// factory password must get a new one before it is configured. Free of Qt: the list
+// gives the chosen cameras, the window the panel and the user; tests script them.
 
+#include "inventory/CameraChoice.h"
 #include "site/DevicePanel.h"
 #include "site/DeviceSearch.h"
 
@@ -12,7 +13,7 @@
 
 class CDeviceActions final {
 public:
-    CDeviceActions(CDeviceSearch &search, IDevicePanel &panel, IUserInteraction &user);
+    CDeviceActions(CDeviceSearch &search, ICameraChoice &choice, IDevicePanel &panel, IUserInteraction &user);
 
     void Save();
     void Reboot();
@@ -42,6 +43,7 @@ private:
     bool ConfirmMask(const NetworkSettings &settings);
 
     CDeviceSearch &m_search;
+    ICameraChoice &m_choice;
     IDevicePanel &m_panel;
     IUserInteraction &m_user;
 };

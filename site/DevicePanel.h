@@ -1,6 +1,6 @@
 #pragma once
-// The window's device list, details panel and login edits as the device actions and the
-// hand-over see them: what the user chose and typed, read when an action needs it.
+// The window's details panel and login edits as the device actions and the hand-over see
+// them: what the user typed, read when an action needs it.
 
 #include "discovery/DiscoveryData.h"
 #include "discovery/DiscoverySession.h"
@@ -8,7 +8,6 @@
 
 #include <optional>
 #include <string>
-#include <vector>
 
 class IDevicePanel {
 public:
@@ -21,14 +20,6 @@ public:
     virtual std::optional<NetworkSettings> ReadSettings() = 0;
     // How many rows of the list are highlighted.
     virtual int HighlightedRows() const = 0;
-    // The camera the details panel shows, as the list holds it; none before a click.
-    virtual std::optional<DISCOVERY_DATA> PanelCamera() const = 0;
-    // The cameras a reboot or factory reset goes to, in row order.
-    virtual std::vector<DISCOVERY_DATA> ChosenCameras() const = 0;
-    // New settings went to the panel's camera: the list keeps them for it.
-    virtual void KeepSentSettings(const DISCOVERY_DATA &command) = 0;
-    // Starts a new search.
-    virtual void Search() = 0;
 
 protected:
     ~IDevicePanel() = default;

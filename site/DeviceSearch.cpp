@@ -4,7 +4,7 @@
 
 CDeviceSearch::CDeviceSearch(IDeviceListing &listing, ISearchDisplay &display, IUserInteraction &user,
                              ISweepClock &clock)
-    : m_display(display), m_user(user), m_session(listing, clock)
+    : m_listing(listing), m_display(display), m_user(user), m_session(listing, clock)
 {
 }
 
@@ -22,6 +22,17 @@ bool CDeviceSearch::Open(std::unique_ptr<CDatagramSocket> receiver)
     if (failures.sendError != 0)
         m_user.ShowMessage("Failed to create send socket.");
     return !failures.Any();
+}
+
+bool CDeviceSearch::Search()
+{
+    if (!BeginSearch())
+        return false;
+    m_listing.Clear();
+    m_display.ListEmptiedForSearch();
+    // Without an adapter the sweep still runs its course; its sends go nowhere.
+    RunSweepThrough(m_adapterAddress);
+    return true;
 }
 
 bool CDeviceSearch::BeginSearch()
@@ -101,6 +112,13 @@ void CDeviceSearch::HandleWaitingDatagrams()
 void CDeviceSearch::SendSetConfig(const DISCOVERY_DATA &command)
 {
     m_session.SendSetConfig(command);
+}
+
+std::unique_ptr<CSettingsSender> CDeviceSearch::SendSettings(std::vector<DISCOVERY_DATA> commands,
+                                                             std::size_t concurrency,
+                                                             std::chrono::milliseconds timeout)
+{
+    return std::make_unique<CSettingsSender>(m_session, std::move(commands), concurrency, timeout);
 }
 
 void CDeviceSearch::SendToEach(std::int32_t type, const std::vector<DISCOVERY_DATA> &targets,

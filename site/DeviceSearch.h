@@ -1,8 +1,10 @@
 #pragma once
-// The window's search: its discovery session, the worker that runs each sweep, the
-// replies and the awaited set-configuration results, and what the user is told of
-// them. Free of Qt: the window shows it through ISearchDisplay.
+// The window's search: its discovery session, the adapter its broadcasts leave from, the
+// worker that runs each sweep, the replies and the awaited set-configuration results,
+// and what the user is told of them. Free of Qt: the window shows it through
+// ISearchDisplay.
 
+#include "addressing/AddressBatch.h"
 #include "discovery/DeviceListing.h"
 #include "discovery/DiscoverySession.h"
 #include "platform/UserInteraction.h"
@@ -24,6 +26,8 @@ public:
     virtual void EnableSearchControls(bool enable) = 0;
     // Serves the window thread a moment while it waits for the worker to end.
     virtual void ServeDisplayThread() = 0;
+    // A new search emptied the list: no camera is in the details panel, none is checked.
+    virtual void ListEmptiedForSearch() = 0;
 
 protected:
     ~ISearchDisplay() = default;
@@ -51,9 +55,13 @@ public:
     // Opens the sockets; false, once the user was told why, when the program cannot work.
     // Each datagram the receiver is told of is handled as it is told.
     bool Open(std::unique_ptr<CDatagramSocket> receiver);
-    // The first half of a search: false while one runs, which keeps its list, socket and
-    // wait box. Else replies count from now; the caller empties its list and then runs
-    // RunSweepThrough.
+    // The adapter whose address the searches and commands leave from; none sends nothing.
+    void ChooseAdapter(std::string address) { m_adapterAddress = std::move(address); }
+    // A new search through the chosen adapter: the list emptied, then the sweep. False
+    // while one runs, which keeps its list, socket and wait box.
+    bool Search();
+    // The first half of a search: false while one runs. Else replies count from now; the
+    // caller empties its list and then runs RunSweepThrough.
     bool BeginSearch();
     // Sends the searches through the adapter's address on a worker of their own; with
     // no address they run their course sending nothing. An adapter that cannot be
@@ -69,8 +77,10 @@ public:
     void HandleWaitingDatagrams();
     // The taker results are offered to first; null for none.
     void SetResultTaker(ISetConfigResultTaker *taker) { m_pResultTaker = taker; }
-    // For the batch's commands, sent on the thread that handles the datagrams.
-    CDiscoverySession &Session() { return m_session; }
+    // A batch's commands, sent through this search's session as the sender advances, on
+    // the thread that handles the datagrams.
+    std::unique_ptr<CSettingsSender> SendSettings(std::vector<DISCOVERY_DATA> commands, std::size_t concurrency,
+                                                 std::chrono::milliseconds timeout);
 
     bool CanSend() const { return m_session.CanSend(); }
     // Replies the running or last search left out because the list was full: its list
@@ -90,9 +100,11 @@ private:
     void StopSweep();
     void ReportDroppedReplies();
 
+    IDeviceListing &m_listing;
     ISearchDisplay &m_display;
     IUserInteraction &m_user;
     CDiscoverySession m_session;
+    std::string m_adapterAddress;
     std::thread m_worker;
     std::atomic<bool> m_searching{false};
     ISetConfigResultTaker *m_pResultTaker = nullptr;

@@ -61,7 +61,7 @@ void Cancel(CChangePwdDlg &dialog)
 void MainWindowTest::SetUp()
 {
     store = std::make_unique<CHandOverStore>(RegistryRoot());
-    window = std::make_unique<CLanscoutDlg>(*store);
+    window = std::make_unique<CLanscoutDlg>(*store, fileAsker);
     ASSERT_TRUE(window->Create());
     window->show();
 }

@@ -83,6 +83,8 @@ protected:
     }
 
     MessageRecorder messages;
+    // Names the files the window asks for; set before SetUp. Empty: the file dialog.
+    FileAsker fileAsker;
     std::unique_ptr<CHandOverStore> store;
     std::unique_ptr<CLanscoutDlg> window;
 };

@@ -62,19 +62,14 @@ protected:
     AssignAddresses() : CamerasWindowTest(kCameras) {}
     void SetUp() override
     {
+        fileAsker = [this](const FileRequest &request) {
+            asked.push_back(request.choice);
+            return chosenFile;
+        };
         CamerasWindowTest::SetUp();
         ASSERT_EQ(RowCount(), 6);
         ClickHeader(CDeviceList::kIpColumn);
         ASSERT_EQ(ListColumn(CDeviceList::kMacColumn), kMacsByAddress);
-        m_previousAsker = SetFileAsker([this](const FileRequest &request) {
-            asked.push_back(request.choice);
-            return chosenFile;
-        });
-    }
-    void TearDown() override
-    {
-        SetFileAsker(std::move(m_previousAsker));
-        CamerasWindowTest::TearDown();
     }
 
     void ClickHeader(int column)
@@ -193,9 +188,6 @@ protected:
 
     QString chosenFile;
     std::vector<FileChoice> asked;
-
-private:
-    FileAsker m_previousAsker;
 };
 
 bool Contains(const std::vector<std::string> &lines, const std::string &line)

@@ -7,13 +7,21 @@
 #include <functional>
 #include <thread>
 
-// The window's display, which a search without a window does not need.
+// The window's display, which a search without a window does not need; a test may hear
+// of each new search.
 class NoDisplay final : public ISearchDisplay {
 public:
     void CallOnDisplayThread(const std::function<void()> &fn) override { fn(); }
     void ShowSearchWait(bool) override {}
     void EnableSearchControls(bool) override {}
     void ServeDisplayThread() override { std::this_thread::sleep_for(std::chrono::milliseconds(1)); }
+    void ListEmptiedForSearch() override
+    {
+        if (onSearch)
+            onSearch();
+    }
+
+    std::function<void()> onSearch;
 };
 
 // Lets a sweep's replies in: a short real pause, which camsim's answers take far less than.

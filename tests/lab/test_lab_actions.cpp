@@ -67,7 +67,7 @@ constexpr std::size_t kCameraCount = 7;
 
 // The list, details panel and login edits as the user left them; what the actions do to
 // them is kept in order.
-class ScriptedPanel final : public IDevicePanel {
+class ScriptedPanel final : public IDevicePanel, public ICameraChoice {
 public:
     CommandLogin login;
     NetworkSettings settings;
@@ -96,7 +96,6 @@ public:
         calls.push_back("KeepSentSettings " + SlotText(command.szMAC) + " " + SlotText(command.szIP) + " " +
                         std::to_string(command.wHttpPort));
     }
-    void Search() override { calls.push_back("Search"); }
 };
 
 class Actions : public ::testing::Test {
@@ -107,15 +106,24 @@ protected:
         auto socket = std::make_unique<CDatagramSocket>();
         m_receiver = socket.get();
         ASSERT_TRUE(search.Open(std::move(socket)));
-        ASSERT_TRUE(search.BeginSearch());
-        search.RunSweepThrough(CamsimProcess::ToolAddress());
-        while (listed.ListedDeviceCount() < kCameraCount && m_receiver->WaitForDatagram(10s))
-            search.HandleDatagram();
-        ASSERT_EQ(listed.ListedDeviceCount(), kCameraCount);
-        for (int waited = 0; search.IsSearching() && waited < 10000; waited += 10)
-            std::this_thread::sleep_for(10ms);
-        ASSERT_FALSE(search.IsSearching());
+        search.ChooseAdapter(CamsimProcess::ToolAddress());
+        m_display.onSearch = [this] { panel.calls.push_back("Search"); };
+        ASSERT_TRUE(search.Search());
         Show(kSite, {"admin", kSitePassword});
+        panel.calls.clear();
+    }
+
+    // Serves the search, the first or one an action started, as the window's event loop
+    // would, until it has ended with every camera listed.
+    void ServeSearch()
+    {
+        const auto end = std::chrono::steady_clock::now() + 20s;
+        while ((search.IsSearching() || listed.ListedDeviceCount() < kCameraCount) &&
+               std::chrono::steady_clock::now() < end)
+            if (m_receiver->WaitForDatagram(10ms))
+                search.HandleDatagram();
+        ASSERT_EQ(listed.ListedDeviceCount(), kCameraCount);
+        ASSERT_FALSE(search.IsSearching());
     }
 
     // The camera as its reply listed it.
@@ -131,6 +139,7 @@ protected:
     // chosen row; the login typed.
     void Show(const LabCamera &camera, const CommandLogin &login)
     {
+        ServeSearch();
         const DISCOVERY_DATA record = Record(camera);
         panel.camera = record;
         panel.chosen = {record};
@@ -169,7 +178,7 @@ protected:
     NoDisplay m_display;
     ShortClock m_clock;
     CDeviceSearch search{listed, m_display, user, m_clock};
-    CDeviceActions actions{search, panel, user};
+    CDeviceActions actions{search, panel, panel, user};
 
 private:
     CDatagramSocket *m_receiver = nullptr;

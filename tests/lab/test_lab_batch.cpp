@@ -1,8 +1,7 @@
 // Assign Addresses without a window: the batch part sends a plan to camsim's cameras
-// through the search's session, verifies each camera by a new search, and stops
-// sending on Cancel; a plan with a problem sends nothing.
+// through the search's session, verifies each camera by a new search, shows each verdict
+// in the list, and stops sending on Cancel; a plan with a problem sends nothing.
 #include "site/AssignAddresses.h"
-#include "inventory/DeviceCollection.h"
 #include "tests/lab/CamsimProcess.h"
 #include "tests/lab/LabFile.h"
 #include "tests/lab/ScriptedUser.h"
@@ -51,7 +50,7 @@ std::string CameraFile()
     return file;
 }
 
-class Batch : public ::testing::Test, private IDevicePanel, private IBatchDisplay {
+class Batch : public ::testing::Test, private ITickTimer {
 protected:
     void SetUp() override
     {
@@ -59,7 +58,9 @@ protected:
         auto socket = std::make_unique<CDatagramSocket>();
         m_receiver = socket.get();
         ASSERT_TRUE(search.Open(std::move(socket)));
-        Search();
+        search.ChooseAdapter(CamsimProcess::ToolAddress());
+        batch.SetProgressHandler([this](const BatchProgress &progress) { onProgress(progress); });
+        ASSERT_TRUE(search.Search());
         ServeUntil([&] { return !search.IsSearching(); });
         ASSERT_EQ(listed.ListedDeviceCount(), kCameras);
         user.yesNoAnswer = ANSWER_NO; // the factory-login camera keeps its password
@@ -75,26 +76,28 @@ protected:
                 search.HandleDatagram();
             if (m_tickDue && std::chrono::steady_clock::now() >= *m_tickDue) {
                 m_tickDue.reset();
-                batch.Tick();
+                m_tick();
             }
         }
     }
 
-    // Applies the plan and serves it to its end; each camera's Status by MAC.
+    // Applies the plan and serves it to its end; each camera's Status by MAC, as the list
+    // shows it.
     std::map<std::string, std::string> ApplyToEnd(const CheckedPlan &plan)
     {
         EXPECT_TRUE(batch.Apply(plan, {"admin", kSitePassword})) << user.messages.size();
         ServeUntil([&] { return !batch.IsRunning(); });
         EXPECT_FALSE(batch.IsRunning());
         std::map<std::string, std::string> statuses;
-        for (const PlanRowReport &row : shownReport)
-            statuses[row.mac] = StatusText(row);
+        for (int row = 0; row < listed.Count(); ++row)
+            statuses[listed.CellText(row, CDeviceList::kMacColumn)] = listed.CellText(row, CDeviceList::kStatusColumn);
+        EXPECT_EQ(statuses.size(), batch.Report().size());
         return statuses;
     }
 
     CheckedPlan FormPlan(const std::string &start)
     {
-        return PlanFromForm({start, "255.255.252.0", "", "", "", IP_MODE_STATIC}, listed.Devices(), listed.Devices());
+        return PlanFromForm({start, "255.255.252.0", "", "", "", IP_MODE_STATIC}, listed.Records(), listed.Records());
     }
 
     // The set-configuration commands camsim took; what the batch sent before the
@@ -103,42 +106,25 @@ protected:
 
     lab::LabFile m_cameraFile{CameraFile()};
     std::unique_ptr<CamsimProcess> camsim;
-    CDeviceCollection listed;
+    CDeviceList listed;
     CScriptedUser user;
     NoDisplay m_display;
     ShortClock m_clock;
     CDeviceSearch search{listed, m_display, user, m_clock};
-    CAssignAddresses batch{search, *this, user, *this};
-    std::vector<PlanRowReport> shownReport;
+    CAssignAddresses batch{search, listed, user, *this};
     std::function<void(const BatchProgress &)> onProgress = [](const BatchProgress &) {};
 
 private:
-    // The window's search, which the batch starts to verify.
-    void Search() override
-    {
-        listed.Clear();
-        ASSERT_TRUE(search.BeginSearch());
-        search.RunSweepThrough(CamsimProcess::ToolAddress());
-    }
-    CommandLogin Login() const override { return {}; }
-    void SetLogin(const CommandLogin &) override {}
-    void ClearPassword() override {}
-    std::optional<NetworkSettings> ReadSettings() override { return NetworkSettings{}; }
-    int HighlightedRows() const override { return 0; }
-    std::optional<DISCOVERY_DATA> PanelCamera() const override { return std::nullopt; }
-    std::vector<DISCOVERY_DATA> ChosenCameras() const override { return {}; }
-    void KeepSentSettings(const DISCOVERY_DATA &) override {}
-
-    void ShowBatchProgress(const BatchProgress &progress) override { onProgress(progress); }
-    void ScheduleBatchTick(std::chrono::milliseconds after) override
+    // The batch's ticks, run by ServeUntil; the batch awaits one at a time.
+    void CallAfter(std::chrono::milliseconds after, std::function<void()> fn) override
     {
         m_tickDue = std::chrono::steady_clock::now() + after;
+        m_tick = std::move(fn);
     }
-    std::vector<DISCOVERY_DATA> ListedCameras() const override { return listed.Devices(); }
-    void ShowBatchReport(const std::vector<PlanRowReport> &report) override { shownReport = report; }
 
     CDatagramSocket *m_receiver = nullptr;
     std::optional<std::chrono::steady_clock::time_point> m_tickDue;
+    std::function<void()> m_tick;
 };
 
 } // namespace
@@ -162,7 +148,7 @@ TEST_F(Batch, FiftyCamerasAreAddressedAndEachVerdictIsWhatTheCameraDid)
     EXPECT_EQ(camsim->CountLog("set-config mac=" + kFactoryMac), 0);
     EXPECT_EQ(CommandsTaken(), int(kCameras) - 1);
     // Every address is one of the plan's, from the start address up.
-    for (const DISCOVERY_DATA &camera : listed.Devices()) {
+    for (const DISCOVERY_DATA &camera : listed.Records()) {
         if (statuses.at(SlotText(camera.szMAC)) == "verified") {
             EXPECT_EQ(SlotText(camera.szIP).rfind("10.77.1.", 0), 0u) << SlotText(camera.szIP);
         }
@@ -192,7 +178,7 @@ TEST_F(Batch, APlanWithAProblemIsRefusedWithNothingSent)
         CheckedPlan plan;
         const char *problem;
     } cases[] = {
-        {"one address twice", PlanFromCsv(twice, listed.Devices()), "line 3: ip 10.77.1.10 is planned on line 2"},
+        {"one address twice", PlanFromCsv(twice, listed.Records()), "line 3: ip 10.77.1.10 is planned on line 2"},
         {"past the subnet's end", FormPlan("10.77.3.250"), "the subnet has 5 free addresses"},
     };
     for (const auto &c : cases) {
@@ -203,7 +189,7 @@ TEST_F(Batch, APlanWithAProblemIsRefusedWithNothingSent)
         EXPECT_FALSE(batch.IsRunning());
     }
     // A reboot with a wrong login, sent after the refusals, is the fence.
-    search.SendToEach(DISCOVERY_REBOOT, {listed.Devices().front()}, {"fence", "fence"});
+    search.SendToEach(DISCOVERY_REBOOT, {listed.Records().front()}, {"fence", "fence"});
     ASSERT_TRUE(camsim->WaitForLog("result=login-failed", 10000));
     EXPECT_EQ(CommandsTaken(), 0);
 }

@@ -73,6 +73,7 @@ public:
     void ShowSearchWait(bool shown) override { Note(shown ? "wait shown" : "wait hidden"); }
     void EnableSearchControls(bool enable) override { Note(enable ? "controls unlocked" : "controls locked"); }
     void ServeDisplayThread() override { Serve(1ms); }
+    void ListEmptiedForSearch() override { Note("list emptied"); }
 
     // Runs the calls that wait, after waiting up to `wait` for one.
     void Serve(std::chrono::milliseconds wait = 0ms)

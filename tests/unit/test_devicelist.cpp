@@ -80,7 +80,7 @@ std::vector<int> Marks(const CDeviceList &list)
 std::string ChosenMacs(const CDeviceList &list)
 {
     std::string macs;
-    for (const DISCOVERY_DATA &record : list.ChosenRecords())
+    for (const DISCOVERY_DATA &record : list.ChosenCameras())
         macs += SlotText(record.szMAC);
     return macs;
 }
@@ -204,14 +204,14 @@ TEST(DeviceList, PanelCameraFollowsItsRowWhenSorted)
     list.ListDevice(Device("M3", "10.77.0.10"));
     list.Sort(CDeviceList::kIpColumn, true);
     EXPECT_EQ(list.SelectedRow(), -1) << "no camera stays none";
-    EXPECT_FALSE(list.SelectedRecord());
+    EXPECT_FALSE(list.PanelCamera());
     list.Select(2);
     list.Sort(CDeviceList::kIpColumn, false);
     EXPECT_EQ(list.SelectedRow(), 0);
-    ASSERT_TRUE(list.SelectedRecord());
-    EXPECT_EQ(SlotText(list.SelectedRecord()->szMAC), "M1");
+    ASSERT_TRUE(list.PanelCamera());
+    EXPECT_EQ(SlotText(list.PanelCamera()->szMAC), "M1");
     list.Select(3);
-    EXPECT_FALSE(list.SelectedRecord()) << "past the end";
+    EXPECT_FALSE(list.PanelCamera()) << "past the end";
 }
 
 // The row a click or double-click reads: past either end, the last row, as ever.
@@ -235,14 +235,14 @@ TEST(DeviceList, ReplaceSelectedKeepsTheDuplicateTestRight)
     list.ListDevice(Device("M1", "10.77.0.1"));
     list.ListDevice(Device("M2", "10.77.0.2"));
     list.SetObserver(&view);
-    list.ReplaceSelected(Device("M2", "10.77.0.99"));
+    list.KeepSentSettings(Device("M2", "10.77.0.99"));
     list.Select(2);
-    list.ReplaceSelected(Device("M2", "10.77.0.99"));
+    list.KeepSentSettings(Device("M2", "10.77.0.99"));
     EXPECT_TRUE(view.events.empty()) << "no camera in the panel: nothing replaced";
     EXPECT_TRUE(list.IsDeviceListed(Device("M2", "10.77.0.2")));
 
     list.Select(1);
-    list.ReplaceSelected(Device("M2", "10.77.0.99"));
+    list.KeepSentSettings(Device("M2", "10.77.0.99"));
     EXPECT_EQ(view.events, Events{"changed 1"});
     EXPECT_EQ(list.CellText(1, CDeviceList::kIpColumn), "10.77.0.99");
     EXPECT_EQ(list.CellText(1, CDeviceList::kIndexColumn), "2");
