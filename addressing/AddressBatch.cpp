@@ -1,6 +1,8 @@
 #include "addressing/AddressBatch.h"
 
 #include "addressing/AddressCounter.h"
+#include "camera/DeviceListing.h"
+#include "discovery/DiscoveryData.h"
 #include "platform/Csv.h"
 #include "platform/Ipv4.h"
 
@@ -26,8 +28,8 @@ std::vector<std::pair<std::string, std::string>> SharedFields(const BatchForm &f
 
 // The addresses counted up from the form's start address, or a problem when the start
 // or the mask cannot be counted from.
-AddressSeries FormAddresses(const BatchForm &form, const std::vector<DISCOVERY_DATA> &chosen,
-                            const std::vector<DISCOVERY_DATA> &answered)
+AddressSeries FormAddresses(const BatchForm &form, const std::vector<Camera> &chosen,
+                            const std::vector<Camera> &answered)
 {
     const std::optional<std::uint32_t> start = ParseIpv4(form.startIp);
     const std::optional<std::uint32_t> mask = ParseIpv4(form.mask);
@@ -36,22 +38,21 @@ AddressSeries FormAddresses(const BatchForm &form, const std::vector<DISCOVERY_D
     if (!mask || !IsContiguousMask(*mask))
         return {{}, "addresses are counted within the subnet mask, which must be a contiguous one"};
     std::set<std::uint32_t> taken;
-    for (const DISCOVERY_DATA &camera : answered)
-        if (const auto ip = ParseIpv4(SlotText(camera.szIP)))
+    for (const Camera &camera : answered)
+        if (const auto ip = ParseIpv4(camera.ip))
             taken.insert(*ip);
     std::vector<std::optional<std::uint32_t>> current;
     current.reserve(chosen.size());
-    for (const DISCOVERY_DATA &camera : chosen)
-        current.push_back(ParseIpv4(SlotText(camera.szIP)));
+    for (const Camera &camera : chosen)
+        current.push_back(ParseIpv4(camera.ip));
     return CountAddresses(*start, *mask, chosen.size(), taken, current);
 }
 
 // What a set-configuration command can change, as two replies show it.
-bool SameNetworkSettings(const DISCOVERY_DATA &a, const DISCOVERY_DATA &b)
+bool SameNetworkSettings(const Camera &a, const Camera &b)
 {
-    const auto same = [](const auto &x, const auto &y) { return SlotText(x) == SlotText(y); };
-    return same(a.szIP, b.szIP) && same(a.szSubnetMask, b.szSubnetMask) && same(a.szGateway, b.szGateway) &&
-           same(a.szDNS, b.szDNS) && a.wHttpPort == b.wHttpPort && a.nIPMode == b.nIPMode;
+    return a.ip == b.ip && a.subnetMask == b.subnetMask && a.gateway == b.gateway && a.dns == b.dns &&
+           a.httpPort == b.httpPort && a.ipMode == b.ipMode;
 }
 
 // "not verified (answered twice, differently)" from the outcome's own words.
@@ -64,7 +65,7 @@ std::string WithReason(std::string words, const PlanRowReport &row)
 // The checked rows with the answering camera of each, when nothing keeps them from
 // being sent.
 CheckedPlan Checked(std::vector<PlanRow> rows, const CPlanProblems &problems,
-                    const std::vector<DISCOVERY_DATA> &answered)
+                    const std::vector<Camera> &answered)
 {
     CheckedPlan plan{std::move(rows), {}, problems.Lines()};
     if (!plan.problems.empty())
@@ -78,11 +79,11 @@ CheckedPlan Checked(std::vector<PlanRow> rows, const CPlanProblems &problems,
 
 } // namespace
 
-CCamerasByMac::CCamerasByMac(const std::vector<DISCOVERY_DATA> &cameras)
+CCamerasByMac::CCamerasByMac(const std::vector<Camera> &cameras)
 {
     m_cameras.reserve(cameras.size());
-    for (const DISCOVERY_DATA &camera : cameras)
-        if (const std::optional<std::uint64_t> mac = MacNumber(SlotText(camera.szMAC)))
+    for (const Camera &camera : cameras)
+        if (const std::optional<std::uint64_t> mac = MacNumber(camera.mac))
             if (const auto [answers, first] = m_cameras.try_emplace(*mac, Answers{&camera, false}); !first)
                 answers->second.differently |= !SameNetworkSettings(*answers->second.first, camera);
 }
@@ -94,7 +95,7 @@ const CCamerasByMac::Answers *CCamerasByMac::AnswersOf(std::string_view mac) con
     return found == m_cameras.end() ? nullptr : &found->second;
 }
 
-const DISCOVERY_DATA *CCamerasByMac::Find(std::string_view mac) const
+const Camera *CCamerasByMac::Find(std::string_view mac) const
 {
     const Answers *answers = AnswersOf(mac);
     return answers ? answers->first : nullptr;
@@ -107,7 +108,7 @@ bool CCamerasByMac::AnsweredDifferently(std::string_view mac) const
 }
 
 CheckedPlan CheckAgainst(std::vector<PlanRow> rows, const std::vector<std::string> &problems,
-                         const std::vector<DISCOVERY_DATA> &answered)
+                         const std::vector<Camera> &answered)
 {
     CPlanProblems found;
     for (const std::string &problem : problems)
@@ -116,8 +117,8 @@ CheckedPlan CheckAgainst(std::vector<PlanRow> rows, const std::vector<std::strin
     return Checked(std::move(rows), found, answered);
 }
 
-CheckedPlan PlanFromForm(const BatchForm &form, const std::vector<DISCOVERY_DATA> &chosen,
-                         const std::vector<DISCOVERY_DATA> &answered)
+CheckedPlan PlanFromForm(const BatchForm &form, const std::vector<Camera> &chosen,
+                         const std::vector<Camera> &answered)
 {
     std::vector<std::string> problems;
     const PlanRow shared = PlanRowFromFields(SharedFields(form), problems);
@@ -130,7 +131,7 @@ CheckedPlan PlanFromForm(const BatchForm &form, const std::vector<DISCOVERY_DATA
     rows.reserve(chosen.size());
     for (std::size_t i = 0; i < chosen.size(); ++i) {
         PlanRow row = shared;
-        row.mac = SlotText(chosen[i].szMAC);
+        row.mac = chosen[i].mac;
         if (i < addresses.addresses.size())
             row.ip = FormatIpv4(addresses.addresses[i]);
         rows.push_back(std::move(row));
@@ -138,7 +139,7 @@ CheckedPlan PlanFromForm(const BatchForm &form, const std::vector<DISCOVERY_DATA
     return CheckAgainst(std::move(rows), problems, answered);
 }
 
-CheckedPlan PlanFromCsv(std::string_view csvText, const std::vector<DISCOVERY_DATA> &answered)
+CheckedPlan PlanFromCsv(std::string_view csvText, const std::vector<Camera> &answered)
 {
     CPlanProblems problems;
     std::vector<PlanRow> rows = ReadCheckedPlan(csvText, answered, problems);
@@ -149,7 +150,7 @@ std::optional<std::string> IncompleteSearchProblem(std::uint64_t droppedReplies)
 {
     if (droppedReplies == 0)
         return std::nullopt;
-    return "the search's list was full at " + std::to_string(CDiscoverySession::kMaxListedDevices) +
+    return "the search's list was full at " + std::to_string(kMaxListedCameras) +
            " cameras and left " + std::to_string(droppedReplies) +
            " replies out: the plan cannot be checked against the cameras it left out";
 }
@@ -206,7 +207,7 @@ std::string PlanReportCsv(const std::vector<PlanRowReport> &rows)
 }
 
 std::vector<PlanRowReport> Verdicts(const CheckedPlan &plan, const std::vector<std::optional<std::int32_t>> &results,
-                                    const std::vector<bool> &sent, const std::vector<DISCOVERY_DATA> &listedAfter)
+                                    const std::vector<bool> &sent, const std::vector<Camera> &listedAfter)
 {
     const CCamerasByMac listed(listedAfter);
     std::vector<PlanRowReport> report;
@@ -223,71 +224,10 @@ std::vector<PlanRowReport> Verdicts(const CheckedPlan &plan, const std::vector<s
             verdict.outcome = PlanOutcome::NotVerified;
             verdict.answeredTwice = true;
         } else {
-            const DISCOVERY_DATA *now = listed.Find(row.mac);
+            const Camera *now = listed.Find(row.mac);
             verdict.outcome = now && ReplyShowsPlan(row, *now) ? PlanOutcome::Verified : PlanOutcome::NotVerified;
         }
         report.push_back(std::move(verdict));
     }
     return report;
-}
-
-CSettingsSender::CSettingsSender(CDiscoverySession &session, std::vector<DISCOVERY_DATA> commands,
-                                 std::size_t concurrency, std::chrono::milliseconds timeout)
-    : m_session(session), m_commands(std::move(commands)), m_nConcurrency(std::max<std::size_t>(concurrency, 1)),
-      m_timeout(timeout), m_results(m_commands.size()), m_sent(m_commands.size(), false)
-{
-}
-
-void CSettingsSender::Advance(Clock::time_point now)
-{
-    TakeResults();
-    GiveUpOverdue(now);
-    SendWhileRoom(now);
-}
-
-bool CSettingsSender::Finished() const
-{
-    return m_waiting.empty() && (m_bCancelled || m_nNext == m_commands.size());
-}
-
-std::optional<CSettingsSender::Clock::time_point> CSettingsSender::NextDeadline() const
-{
-    const auto earliest = std::min_element(m_waiting.begin(), m_waiting.end(),
-                                           [](const Waiting &a, const Waiting &b) { return a.deadline < b.deadline; });
-    return earliest == m_waiting.end() ? std::nullopt : std::optional(earliest->deadline);
-}
-
-void CSettingsSender::TakeResults()
-{
-    m_nSettled += std::size_t(std::erase_if(m_waiting, [&](const Waiting &command) {
-        m_results[command.index] = m_session.TakeSetConfigResult(command.mac);
-        return m_results[command.index].has_value();
-    }));
-}
-
-bool CSettingsSender::Awaits(const std::string &mac) const
-{
-    return std::any_of(m_waiting.begin(), m_waiting.end(), [&](const Waiting &command) { return command.mac == mac; });
-}
-
-void CSettingsSender::GiveUpOverdue(Clock::time_point now)
-{
-    m_nSettled += std::size_t(std::erase_if(m_waiting, [&](const Waiting &command) {
-        if (command.deadline > now)
-            return false;
-        m_session.ForgetSetConfigResult(command.mac);
-        return true;
-    }));
-}
-
-void CSettingsSender::SendWhileRoom(Clock::time_point now)
-{
-    for (; !m_bCancelled && m_nNext < m_commands.size() && m_waiting.size() < m_nConcurrency; ++m_nNext) {
-        const DISCOVERY_DATA &command = m_commands[m_nNext];
-        m_sent[m_nNext] = m_session.SendSetConfig(command);
-        if (m_sent[m_nNext])
-            m_waiting.push_back({m_nNext, SlotText(command.szMAC), now + m_timeout});
-        else
-            ++m_nSettled; // never left: no answer can come
-    }
 }

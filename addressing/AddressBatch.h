@@ -5,7 +5,7 @@
 // verdict from the search after them. One library, so both give the same verdicts.
 
 #include "addressing/AddressPlan.h"
-#include "discovery/DiscoverySession.h"
+#include "camera/Camera.h"
 
 #include <chrono>
 #include <cstddef>
@@ -24,16 +24,16 @@ inline constexpr std::chrono::seconds kBatchResultTimeout{10};
 // first (the plan's checks name them). Holds pointers into the vector it was made of.
 class CCamerasByMac final {
 public:
-    explicit CCamerasByMac(const std::vector<DISCOVERY_DATA> &cameras);
+    explicit CCamerasByMac(const std::vector<Camera> &cameras);
     // Null when no camera has that MAC.
-    const DISCOVERY_DATA *Find(std::string_view mac) const;
+    const Camera *Find(std::string_view mac) const;
     // Whether the MAC answered more than once with different network settings: then no
     // one answer tells what the camera took.
     bool AnsweredDifferently(std::string_view mac) const;
 
 private:
     struct Answers {
-        const DISCOVERY_DATA *first;
+        const Camera *first;
         bool differently;
     };
     const Answers *AnswersOf(std::string_view mac) const;
@@ -44,7 +44,7 @@ private:
 // A plan with the answering camera of each row; sendable only while problems is empty.
 struct CheckedPlan {
     std::vector<PlanRow> rows;
-    std::vector<DISCOVERY_DATA> cameras; // the camera of each row, as it answered
+    std::vector<Camera> cameras; // the camera of each row, as it answered
     // Nothing of the plan may be sent while any is here; as CPlanProblems lists them.
     std::vector<std::string> problems;
 };
@@ -52,7 +52,7 @@ struct CheckedPlan {
 // The rows checked against the cameras that answered, after the problems already found
 // in them (the form's, say); a problem found twice is listed once.
 CheckedPlan CheckAgainst(std::vector<PlanRow> rows, const std::vector<std::string> &problems,
-                         const std::vector<DISCOVERY_DATA> &answered);
+                         const std::vector<Camera> &answered);
 
 // The Assign Addresses dialog's values, as typed; an empty gateway, DNS or HTTP port
 // keeps each camera's own.
@@ -65,12 +65,12 @@ struct BatchForm {
 // addressing each gets the next free address from the start address up (see
 // AddressCounter.h); a camera the count reaches at its own address keeps it. Under DHCP
 // only the mode and the HTTP port are planned. Checked like a file's plan.
-CheckedPlan PlanFromForm(const BatchForm &form, const std::vector<DISCOVERY_DATA> &chosen,
-                         const std::vector<DISCOVERY_DATA> &answered);
+CheckedPlan PlanFromForm(const BatchForm &form, const std::vector<Camera> &chosen,
+                         const std::vector<Camera> &answered);
 
 // A CSV plan file's text, parsed and checked row by row, the problems in the order of
 // their lines.
-CheckedPlan PlanFromCsv(std::string_view csvText, const std::vector<DISCOVERY_DATA> &answered);
+CheckedPlan PlanFromCsv(std::string_view csvText, const std::vector<Camera> &answered);
 
 // Plans are checked against every camera that answered the search. One whose list was
 // full left replies out, so an address another camera has, or a MAC that answered twice,
@@ -115,58 +115,4 @@ std::string PlanReportCsv(const std::vector<PlanRowReport> &rows);
 // sent[i] whether its command left; listedAfter, the cameras of the search after the
 // commands.
 std::vector<PlanRowReport> Verdicts(const CheckedPlan &plan, const std::vector<std::optional<std::int32_t>> &results,
-                                    const std::vector<bool> &sent, const std::vector<DISCOVERY_DATA> &listedAfter);
-
-// Sends set-configuration commands through a session, at most `concurrency` of them
-// awaiting their results at once, each for at most `timeout`; the session stops awaiting
-// a result given up on. It never waits itself: its owner calls Advance whenever a
-// datagram was handled or a deadline passed, on the thread that handles the session's
-// datagrams.
-class CSettingsSender final {
-public:
-    using Clock = std::chrono::steady_clock;
-
-    CSettingsSender(CDiscoverySession &session, std::vector<DISCOVERY_DATA> commands, std::size_t concurrency,
-                    std::chrono::milliseconds timeout);
-
-    // Takes the results that came, gives up on commands past their deadline, and sends
-    // while fewer than `concurrency` are waiting.
-    void Advance(Clock::time_point now = Clock::now());
-    // No command leaves after this; those already sent are still awaited.
-    void Cancel() { m_bCancelled = true; }
-    bool Cancelled() const { return m_bCancelled; }
-    // Nothing left to send and nothing awaited.
-    bool Finished() const;
-    // The earliest deadline of an awaited command; nothing when none is awaited.
-    std::optional<Clock::time_point> NextDeadline() const;
-
-    // Whether a sent command to this MAC still awaits its result.
-    bool Awaits(const std::string &mac) const;
-
-    std::size_t Count() const { return m_commands.size(); }
-    // Commands answered, given up or failed to leave.
-    std::size_t Settled() const { return m_nSettled; }
-    const std::vector<std::optional<std::int32_t>> &Results() const { return m_results; }
-    const std::vector<bool> &Sent() const { return m_sent; }
-
-private:
-    struct Waiting {
-        std::size_t index;
-        std::string mac;
-        Clock::time_point deadline;
-    };
-    void TakeResults();
-    void GiveUpOverdue(Clock::time_point now);
-    void SendWhileRoom(Clock::time_point now);
-
-    CDiscoverySession &m_session;
-    std::vector<DISCOVERY_DATA> m_commands;
-    std::size_t m_nConcurrency;
-    std::chrono::milliseconds m_timeout;
-    std::vector<std::optional<std::int32_t>> m_results;
-    std::vector<bool> m_sent;
-    std::vector<Waiting> m_waiting;
-    std::size_t m_nNext = 0;
-    std::size_t m_nSettled = 0;
-    bool m_bCancelled = false;
-};
+                                    const std::vector<bool> &sent, const std::vector<Camera> &listedAfter);

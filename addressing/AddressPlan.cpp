@@ -1,7 +1,7 @@
 #include "addressing/AddressPlan.h"
 
+#include "camera/DeviceListing.h"
 #include "platform/Csv.h"
-#include "discovery/DiscoverySession.h"
 #include "platform/AsciiText.h"
 #include "platform/Ipv4.h"
 
@@ -14,22 +14,22 @@ namespace {
 
 constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
 // A plan names at most the cameras one search can list; a longer one can never be sound.
-constexpr std::size_t kMaxPlanRows = CDiscoverySession::kMaxListedDevices;
+constexpr std::size_t kMaxPlanRows = kMaxListedCameras;
 // The addresses of the cameras that share a MAC, named in its problem; the rest are counted.
 constexpr std::size_t kNamedAddresses = 10;
 
-// The four address settings, with the column naming each and the record's slot for it.
+// The four address settings, with the column naming each and the camera's field for it.
 struct AddressField {
     const char *column;
     std::optional<std::string> PlanRow::*planned;
-    char (DISCOVERY_DATA::*slot)[32];
+    std::string Camera::*text;
     bool isMask;
 };
 
-constexpr AddressField kIpField{"ip", &PlanRow::ip, &DISCOVERY_DATA::szIP, false};
-constexpr AddressField kMaskField{"mask", &PlanRow::mask, &DISCOVERY_DATA::szSubnetMask, true};
-constexpr AddressField kGatewayField{"gateway", &PlanRow::gateway, &DISCOVERY_DATA::szGateway, false};
-constexpr AddressField kDnsField{"dns", &PlanRow::dns, &DISCOVERY_DATA::szDNS, false};
+constexpr AddressField kIpField{"ip", &PlanRow::ip, &Camera::ip, false};
+constexpr AddressField kMaskField{"mask", &PlanRow::mask, &Camera::subnetMask, true};
+constexpr AddressField kGatewayField{"gateway", &PlanRow::gateway, &Camera::gateway, false};
+constexpr AddressField kDnsField{"dns", &PlanRow::dns, &Camera::dns, false};
 constexpr AddressField kAddressFields[] = {kIpField, kMaskField, kGatewayField, kDnsField};
 
 enum class ColumnKind { Mac, Address, HttpPort, Mode, Shown };
@@ -280,18 +280,18 @@ std::string MacText(std::uint64_t number)
     return text;
 }
 
-using CameraGroup = std::vector<const DISCOVERY_DATA *>;
+using CameraGroup = std::vector<const Camera *>;
 const CameraGroup kNoCameras;
 
 // The cameras that answered, by MAC (in any spelling) and by IP, each group in the
 // order they answered: a row is checked without walking them all.
 class CAnsweredIndex final {
 public:
-    explicit CAnsweredIndex(const std::vector<DISCOVERY_DATA> &answered)
+    explicit CAnsweredIndex(const std::vector<Camera> &answered)
     {
-        for (const DISCOVERY_DATA &camera : answered) {
-            const std::optional<std::uint64_t> mac = MacNumber(SlotText(camera.szMAC));
-            const std::optional<std::uint32_t> ip = ParseIpv4(SlotText(camera.szIP));
+        for (const Camera &camera : answered) {
+            const std::optional<std::uint64_t> mac = MacNumber(camera.mac);
+            const std::optional<std::uint32_t> ip = ParseIpv4(camera.ip);
             if (mac)
                 m_byMac[*mac].push_back(&camera);
             if (ip)
@@ -332,7 +332,7 @@ std::string AddressList(const CameraGroup &cameras)
 {
     std::string list;
     for (std::size_t i = 0; i < cameras.size() && i < kNamedAddresses; ++i)
-        list += (i ? ", " : "") + QuotedForMessage(SlotText(cameras[i]->szIP));
+        list += (i ? ", " : "") + QuotedForMessage(cameras[i]->ip);
     if (cameras.size() > kNamedAddresses)
         list += " and " + std::to_string(cameras.size() - kNamedAddresses) + " more";
     return list;
@@ -352,12 +352,11 @@ void CheckFieldForms(const PlanRow &row, CPlanProblems &problems)
 }
 
 // The mode the camera would end up in: the plan's, else the camera's own.
-std::optional<std::int32_t> EndMode(const PlanRow &row, const DISCOVERY_DATA *camera)
+std::optional<std::int32_t> EndMode(const PlanRow &row, const Camera *camera)
 {
     if (row.mode || !camera)
         return row.mode;
-    const std::int32_t mode = camera->nIPMode; // a copy: the record is packed
-    return mode;
+    return camera->ipMode;
 }
 
 // --- Settings that would cut a camera off --------------------------------------------
@@ -369,13 +368,13 @@ struct EndAddress {
     bool planned;
 };
 
-std::optional<EndAddress> EndAddressOf(const AddressField &field, const PlanRow &row, const DISCOVERY_DATA *camera)
+std::optional<EndAddress> EndAddressOf(const AddressField &field, const PlanRow &row, const Camera *camera)
 {
     if (const std::optional<std::string> &planned = row.*field.planned) {
         const auto value = AddressOf(field, *planned);
         return value ? std::optional<EndAddress>({*value, true}) : std::nullopt;
     }
-    const auto own = camera ? ParseIpv4(SlotText(camera->*field.slot)) : std::nullopt;
+    const auto own = camera ? ParseIpv4(camera->*field.text) : std::nullopt;
     return own ? std::optional<EndAddress>({*own, false}) : std::nullopt;
 }
 
@@ -420,7 +419,7 @@ const char *SubnetEndKind(std::uint32_t ip, std::uint32_t mask)
 // The plan, walked row by row, remembering what earlier rows claimed.
 class CPlanChecker final {
 public:
-    CPlanChecker(const std::vector<DISCOVERY_DATA> &answered, CPlanProblems &problems)
+    CPlanChecker(const std::vector<Camera> &answered, CPlanProblems &problems)
         : m_answered(answered), m_problems(problems)
     {
     }
@@ -434,7 +433,7 @@ public:
             CheckMac(row, *mac, cameras);
         if (const auto ip = row.ip ? ParseIpv4(*row.ip) : std::nullopt)
             CheckIp(row, *ip, mac);
-        const DISCOVERY_DATA *camera = cameras.size() == 1 ? cameras.front() : nullptr;
+        const Camera *camera = cameras.size() == 1 ? cameras.front() : nullptr;
         CheckModeTakesAddresses(row, camera);
         if (EndMode(row, camera) != IP_MODE_DHCP)
             CheckCameraStaysReachable(row, camera);
@@ -469,15 +468,15 @@ private:
             m_problems.CountUnlisted(others);
             return;
         }
-        for (const DISCOVERY_DATA *camera : atIp)
-            if (!mac || MacNumber(SlotText(camera->szMAC)) != mac)
+        for (const Camera *camera : atIp)
+            if (!mac || MacNumber(camera->mac) != mac)
                 Report(row, "ip " + *row.ip + " is the address of another camera that answered, MAC " +
-                                QuotedForMessage(SlotText(camera->szMAC)));
+                                QuotedForMessage(camera->mac));
     }
 
     // A camera under DHCP takes its addresses from the DHCP server, so planned ones
     // could never show in its replies.
-    void CheckModeTakesAddresses(const PlanRow &row, const DISCOVERY_DATA *camera)
+    void CheckModeTakesAddresses(const PlanRow &row, const Camera *camera)
     {
         const bool addressesPlanned = row.ip || row.mask || row.gateway || row.dns;
         if (addressesPlanned && EndMode(row, camera) == IP_MODE_DHCP)
@@ -486,7 +485,7 @@ private:
 
     // A static camera keeps what it is sent, and one that cannot be reached at its
     // address cannot be sent anything else: its settings as they would end up are checked.
-    void CheckCameraStaysReachable(const PlanRow &row, const DISCOVERY_DATA *camera)
+    void CheckCameraStaysReachable(const PlanRow &row, const Camera *camera)
     {
         const auto ip = EndAddressOf(kIpField, row, camera);
         const auto mask = EndAddressOf(kMaskField, row, camera);
@@ -546,9 +545,9 @@ private:
     std::unordered_map<std::uint32_t, int> m_ipLines;
 };
 
-bool AddressesMatch(const AddressField &field, const std::string &planned, const DISCOVERY_DATA &reply)
+bool AddressesMatch(const AddressField &field, const std::string &planned, const Camera &reply)
 {
-    const auto shown = AddressOf(field, SlotText(reply.*field.slot));
+    const auto shown = AddressOf(field, reply.*field.text);
     return shown && shown == AddressOf(field, planned);
 }
 
@@ -607,14 +606,14 @@ ParsedPlan ParsePlan(std::string_view csvText)
     return {std::move(rows), problems.Lines()};
 }
 
-std::vector<PlanRow> ReadCheckedPlan(std::string_view csvText, const std::vector<DISCOVERY_DATA> &answered,
+std::vector<PlanRow> ReadCheckedPlan(std::string_view csvText, const std::vector<Camera> &answered,
                                      CPlanProblems &problems)
 {
     CPlanChecker checker(answered, problems);
     return ReadPlanRows(csvText, problems, [&](const PlanRow &row) { checker.Check(row); });
 }
 
-void CheckPlan(const std::vector<PlanRow> &rows, const std::vector<DISCOVERY_DATA> &answered,
+void CheckPlan(const std::vector<PlanRow> &rows, const std::vector<Camera> &answered,
                CPlanProblems &problems)
 {
     CPlanChecker checker(answered, problems);
@@ -622,7 +621,7 @@ void CheckPlan(const std::vector<PlanRow> &rows, const std::vector<DISCOVERY_DAT
         checker.Check(row);
 }
 
-std::vector<std::string> CheckPlan(const std::vector<PlanRow> &rows, const std::vector<DISCOVERY_DATA> &answered)
+std::vector<std::string> CheckPlan(const std::vector<PlanRow> &rows, const std::vector<Camera> &answered)
 {
     CPlanProblems problems;
     CheckPlan(rows, answered, problems);
@@ -655,27 +654,31 @@ std::optional<std::string> NormalizedMac(std::string_view mac)
     return number ? std::optional(MacText(*number)) : std::nullopt;
 }
 
-DISCOVERY_DATA PlannedSettings(const PlanRow &row, const DISCOVERY_DATA &reply)
+Camera PlannedCamera(const PlanRow &row, Camera camera)
 {
-    DISCOVERY_DATA settings = reply;
     for (const AddressField &field : kAddressFields)
         if (const std::optional<std::string> &planned = row.*field.planned)
-            WriteSlotText(settings.*field.slot, *planned, ADDRESS_MAX_CHARS);
+            camera.*field.text = *planned;
     if (row.httpPort)
-        settings.wHttpPort = *row.httpPort;
+        camera.httpPort = *row.httpPort;
     if (row.mode)
-        settings.nIPMode = *row.mode;
-    return settings;
+        camera.ipMode = *row.mode;
+    return camera;
 }
 
-bool ReplyShowsPlan(const PlanRow &row, const DISCOVERY_DATA &reply)
+SettingsChange PlannedChange(const PlanRow &row)
+{
+    return {row.ip, row.mask, row.gateway, row.dns, row.httpPort, row.mode};
+}
+
+bool ReplyShowsPlan(const PlanRow &row, const Camera &reply)
 {
     const auto mac = MacNumber(row.mac);
-    if (!mac || mac != MacNumber(SlotText(reply.szMAC)))
+    if (!mac || mac != MacNumber(reply.mac))
         return false;
     for (const AddressField &field : kAddressFields)
         if (const std::optional<std::string> &planned = row.*field.planned;
             planned && !AddressesMatch(field, *planned, reply))
             return false;
-    return (!row.httpPort || *row.httpPort == reply.wHttpPort) && (!row.mode || *row.mode == reply.nIPMode);
+    return (!row.httpPort || *row.httpPort == reply.httpPort) && (!row.mode || *row.mode == reply.ipMode);
 }

@@ -7,7 +7,7 @@
 //
 // Nothing of a plan may reach a camera while ParsePlan or CheckPlan finds a problem.
 
-#include "discovery/DiscoveryData.h"
+#include "camera/Camera.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -66,7 +66,7 @@ ParsedPlan ParsePlan(std::string_view csvText);
 // The plan's rows as ParsePlan reads them, each checked against the cameras that
 // answered the search (as CheckPlan does) as soon as it is read: the problems of form
 // and of the checks come in the order of their lines.
-std::vector<PlanRow> ReadCheckedPlan(std::string_view csvText, const std::vector<DISCOVERY_DATA> &answered,
+std::vector<PlanRow> ReadCheckedPlan(std::string_view csvText, const std::vector<Camera> &answered,
                                      CPlanProblems &problems);
 
 // A row from named values (the plan's column names), for one camera given on the
@@ -78,9 +78,9 @@ PlanRow PlanRowFromFields(const std::vector<std::pair<std::string, std::string>>
 // twice, an IP another answering camera has, a MAC that did not answer or answered
 // from two cameras, addresses planned for a camera that will be under DHCP, settings
 // that would leave a static camera unreachable.
-void CheckPlan(const std::vector<PlanRow> &rows, const std::vector<DISCOVERY_DATA> &answered,
+void CheckPlan(const std::vector<PlanRow> &rows, const std::vector<Camera> &answered,
                CPlanProblems &problems);
-std::vector<std::string> CheckPlan(const std::vector<PlanRow> &rows, const std::vector<DISCOVERY_DATA> &answered);
+std::vector<std::string> CheckPlan(const std::vector<PlanRow> &rows, const std::vector<Camera> &answered);
 
 // The MAC as six upper-case hex pairs joined by ':', or nothing when it is not six hex
 // pairs separated all by ':' or all by '-'.
@@ -88,9 +88,10 @@ std::optional<std::string> NormalizedMac(std::string_view mac);
 // The same MAC as its 48 bits, read without building a text: the key of MAC indexes.
 std::optional<std::uint64_t> MacNumber(std::string_view mac);
 
-// The settings a set-configuration command carries for the row: the camera's own reply
-// with the planned fields put in. Type and login are the command's to fill.
-DISCOVERY_DATA PlannedSettings(const PlanRow &row, const DISCOVERY_DATA &reply);
+// The camera as the row would leave it: its own settings with the planned ones put in.
+Camera PlannedCamera(const PlanRow &row, Camera camera);
+// What the row changes of its camera's settings: the planned fields, no others.
+SettingsChange PlannedChange(const PlanRow &row);
 
 // True when the reply comes from the row's camera and shows every planned field.
-bool ReplyShowsPlan(const PlanRow &row, const DISCOVERY_DATA &reply);
+bool ReplyShowsPlan(const PlanRow &row, const Camera &reply);

@@ -106,7 +106,7 @@ private:
     std::vector<Row> m_rows;
 };
 
-CAssignAddressesDlg::CAssignAddressesDlg(CAssignAddresses &batch, std::vector<DISCOVERY_DATA> chosen,
+CAssignAddressesDlg::CAssignAddressesDlg(CAssignAddresses &batch, std::vector<Camera> chosen,
                                          const CommandLogin &login, FileAsker askFile, QWidget *parent)
     : QDialog(parent), m_batch(batch), m_chosen(std::move(chosen)), m_askFile(std::move(askFile)),
       m_pPreview(std::make_unique<CPlanPreviewModel>()), m_pProblems(std::make_unique<QStringListModel>()),
@@ -156,10 +156,10 @@ void CAssignAddressesDlg::MakeMessageMap()
 void CAssignAddressesDlg::Prefill(const CommandLogin &login)
 {
     if (!m_chosen.empty()) {
-        const DISCOVERY_DATA &first = m_chosen.front();
-        Edit(IDC_BATCH_SUBNET_MASK)->setText(Latin1(SlotText(first.szSubnetMask)));
-        Edit(IDC_BATCH_GATEWAY)->setText(Latin1(SlotText(first.szGateway)));
-        Edit(IDC_BATCH_DNS)->setText(Latin1(SlotText(first.szDNS)));
+        const Camera &first = m_chosen.front();
+        Edit(IDC_BATCH_SUBNET_MASK)->setText(Latin1(first.subnetMask));
+        Edit(IDC_BATCH_GATEWAY)->setText(Latin1(first.gateway));
+        Edit(IDC_BATCH_DNS)->setText(Latin1(first.dns));
     }
     qobject_cast<QRadioButton *>(GetDlgItem(*this, IDC_BATCH_STATIC))->setChecked(true);
     Edit(IDC_BATCH_USER_ID)->setText(Latin1(login.userId));
@@ -234,13 +234,13 @@ void CAssignAddressesDlg::OnImportPlan()
 void CAssignAddressesDlg::Replan()
 {
     m_pReplanTimer->stop();
-    const std::vector<DISCOVERY_DATA> listed = m_batch.ListedCameras();
+    const std::vector<Camera> listed = m_batch.ListedCameras();
     if (m_planFile.isEmpty()) {
         const CCamerasByMac byMac(listed);
-        std::vector<DISCOVERY_DATA> chosenNow;
+        std::vector<Camera> chosenNow;
         chosenNow.reserve(m_chosen.size());
-        for (const DISCOVERY_DATA &camera : m_chosen) {
-            const DISCOVERY_DATA *now = byMac.Find(SlotText(camera.szMAC));
+        for (const Camera &camera : m_chosen) {
+            const Camera *now = byMac.Find(camera.mac);
             chosenNow.push_back(now ? *now : camera);
         }
         m_plan = PlanFromForm(ReadForm(), chosenNow, listed);
@@ -255,15 +255,15 @@ void CAssignAddressesDlg::Replan()
     UpdateControls();
 }
 
-void CAssignAddressesDlg::ShowPlan(const std::vector<DISCOVERY_DATA> &listed)
+void CAssignAddressesDlg::ShowPlan(const std::vector<Camera> &listed)
 {
     const CCamerasByMac byMac(listed);
     std::vector<CPlanPreviewModel::Row> rows;
     for (const PlanRow &row : m_plan.rows) {
-        const DISCOVERY_DATA *camera = byMac.Find(row.mac);
-        rows.push_back({Latin1(camera ? SlotText(camera->szMAC) : row.mac),
-                        camera ? Latin1(SlotText(camera->szProductName)) : QString(),
-                        camera ? Latin1(SlotText(camera->szIP)) : QString(), NewAddressText(row)});
+        const Camera *camera = byMac.Find(row.mac);
+        rows.push_back({Latin1(camera ? camera->mac : row.mac),
+                        camera ? Latin1(camera->product) : QString(),
+                        camera ? Latin1(camera->ip) : QString(), NewAddressText(row)});
     }
     m_pPreview->SetRows(std::move(rows));
     QStringList problems;

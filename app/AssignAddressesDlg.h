@@ -29,7 +29,7 @@ public:
     // For the chosen cameras, in their order; every plan is checked against the cameras
     // the batch's list holds at that moment. The login fills its edits; askFile names the
     // plan and report files.
-    CAssignAddressesDlg(CAssignAddresses &batch, std::vector<DISCOVERY_DATA> chosen, const CommandLogin &login,
+    CAssignAddressesDlg(CAssignAddresses &batch, std::vector<Camera> chosen, const CommandLogin &login,
                         FileAsker askFile, QWidget *parent = nullptr);
     ~CAssignAddressesDlg() override;
 
@@ -59,11 +59,11 @@ private:
     // The form's plan is made again once typing pauses; until then the plan shown is stale.
     void ReplanAfterPause();
     bool PlanIsCurrent() const;
-    void ShowPlan(const std::vector<DISCOVERY_DATA> &listed);
+    void ShowPlan(const std::vector<Camera> &listed);
     void UpdateControls();
 
     CAssignAddresses &m_batch;
-    std::vector<DISCOVERY_DATA> m_chosen;
+    std::vector<Camera> m_chosen;
     FileAsker m_askFile;
     CheckedPlan m_plan;
     // An imported plan: the file's name, and its text or why it could not be read.

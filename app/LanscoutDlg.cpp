@@ -309,25 +309,25 @@ void CLanscoutDlg::SetAddressEditsEnabled(bool enabled)
 
 void CLanscoutDlg::OnDeviceClick(int row)
 {
-    const std::optional<DISCOVERY_DATA> clicked = m_site.Devices().RecordAt(row);
+    const std::optional<Camera> clicked = m_site.Devices().CameraAt(row);
     if (row < 0 || !clicked)
         return;
     m_site.Devices().Select(row);
-    const DISCOVERY_DATA &record = *clicked;
-    m_nIpMode = record.nIPMode;
-    m_editModelName->setText(Latin1(SlotText(record.szProductName)));
+    const Camera &camera = *clicked;
+    m_nIpMode = camera.ipMode;
+    m_editModelName->setText(Latin1(camera.product));
     m_editDeviceInfo->clear();
-    m_editIP->setText(Latin1(SlotText(record.szIP)));
-    m_editDNS->setText(Latin1(SlotText(record.szDNS)));
-    m_editGateway->setText(Latin1(SlotText(record.szGateway)));
-    m_editSubnetMask->setText(Latin1(SlotText(record.szSubnetMask)));
+    m_editIP->setText(Latin1(camera.ip));
+    m_editDNS->setText(Latin1(camera.dns));
+    m_editGateway->setText(Latin1(camera.gateway));
+    m_editSubnetMask->setText(Latin1(camera.subnetMask));
     SetAddressEditsEnabled(m_nIpMode == IP_MODE_STATIC);
-    m_nHttpPort = record.wHttpPort;
-    m_nDataPort = record.wDataPort;
-    m_nRtspPort = record.wRtspPort;
-    m_nAudioRxPort = record.wAudioRecvPort;
-    m_nAudioTxPort = record.wAudioSendPort;
-    m_bHttps = record.bHttps;
+    m_nHttpPort = camera.httpPort;
+    m_nDataPort = camera.dataPort;
+    m_nRtspPort = camera.rtspPort;
+    m_nAudioRxPort = camera.audioRecvPort;
+    m_nAudioTxPort = camera.audioSendPort;
+    m_bHttps = camera.https;
     BindControls(false);
 }
 
@@ -392,7 +392,7 @@ void CLanscoutDlg::OnChangePassword()
 // The checked cameras in the list's order, with the login typed in the window.
 void CLanscoutDlg::OnAssignAddresses()
 {
-    std::vector<DISCOVERY_DATA> checked = m_site.Devices().CheckedRecords();
+    std::vector<Camera> checked = m_site.Devices().CheckedCameras();
     if (checked.empty())
         return;
     CAssignAddressesDlg dialog(m_site.Batch(), std::move(checked), Login(), m_askFile, this);
@@ -402,7 +402,7 @@ void CLanscoutDlg::OnAssignAddresses()
 
 void CLanscoutDlg::UpdateAssignButton()
 {
-    Control(IDC_ASSIGN_ADDRESSES)->setEnabled(!m_bSearchLocked && !m_site.Devices().CheckedRecords().empty());
+    Control(IDC_ASSIGN_ADDRESSES)->setEnabled(!m_bSearchLocked && !m_site.Devices().CheckedCameras().empty());
 }
 
 void CLanscoutDlg::OnSaveToHalvex()
@@ -423,10 +423,10 @@ void CLanscoutDlg::OnFileSaveList()
 
 void CLanscoutDlg::OnDeviceDblClick(int /*row*/, int column)
 {
-    const std::optional<DISCOVERY_DATA> record = m_site.Devices().RecordAt(m_site.Devices().SelectedRow());
-    if (!record || column == CDeviceList::kIndexColumn)
+    const std::optional<Camera> camera = m_site.Devices().CameraAt(m_site.Devices().SelectedRow());
+    if (!camera || column == CDeviceList::kIndexColumn)
         return;
-    OpenCameraWebPage(*this, SlotText(record->szIP), m_bHttps != 0, std::uint32_t(m_nHttpPort));
+    OpenCameraWebPage(*this, camera->ip, m_bHttps != 0, std::uint32_t(m_nHttpPort));
 }
 
 int CLanscoutDlg::ShowMessage(const std::string &text, MessageButtons buttons, MessageIcon icon)

@@ -31,17 +31,16 @@ std::string Mac(unsigned prefix, std::size_t n)
 }
 
 // The answering cameras on 10.64.0.0/10; `sharedIp`, when given, is every camera's.
-std::vector<DISCOVERY_DATA> Answering(const char *sharedIp)
+std::vector<Camera> Answering(const char *sharedIp)
 {
-    std::vector<DISCOVERY_DATA> cameras(kAnswering, ZeroRecord());
+    std::vector<Camera> cameras(kAnswering);
     for (std::size_t n = 0; n < kAnswering; ++n) {
-        DISCOVERY_DATA &camera = cameras[n];
-        camera.nType = DISCOVERY_REPLY;
-        camera.nIPMode = IP_MODE_STATIC;
-        WriteSlotText(camera.szMAC, Mac(0, n));
-        WriteSlotText(camera.szIP, sharedIp ? sharedIp : FormatIpv4(0x0A400000u + std::uint32_t(n) + 1));
-        WriteSlotText(camera.szSubnetMask, "255.192.0.0");
-        WriteSlotText(camera.szGateway, "10.64.0.1");
+        Camera &camera = cameras[n];
+        camera.ipMode = IP_MODE_STATIC;
+        camera.mac = Mac(0, n);
+        camera.ip = sharedIp ? sharedIp : FormatIpv4(0x0A400000u + std::uint32_t(n) + 1);
+        camera.subnetMask = "255.192.0.0";
+        camera.gateway = "10.64.0.1";
     }
     return cameras;
 }
@@ -71,7 +70,7 @@ double SecondsSince(std::chrono::steady_clock::time_point start)
 
 void Measure(const Shape &shape)
 {
-    const std::vector<DISCOVERY_DATA> answering = Answering(shape.sharedIp);
+    const std::vector<Camera> answering = Answering(shape.sharedIp);
     const std::string text = shape.plan();
     auto start = std::chrono::steady_clock::now();
     const bool formSound = ParsePlan(text).problems.empty();

@@ -21,15 +21,12 @@ int main(int argc, char **argv)
     view.setSelectionBehavior(QAbstractItemView::SelectRows);
     view.show();
     for (int i = 0; i < 1000; ++i) {
-        DISCOVERY_DATA r = ZeroRecord();
-        r.nType = DISCOVERY_REPLY;
-        const std::string mac = "00:16:6C:00:" + std::to_string((i * 7919) % 1000);
-        const std::string ip = "10.77." + std::to_string(i % 4) + "." + std::to_string((i * 37) % 250);
-        WriteSlotText(r.szMAC, mac);
-        WriteSlotText(r.szIP, ip);
-        WriteSlotText(r.szProductName, "QNV-" + std::to_string(i % 13));
-        WriteSlotText(r.szFirmwareVersion, "2." + std::to_string(i % 17));
-        list.ListDevice(r);
+        Camera camera;
+        camera.mac = "00:16:6C:00:" + std::to_string((i * 7919) % 1000);
+        camera.ip = "10.77." + std::to_string(i % 4) + "." + std::to_string((i * 37) % 250);
+        camera.product = "QNV-" + std::to_string(i % 13);
+        camera.firmware = "2." + std::to_string(i % 17);
+        list.ListDevice(camera);
     }
     for (int row = 0; row < 1000; row += 3)
         view.selectionModel()->select(model.index(row, 0), QItemSelectionModel::Select | QItemSelectionModel::Rows);

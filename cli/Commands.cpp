@@ -237,10 +237,10 @@ ListFormat ListFormatOf(ReportFormat format)
 std::vector<PlanRowReport> ApplyAndVerify(CSite &site, const CheckedPlan &plan, const CommandLogin &login,
                                           std::size_t concurrency, std::chrono::milliseconds timeout)
 {
-    std::vector<DISCOVERY_DATA> commands;
+    std::vector<SettingsOrder> orders;
     for (std::size_t i = 0; i < plan.rows.size(); ++i)
-        commands.push_back(MakeCommand(DISCOVERY_SET_CONFIG, PlannedSettings(plan.rows[i], plan.cameras[i]), login));
-    const CSettingsSender sent = site.SendSettings(std::move(commands), concurrency, timeout);
+        orders.push_back({plan.cameras[i], PlannedChange(plan.rows[i]), login});
+    const CSettingsSender sent = site.SendChanges(std::move(orders), concurrency, timeout);
     site.Sweep();
     return Verdicts(plan, sent.Results(), sent.Sent(), site.Cameras());
 }
@@ -398,9 +398,9 @@ int RunApply(const Arguments &args)
     if (const std::optional<int> status = RefuseWithProblems(plan))
         return *status;
     if (dryRun) {
-        std::vector<DISCOVERY_DATA> planned;
+        std::vector<Camera> planned;
         for (std::size_t i = 0; i < plan.rows.size(); ++i)
-            planned.push_back(PlannedSettings(plan.rows[i], plan.cameras[i]));
+            planned.push_back(PlannedCamera(plan.rows[i], plan.cameras[i]));
         WriteCameraList(std::cout, planned, ListFormatOf(change->format));
         std::fprintf(stderr, "lanscout-cli: dry run: the plan is sound; %zu cameras would get these settings\n",
                      planned.size());
@@ -412,7 +412,7 @@ int RunApply(const Arguments &args)
 }
 
 // The question the window asks before it reboots or resets cameras, on the terminal.
-std::optional<int> Confirm(std::int32_t type, const std::vector<DISCOVERY_DATA> &cameras)
+std::optional<int> Confirm(std::int32_t type, const std::vector<Camera> &cameras)
 {
     const TypedLine answer = TypedOnTerminal(TerminalConfirmation(type, cameras) + "Send? [y/N] ", Echo::Shown);
     if (!answer.text) {
@@ -441,10 +441,10 @@ int RunToEach(std::int32_t type, const char *command, const char *usage, const A
     CSite site;
     if (const std::optional<int> status = SearchSite(site, options))
         return *status;
-    std::vector<DISCOVERY_DATA> cameras;
+    std::vector<Camera> cameras;
     std::vector<std::string> missing;
     for (const std::string &mac : options.positional) {
-        if (const std::optional<DISCOVERY_DATA> camera = site.FindCamera(mac))
+        if (const std::optional<Camera> camera = site.FindCamera(mac))
             cameras.push_back(*camera);
         else
             missing.push_back("no camera with MAC " + mac + " answered the search");

@@ -117,81 +117,81 @@ void WriteTable(std::ostream &out, const std::vector<std::vector<std::string>> &
 
 // --- The camera list -------------------------------------------------------------
 
-template <auto Slot>
-std::string SlotOf(const DISCOVERY_DATA &camera)
+template <auto Text>
+std::string TextOf(const Camera &camera)
 {
-    return SlotText(camera.*Slot);
+    return camera.*Text;
 }
 
-std::string ModeText(const DISCOVERY_DATA &camera)
+std::string ModeText(const Camera &camera)
 {
-    switch (camera.nIPMode) {
+    switch (camera.ipMode) {
     case IP_MODE_STATIC: return "static";
     case IP_MODE_DHCP: return "dhcp";
-    default: return std::to_string(camera.nIPMode);
+    default: return std::to_string(camera.ipMode);
     }
 }
 
-std::string HttpPortText(const DISCOVERY_DATA &camera)
+std::string HttpPortText(const Camera &camera)
 {
-    return std::to_string(camera.wHttpPort);
+    return std::to_string(camera.httpPort);
 }
 
-std::string HttpsText(const DISCOVERY_DATA &camera)
+std::string HttpsText(const Camera &camera)
 {
-    return camera.bHttps ? "yes" : "no";
+    return camera.https ? "yes" : "no";
 }
 
 template <auto Text>
-std::string JsonStringOf(const DISCOVERY_DATA &camera)
+std::string JsonStringOf(const Camera &camera)
 {
     return JsonString(Text(camera));
 }
 
-std::string ModeJson(const DISCOVERY_DATA &camera)
+std::string ModeJson(const Camera &camera)
 {
-    const bool named = camera.nIPMode == IP_MODE_STATIC || camera.nIPMode == IP_MODE_DHCP;
+    const bool named = camera.ipMode == IP_MODE_STATIC || camera.ipMode == IP_MODE_DHCP;
     return named ? JsonString(ModeText(camera)) : ModeText(camera);
 }
 
-std::string HttpsJson(const DISCOVERY_DATA &camera)
+std::string HttpsJson(const Camera &camera)
 {
-    return camera.bHttps ? "true" : "false";
+    return camera.https ? "true" : "false";
 }
 
 struct ListColumn {
     const char *heading; // the table's
     const char *key; // CSV's and JSON's
-    std::string (*text)(const DISCOVERY_DATA &);
-    std::string (*json)(const DISCOVERY_DATA &);
+    std::string (*text)(const Camera &);
+    std::string (*json)(const Camera &);
 };
 
-// A column showing a text slot as it is, a JSON string.
-template <auto Slot>
-constexpr ListColumn SlotColumn(const char *heading, const char *key)
+// A column showing a text as the camera sent it, a JSON string.
+template <auto Text>
+constexpr ListColumn TextColumn(const char *heading, const char *key)
 {
-    return {heading, key, SlotOf<Slot>, JsonStringOf<SlotOf<Slot>>};
+    return {heading, key, TextOf<Text>, JsonStringOf<TextOf<Text>>};
 }
 
 constexpr ListColumn kListColumns[] = {
-    SlotColumn<&DISCOVERY_DATA::szMAC>("MAC", "mac"),
-    SlotColumn<&DISCOVERY_DATA::szIP>("IP", "ip"),
-    SlotColumn<&DISCOVERY_DATA::szProductName>("MODEL", "model"),
-    SlotColumn<&DISCOVERY_DATA::szFirmwareVersion>("FIRMWARE", "firmware"),
+    TextColumn<&Camera::mac>("MAC", "mac"),
+    TextColumn<&Camera::ip>("IP", "ip"),
+    TextColumn<&Camera::product>("MODEL", "model"),
+    TextColumn<&Camera::firmware>("FIRMWARE", "firmware"),
     {"MODE", "mode", ModeText, ModeJson},
-    SlotColumn<&DISCOVERY_DATA::szSubnetMask>("MASK", "mask"),
-    SlotColumn<&DISCOVERY_DATA::szGateway>("GATEWAY", "gateway"),
-    SlotColumn<&DISCOVERY_DATA::szDNS>("DNS", "dns"),
+    TextColumn<&Camera::subnetMask>("MASK", "mask"),
+    TextColumn<&Camera::gateway>("GATEWAY", "gateway"),
+    TextColumn<&Camera::dns>("DNS", "dns"),
     {"HTTP", "http_port", HttpPortText, HttpPortText},
     {"HTTPS", "https", HttpsText, HttpsJson},
 };
 
-void WriteListTable(std::ostream &out, const std::vector<DISCOVERY_DATA> &cameras)
+void WriteListTable(std::ostream &out, const std::vector<Camera> &cameras)
 {
     std::vector<std::vector<std::string>> rows(1);
     for (const ListColumn &column : kListColumns)
         rows.front().push_back(column.heading);
-    for (const DISCOVERY_DATA &camera : cameras) {
+    for (const Camera &camera : cameras) {
         auto &row = rows.emplace_back();
         for (const ListColumn &column : kListColumns)
             row.push_back(column.text(camera));
@@ -199,13 +199,13 @@ void WriteListTable(std::ostream &out, const std::vector<DISCOVERY_DATA> &camera
     WriteTable(out, rows);
 }
 
-void WriteListCsv(std::ostream &out, const std::vector<DISCOVERY_DATA> &cameras)
+void WriteListCsv(std::ostream &out, const std::vector<Camera> &cameras)
 {
     std::vector<std::string> fields;
     for (const ListColumn &column : kListColumns)
         fields.push_back(column.key);
     out << SpreadsheetCsvLine(fields);
-    for (const DISCOVERY_DATA &camera : cameras) {
+    for (const Camera &camera : cameras) {
         fields.clear();
         for (const ListColumn &column : kListColumns)
             fields.push_back(ShownText(column.text(camera), kCsvTarget));
@@ -213,10 +213,10 @@ void WriteListCsv(std::ostream &out, const std::vector<DISCOVERY_DATA> &cameras)
     }
 }
 
-void WriteListJson(std::ostream &out, const std::vector<DISCOVERY_DATA> &cameras)
+void WriteListJson(std::ostream &out, const std::vector<Camera> &cameras)
 {
     std::vector<std::string> objects;
-    for (const DISCOVERY_DATA &camera : cameras) {
+    for (const Camera &camera : cameras) {
         std::vector<JsonMember> members;
         for (const ListColumn &column : kListColumns)
             members.emplace_back(column.key, column.json(camera));
@@ -225,18 +225,17 @@ void WriteListJson(std::ostream &out, const std::vector<DISCOVERY_DATA> &cameras
     WriteJsonArray(out, objects);
 }
 
-void WriteListTxt(std::ostream &out, const std::vector<DISCOVERY_DATA> &cameras)
+void WriteListTxt(std::ostream &out, const std::vector<Camera> &cameras)
 {
-    for (const DISCOVERY_DATA &camera : cameras)
+    for (const Camera &camera : cameras)
         out << ExportLine(camera);
 }
 
 // --- Reboot and factory reset ------------------------------------------------------
 
-template <std::size_t N>
-std::string OnTerminal(const char (&slot)[N])
+std::string OnTerminal(const std::string &text)
 {
-    return ShownText(SlotText(slot), kTerminalTarget);
+    return ShownText(text, kTerminalTarget);
 }
 
 // --- The plan's report -----------------------------------------------------------
@@ -280,7 +279,7 @@ std::optional<ReportFormat> ParseReportFormat(std::string_view name, std::string
     return FormatNamed<ReportFormat>(name, kReportFormats, "report", error);
 }
 
-void WriteCameraList(std::ostream &out, const std::vector<DISCOVERY_DATA> &cameras, ListFormat format)
+void WriteCameraList(std::ostream &out, const std::vector<Camera> &cameras, ListFormat format)
 {
     switch (format) {
     case ListFormat::Table: WriteListTable(out, cameras); break;
@@ -299,23 +298,23 @@ void WritePlanReport(std::ostream &out, const std::vector<PlanRowReport> &rows, 
     }
 }
 
-std::string TerminalConfirmation(std::int32_t type, const std::vector<DISCOVERY_DATA> &cameras)
+std::string TerminalConfirmation(std::int32_t type, const std::vector<Camera> &cameras)
 {
     return ConfirmationText(type, cameras, [](std::string_view text) { return ShownText(text, kTerminalTarget); });
 }
 
-std::string CameraNamed(const DISCOVERY_DATA &camera)
+std::string CameraNamed(const Camera &camera)
 {
-    return OnTerminal(camera.szMAC) + " (" + OnTerminal(camera.szIP) + ")";
+    return OnTerminal(camera.mac) + " (" + OnTerminal(camera.ip) + ")";
 }
 
-void WriteSendReport(std::ostream &out, std::string_view command, const std::vector<DISCOVERY_DATA> &cameras,
+void WriteSendReport(std::ostream &out, std::string_view command, const std::vector<Camera> &cameras,
                      const std::vector<UnsentCommand> &unsent)
 {
     for (std::size_t i = 0; i < cameras.size(); ++i) {
         const bool sent = std::none_of(unsent.begin(), unsent.end(),
                                        [i](const UnsentCommand &failure) { return failure.target == i; });
-        out << OnTerminal(cameras[i].szMAC) << "\t" << OnTerminal(cameras[i].szIP) << "\t" << command
+        out << OnTerminal(cameras[i].mac) << "\t" << OnTerminal(cameras[i].ip) << "\t" << command
             << (sent ? " sent\n" : " not sent\n");
     }
 }

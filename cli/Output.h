@@ -24,16 +24,16 @@ enum class ReportFormat { Table, Json, Csv };
 std::optional<ListFormat> ParseListFormat(std::string_view name, std::string &error);
 std::optional<ReportFormat> ParseReportFormat(std::string_view name, std::string &error);
 
-void WriteCameraList(std::ostream &out, const std::vector<DISCOVERY_DATA> &cameras, ListFormat format);
+void WriteCameraList(std::ostream &out, const std::vector<Camera> &cameras, ListFormat format);
 
 void WritePlanReport(std::ostream &out, const std::vector<PlanRowReport> &rows, ReportFormat format);
 
 // The question asked on the terminal before a reboot or factory reset.
-std::string TerminalConfirmation(std::int32_t type, const std::vector<DISCOVERY_DATA> &cameras);
+std::string TerminalConfirmation(std::int32_t type, const std::vector<Camera> &cameras);
 
 // A camera as a message names it: its MAC and IP.
-std::string CameraNamed(const DISCOVERY_DATA &camera);
+std::string CameraNamed(const Camera &camera);
 
 // A line per camera of a reboot or factory reset: MAC, IP, and whether the command was sent.
-void WriteSendReport(std::ostream &out, std::string_view command, const std::vector<DISCOVERY_DATA> &cameras,
+void WriteSendReport(std::ostream &out, std::string_view command, const std::vector<Camera> &cameras,
                      const std::vector<UnsentCommand> &unsent);

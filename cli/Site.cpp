@@ -52,7 +52,7 @@ int CSite::Open(const std::optional<std::string> &adapterChoice)
     return kExitOk;
 }
 
-const std::vector<DISCOVERY_DATA> &CSite::Sweep()
+const std::vector<Camera> &CSite::Sweep()
 {
     m_listing.Clear();
     m_session.BeginSweep();
@@ -74,16 +74,16 @@ const std::vector<DISCOVERY_DATA> &CSite::Sweep()
     return m_listing.Devices();
 }
 
-std::optional<DISCOVERY_DATA> CSite::FindCamera(const std::string &mac) const
+std::optional<Camera> CSite::FindCamera(const std::string &mac) const
 {
-    const DISCOVERY_DATA *camera = CCamerasByMac(m_listing.Devices()).Find(mac);
+    const Camera *camera = CCamerasByMac(m_listing.Devices()).Find(mac);
     return camera ? std::optional(*camera) : std::nullopt;
 }
 
-CSettingsSender CSite::SendSettings(std::vector<DISCOVERY_DATA> commands, std::size_t concurrency,
-                                    std::chrono::milliseconds timeout)
+CSettingsSender CSite::SendChanges(std::vector<SettingsOrder> orders, std::size_t concurrency,
+                                   std::chrono::milliseconds timeout)
 {
-    CSettingsSender sender(m_session, std::move(commands), concurrency, timeout);
+    CSettingsSender sender(m_session, std::move(orders), concurrency, timeout);
     std::size_t settled = 0;
     // A settled command makes room for the next, which Advance sends.
     const std::function<bool()> settledMore = [&] {
@@ -103,7 +103,7 @@ CSettingsSender CSite::SendSettings(std::vector<DISCOVERY_DATA> commands, std::s
     return sender;
 }
 
-std::vector<UnsentCommand> CSite::SendToEach(std::int32_t type, const std::vector<DISCOVERY_DATA> &cameras,
+std::vector<UnsentCommand> CSite::SendToEach(std::int32_t type, const std::vector<Camera> &cameras,
                                              const CommandLogin &login)
 {
     return m_session.SendToEach(type, cameras, login);

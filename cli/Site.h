@@ -6,6 +6,7 @@
 #include "addressing/AddressBatch.h"
 #include "inventory/DeviceCollection.h"
 #include "discovery/DiscoverySession.h"
+#include "discovery/SettingsSender.h"
 #include "platform/Adapters.h"
 
 #include <chrono>
@@ -31,19 +32,19 @@ public:
 
     // One sweep; the cameras that answered it, first to answer first. Replies left out
     // because the list was full are counted and told on standard error.
-    const std::vector<DISCOVERY_DATA> &Sweep();
+    const std::vector<Camera> &Sweep();
     // Replies the last sweep left out at the list's ceiling.
     std::uint64_t DroppedReplies() const { return m_nDroppedReplies; }
-    const std::vector<DISCOVERY_DATA> &Cameras() const { return m_listing.Devices(); }
+    const std::vector<Camera> &Cameras() const { return m_listing.Devices(); }
     // The camera of that MAC (in any of its spellings) in the last sweep.
-    std::optional<DISCOVERY_DATA> FindCamera(const std::string &mac) const;
+    std::optional<Camera> FindCamera(const std::string &mac) const;
 
-    // Sends each set-configuration command, keeping at most concurrency of them waiting
-    // for their results, each at most timeout; returns once each is answered or given up.
-    CSettingsSender SendSettings(std::vector<DISCOVERY_DATA> commands, std::size_t concurrency,
-                                 std::chrono::milliseconds timeout);
+    // Sends each camera its change, keeping at most concurrency of them waiting for
+    // their results, each at most timeout; returns once each is answered or given up.
+    CSettingsSender SendChanges(std::vector<SettingsOrder> orders, std::size_t concurrency,
+                                std::chrono::milliseconds timeout);
     // Reboot or factory reset for each camera in turn; the cameras it did not leave for.
-    std::vector<UnsentCommand> SendToEach(std::int32_t type, const std::vector<DISCOVERY_DATA> &cameras,
+    std::vector<UnsentCommand> SendToEach(std::int32_t type, const std::vector<Camera> &cameras,
                                           const CommandLogin &login);
 
 private:

@@ -9,6 +9,8 @@
 // 360 wHttpPort  362 wDataPort  364 wRtspPort  366 wAudioRecvPort  368 wAudioSendPort
 // 370 bHttps
 
+#include "camera/Camera.h"
+
 #include <algorithm>
 #include <bit>
 #include <cstddef>
@@ -39,11 +41,6 @@ enum : std::int32_t {
     RESULT_INVALID_PORT = 3,
     RESULT_INVALID_CONFIG = 4,
     RESULT_LOGIN_FAILED = 5,
-};
-
-enum : std::int32_t {
-    IP_MODE_STATIC = 0,
-    IP_MODE_DHCP = 1,
 };
 
 // Longest user ID or password a command carries; the slot keeps one byte for the NUL.

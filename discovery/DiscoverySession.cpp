@@ -1,6 +1,7 @@
 #include "discovery/DiscoverySession.h"
 
 #include "discovery/DatagramKind.h"
+#include "discovery/RecordCamera.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -61,12 +62,12 @@ std::string TextAsItIs(std::string_view text)
     return std::string(text);
 }
 
-std::string ConfirmationText(std::int32_t type, const std::vector<DISCOVERY_DATA> &cameras, TextForUser shown)
+std::string ConfirmationText(std::int32_t type, const std::vector<Camera> &cameras, TextForUser shown)
 {
     std::string text = type == DISCOVERY_REBOOT ? "Check the IP and MAC on \"Reboot\"\n\n"
                                                 : "Check the IP and MAC on \"Factory Reset\"\n\n";
-    for (const DISCOVERY_DATA &record : cameras)
-        text += "IP : " + shown(SlotText(record.szIP)) + " / MAC : " + shown(SlotText(record.szMAC)) + "\n";
+    for (const Camera &camera : cameras)
+        text += "IP : " + shown(camera.ip) + " / MAC : " + shown(camera.mac) + "\n";
     return text;
 }
 
@@ -85,6 +86,24 @@ DISCOVERY_DATA MakeSetConfigCommand(const DISCOVERY_DATA &stored, const NetworkS
     command.wAudioRecvPort = settings.audioRecvPort;
     command.wAudioSendPort = settings.audioSendPort;
     command.bHttps = settings.https;
+    return command;
+}
+
+DISCOVERY_DATA MakeChangeCommand(const DISCOVERY_DATA &stored, const SettingsChange &change, const CommandLogin &login)
+{
+    DISCOVERY_DATA command = MakeCommand(DISCOVERY_SET_CONFIG, stored, login);
+    const auto write = [](char(&slot)[32], const std::optional<std::string> &text) {
+        if (text)
+            WriteSlotText(slot, *text, ADDRESS_MAX_CHARS);
+    };
+    write(command.szIP, change.ip);
+    write(command.szSubnetMask, change.subnetMask);
+    write(command.szGateway, change.gateway);
+    write(command.szDNS, change.dns);
+    if (change.httpPort)
+        command.wHttpPort = *change.httpPort;
+    if (change.ipMode)
+        command.nIPMode = *change.ipMode;
     return command;
 }
 
@@ -189,23 +208,26 @@ HandledDatagram CDiscoverySession::HandleDatagram()
         handled.kind = HandledDatagram::Kind::ReadFailed;
         return handled;
     }
-    switch (ClassifyDatagram(datagram, std::size_t(received), handled.record)) {
+    DISCOVERY_DATA record;
+    switch (ClassifyDatagram(datagram, std::size_t(received), record)) {
     case DatagramKind::Reply:
         handled.kind = HandledDatagram::Kind::Reply;
-        if (ArrivedDuringSweep(m_pReceiveSocket->LastArrival()) && !m_listing.IsDeviceListed(handled.record))
-            ListReply(handled.record);
+        if (ArrivedDuringSweep(m_pReceiveSocket->LastArrival()) &&
+            !m_listing.IsDeviceListed(CameraProtocol::Vanto, RecordIdentity(record)))
+            ListReply(CameraFromRecord(record));
         break;
     case DatagramKind::SetConfigResult:
         handled.kind = HandledDatagram::Kind::SetConfigResult;
-        SettleSetConfigResult(handled.record);
+        SettleSetConfigResult(record);
         break;
     default:
-        break;
+        return handled;
     }
+    handled.mac = SlotText(record.szMAC);
     return handled;
 }
 
-void CDiscoverySession::ListReply(const DISCOVERY_DATA &reply)
+void CDiscoverySession::ListReply(const Camera &reply)
 {
     if (m_listing.ListedDeviceCount() >= kMaxListedDevices) {
         ++m_nDroppedReplies;
@@ -254,12 +276,13 @@ bool CDiscoverySession::SendCommand(const DISCOVERY_DATA &command)
     return CommandSendError(command) == 0;
 }
 
-std::vector<UnsentCommand> CDiscoverySession::SendToEach(std::int32_t type, const std::vector<DISCOVERY_DATA> &targets,
+std::vector<UnsentCommand> CDiscoverySession::SendToEach(std::int32_t type, const std::vector<Camera> &targets,
                                                          const CommandLogin &login)
 {
     std::vector<UnsentCommand> unsent;
     for (std::size_t i = 0; i < targets.size(); ++i) {
-        if (const int error = CommandSendError(MakeCommand(type, targets[i], login)))
+        const DISCOVERY_DATA *stored = RecordOf(targets[i]);
+        if (const int error = stored ? CommandSendError(MakeCommand(type, *stored, login)) : EPROTONOSUPPORT)
             unsent.push_back({i, error});
         std::this_thread::sleep_for(kCommandSpacing);
     }
@@ -272,6 +295,17 @@ bool CDiscoverySession::SendSetConfig(const DISCOVERY_DATA &command)
         return false;
     m_setConfigResults[SlotText(command.szMAC)].reset();
     return true;
+}
+
+std::optional<Camera> CDiscoverySession::SendSettings(const Camera &camera, const NetworkSettings &settings,
+                                                      const CommandLogin &login)
+{
+    const DISCOVERY_DATA *stored = RecordOf(camera);
+    if (!stored)
+        return std::nullopt;
+    const DISCOVERY_DATA command = MakeSetConfigCommand(*stored, settings, login);
+    SendSetConfig(command);
+    return CameraFromRecord(command);
 }
 
 std::size_t CDiscoverySession::AwaitedSetConfigResults() const

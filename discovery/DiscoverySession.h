@@ -7,7 +7,7 @@
 // other operation belongs to one thread, the one that handles the datagrams. While a
 // sweep runs, that thread sends no commands: the sweep has the send socket.
 
-#include "discovery/DeviceListing.h"
+#include "camera/DeviceListing.h"
 #include "discovery/DiscoveryData.h"
 #include "discovery/DiscoverySendSocket.h"
 #include "platform/DatagramSocket.h"
@@ -53,40 +53,21 @@ protected:
 // The real clock, shared by every session.
 ISweepClock &SteadySweepClock();
 
-// The login a command carries: the user ID and the password, whose digest is sent.
-struct CommandLogin {
-    std::string userId;
-    std::string password;
-};
-
-// The network settings a set-configuration command gives a camera.
-struct NetworkSettings {
-    std::int32_t ipMode = IP_MODE_STATIC;
-    std::string ip;
-    std::string subnetMask;
-    std::string gateway;
-    std::string dns;
-    std::uint16_t httpPort = 0;
-    std::uint16_t dataPort = 0;
-    std::uint16_t rtspPort = 0;
-    std::uint16_t audioRecvPort = 0;
-    std::uint16_t audioSendPort = 0;
-    std::uint8_t https = 0;
-};
-
 // A command for the camera of a stored record: the record with its type and credential
 // block replaced, so that it names the camera by the MAC the camera reported.
 DISCOVERY_DATA MakeCommand(std::int32_t type, const DISCOVERY_DATA &stored, const CommandLogin &login);
 // The set-configuration command: also the new settings written in, texts cut to 31 characters.
 DISCOVERY_DATA MakeSetConfigCommand(const DISCOVERY_DATA &stored, const NetworkSettings &settings,
                                     const CommandLogin &login);
+// The set-configuration command of a plan: only the changed settings written in, every
+// other byte the stored record's.
+DISCOVERY_DATA MakeChangeCommand(const DISCOVERY_DATA &stored, const SettingsChange &change, const CommandLogin &login);
 // How a camera's text is put before the user: the window shows the bytes as they are,
 // a terminal needs its control bytes escaped.
 using TextForUser = std::string (*)(std::string_view text);
 std::string TextAsItIs(std::string_view text);
 // The question asked before a reboot or factory reset is sent: each camera's IP and MAC.
-std::string ConfirmationText(std::int32_t type, const std::vector<DISCOVERY_DATA> &cameras,
-                             TextForUser shown = TextAsItIs);
+std::string ConfirmationText(std::int32_t type, const std::vector<Camera> &cameras, TextForUser shown = TextAsItIs);
 
 // Why the sockets could not be opened: each socket's errno, 0 when it opened.
 // EADDRINUSE on the receive port: another copy of the program is running.
@@ -112,15 +93,14 @@ struct HandledDatagram {
         ReadFailed,      // the receive socket failed and is now closed
     };
     Kind kind = Kind::Ignored;
-    DISCOVERY_DATA record{}; // the reply or the result
+    std::string mac; // of the reply or the result, as the camera wrote it
 };
 
 class CDiscoverySession final {
 public:
     static constexpr int kSearchSends = 5;
     static constexpr std::chrono::milliseconds kSearchPause{1000};
-    // A flood of forged replies must not exhaust memory: later replies of a sweep are dropped.
-    static constexpr std::uint32_t kMaxListedDevices = 65536;
+    static constexpr std::uint32_t kMaxListedDevices = kMaxListedCameras;
     static constexpr std::chrono::milliseconds kCommandSpacing{10};
 
     explicit CDiscoverySession(IDeviceListing &listing, ISweepClock &clock = SteadySweepClock());
@@ -172,11 +152,15 @@ public:
     bool SendCommand(const DISCOVERY_DATA &command);
     // Reboot or factory reset for each stored record in turn, kCommandSpacing apart;
     // the targets whose command did not leave, in order.
-    std::vector<UnsentCommand> SendToEach(std::int32_t type, const std::vector<DISCOVERY_DATA> &targets,
+    std::vector<UnsentCommand> SendToEach(std::int32_t type, const std::vector<Camera> &targets,
                                           const CommandLogin &login);
     // Sends a set-configuration command and awaits its result under the command's MAC;
     // any number of results may be awaited at once, one per camera.
     bool SendSetConfig(const DISCOVERY_DATA &command);
+    // The same for the panel's settings, sent to the camera: the camera as the command
+    // describes it, which the list keeps; nothing for a camera of another protocol.
+    std::optional<Camera> SendSettings(const Camera &camera, const NetworkSettings &settings,
+                                       const CommandLogin &login);
     std::size_t AwaitedSetConfigResults() const;
     // The result that came for the camera, taken once; nothing while it is awaited or
     // when none was awaited.
@@ -187,7 +171,7 @@ public:
 private:
     // 0 when the command left whole, else why not (an errno).
     int CommandSendError(const DISCOVERY_DATA &command);
-    void ListReply(const DISCOVERY_DATA &reply);
+    void ListReply(const Camera &reply);
     void SettleSetConfigResult(const DISCOVERY_DATA &result);
 
     IDeviceListing &m_listing;

@@ -20,7 +20,7 @@ bool FitsSlot(const std::string &text, const char (&)[N])
 }
 
 // What the discovery record and the video page take from a loaded camera must fit them.
-void CheckLoadedCamera(const Camera &camera)
+void CheckLoadedCamera(const SimCamera &camera)
 {
     const DISCOVERY_DATA slots{};
     FUZZ_CHECK(!camera.mac.empty() && FitsSlot(camera.mac, slots.szMAC));
@@ -41,7 +41,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     const int prefixLength = 1 + data[0] % 32;
     const std::string &path = file.Write(data + 1, size - 1);
     try {
-        for (const Camera &camera : LoadCameras(path, prefixLength))
+        for (const SimCamera &camera : LoadCameras(path, prefixLength))
             CheckLoadedCamera(camera);
     } catch (const std::runtime_error &) {
         // The reader's way of refusing a file.

@@ -5,6 +5,7 @@
 // list lives through the whole run, so that repeated replies meet their first copy.
 
 #include "discovery/DatagramKind.h"
+#include "discovery/RecordCamera.h"
 #include "fuzz/FuzzCheck.h"
 #include "inventory/DeviceList.h"
 
@@ -45,15 +46,17 @@ void CheckSlotTexts(const DISCOVERY_DATA &record)
 
 void OnReply(CDeviceList &list, const DISCOVERY_DATA &record)
 {
-    if (list.IsDeviceListed(record))
+    const Camera camera = CameraFromRecord(record);
+    if (list.IsDeviceListed(camera.protocol, camera.identity))
         return;
-    list.ListDevice(record);
-    const std::optional<DISCOVERY_DATA> stored = list.RecordAt(list.Count() - 1);
-    FUZZ_CHECK(stored && SameBytes(*stored, record));
+    list.ListDevice(camera);
+    const std::optional<Camera> stored = list.CameraAt(list.Count() - 1);
+    const DISCOVERY_DATA *storedRecord = stored ? RecordOf(*stored) : nullptr;
+    FUZZ_CHECK(storedRecord && SameBytes(*storedRecord, record));
     // A listed camera with a MAC and an IP makes its next copy a duplicate.
     const bool hasKey = !SlotText(record.szMAC).empty() && !SlotText(record.szIP).empty();
-    FUZZ_CHECK(!hasKey || list.IsDeviceListed(record));
-    CheckSlotTexts(*stored);
+    FUZZ_CHECK(!hasKey || list.IsDeviceListed(camera.protocol, RecordIdentity(record)));
+    CheckSlotTexts(*storedRecord);
     for (int column = 0; column < CDeviceList::kColumnCount; ++column)
         FUZZ_CHECK(list.CellText(list.Count() - 1, column).find('\0') == std::string::npos);
 }

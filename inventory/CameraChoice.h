@@ -3,7 +3,7 @@
 // in the details panel, and those a reboot or factory reset goes to. The window's device
 // list is one; tests give their own.
 
-#include "discovery/DiscoveryData.h"
+#include "camera/Camera.h"
 
 #include <optional>
 #include <vector>
@@ -11,11 +11,11 @@
 class ICameraChoice {
 public:
     // The camera the details panel shows, as the list holds it; none before a click.
-    virtual std::optional<DISCOVERY_DATA> PanelCamera() const = 0;
+    virtual std::optional<Camera> PanelCamera() const = 0;
     // The cameras a reboot or factory reset goes to, in row order.
-    virtual std::vector<DISCOVERY_DATA> ChosenCameras() const = 0;
+    virtual std::vector<Camera> ChosenCameras() const = 0;
     // New settings went to the panel's camera: the list keeps them for it.
-    virtual void KeepSentSettings(const DISCOVERY_DATA &command) = 0;
+    virtual void KeepSentSettings(const Camera &command) = 0;
 
 protected:
     ~ICameraChoice() = default;

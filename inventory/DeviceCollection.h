@@ -2,7 +2,7 @@
 // The cameras of a sweep for a program without a window: a plain collection in arrival
 // order, with the same duplicate rule as the window's list.
 
-#include "discovery/DeviceListing.h"
+#include "camera/DeviceListing.h"
 #include "inventory/DeviceIndex.h"
 
 #include <vector>
@@ -10,11 +10,14 @@
 class CDeviceCollection final : public IDeviceListing {
 public:
     std::size_t ListedDeviceCount() const override { return m_devices.size(); }
-    bool IsDeviceListed(const DISCOVERY_DATA &record) const override { return m_index.Contains(record); }
-    void ListDevice(const DISCOVERY_DATA &record) override
+    bool IsDeviceListed(CameraProtocol protocol, const std::string &identity) const override
     {
-        m_devices.push_back(record);
-        m_index.Add(record);
+        return m_index.Contains(protocol, identity);
+    }
+    void ListDevice(const Camera &camera) override
+    {
+        m_devices.push_back(camera);
+        m_index.Add(camera);
     }
     void Clear() override
     {
@@ -22,9 +25,9 @@ public:
         m_index.Clear();
     }
     // The listed cameras, first to answer first.
-    const std::vector<DISCOVERY_DATA> &Devices() const { return m_devices; }
+    const std::vector<Camera> &Devices() const { return m_devices; }
 
 private:
-    std::vector<DISCOVERY_DATA> m_devices;
+    std::vector<Camera> m_devices;
     CDeviceIndex m_index;
 };

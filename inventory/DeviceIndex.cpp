@@ -1,23 +1,21 @@
 #include "inventory/DeviceIndex.h"
 
-std::string CDeviceIndex::Key(const DISCOVERY_DATA &record)
+std::string CDeviceIndex::Key(CameraProtocol protocol, const std::string &identity)
 {
-    const std::string mac = SlotText(record.szMAC);
-    const std::string ip = SlotText(record.szIP);
-    if (mac.empty() || ip.empty())
+    if (identity.empty())
         return {};
-    return mac + '\0' + ip; // slot texts end at their first NUL, so a NUL separates them unambiguously
+    return char('0' + int(protocol)) + identity;
 }
 
-void CDeviceIndex::Add(const DISCOVERY_DATA &record)
+void CDeviceIndex::Add(const Camera &camera)
 {
-    if (const std::string key = Key(record); !key.empty())
+    if (const std::string key = Key(camera.protocol, camera.identity); !key.empty())
         ++m_counts[key];
 }
 
-void CDeviceIndex::Remove(const DISCOVERY_DATA &record)
+void CDeviceIndex::Remove(const Camera &camera)
 {
-    const auto it = m_counts.find(Key(record));
+    const auto it = m_counts.find(Key(camera.protocol, camera.identity));
     if (it != m_counts.end() && --it->second == 0)
         m_counts.erase(it);
 }
@@ -27,8 +25,8 @@ void CDeviceIndex::Clear()
     m_counts.clear();
 }
 
-bool CDeviceIndex::Contains(const DISCOVERY_DATA &record) const
+bool CDeviceIndex::Contains(CameraProtocol protocol, const std::string &identity) const
 {
-    const std::string key = Key(record);
+    const std::string key = Key(protocol, identity);
     return !key.empty() && m_counts.count(key) > 0;
 }

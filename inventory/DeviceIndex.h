@@ -1,24 +1,24 @@
 #pragma once
-// The MAC and IP pairs of the listed devices, so the duplicate test of each reply does
-// not walk the whole device list: with a thousand cameras answering five searches
-// that walk would cost the window seconds. Gives the same answers as the walk: a
-// device is listed when a listed record has the same MAC and IP, neither empty.
+// The protocol and identity of each listed camera, so the duplicate test of each reply
+// does not walk the whole device list: with a thousand cameras answering five searches
+// that walk would cost the window seconds. Gives the same answers as the walk: a camera
+// is listed when a listed camera of its protocol has its identity, which is not empty.
 
-#include "discovery/DiscoveryData.h"
+#include "camera/Camera.h"
 
 #include <string>
 #include <unordered_map>
 
 class CDeviceIndex final {
 public:
-    void Add(const DISCOVERY_DATA &record);
-    void Remove(const DISCOVERY_DATA &record);
+    void Add(const Camera &camera);
+    void Remove(const Camera &camera);
     void Clear();
-    bool Contains(const DISCOVERY_DATA &record) const;
+    bool Contains(CameraProtocol protocol, const std::string &identity) const;
 
 private:
-    // Empty when the record can never be a duplicate.
-    static std::string Key(const DISCOVERY_DATA &record);
+    // Empty when the camera can never be a duplicate.
+    static std::string Key(CameraProtocol protocol, const std::string &identity);
 
     std::unordered_map<std::string, int> m_counts;
 };

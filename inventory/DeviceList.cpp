@@ -25,32 +25,32 @@ const char *CDeviceList::ColumnCaption(int column)
     return column >= 0 && column < kColumnCount ? kColumnCaptions[column] : "";
 }
 
-void CDeviceList::ListDevice(const DISCOVERY_DATA &record)
+void CDeviceList::ListDevice(const Camera &camera)
 {
     const int row = Count();
     if (m_observer)
         m_observer->RowsAboutToBeAppended(row, row);
-    m_rows.push_back({record, row + 1, 0});
-    m_index.Add(record);
+    m_rows.push_back({camera, row + 1, 0});
+    m_index.Add(camera);
     if (m_observer)
         m_observer->RowsAppended();
 }
 
-std::optional<DISCOVERY_DATA> CDeviceList::RecordAt(int row) const
+std::optional<Camera> CDeviceList::CameraAt(int row) const
 {
     if (m_rows.empty())
         return std::nullopt;
     const std::size_t last = m_rows.size() - 1;
-    return m_rows[row >= 0 && std::size_t(row) < last ? std::size_t(row) : last].record;
+    return m_rows[row >= 0 && std::size_t(row) < last ? std::size_t(row) : last].camera;
 }
 
-std::vector<DISCOVERY_DATA> CDeviceList::Records() const
+std::vector<Camera> CDeviceList::Cameras() const
 {
-    std::vector<DISCOVERY_DATA> records;
-    records.reserve(m_rows.size());
+    std::vector<Camera> cameras;
+    cameras.reserve(m_rows.size());
     for (const Row &row : m_rows)
-        records.push_back(row.record);
-    return records;
+        cameras.push_back(row.camera);
+    return cameras;
 }
 
 std::string CDeviceList::CellText(int row, int column) const
@@ -60,19 +60,19 @@ std::string CDeviceList::CellText(int row, int column) const
     // text is a compiler warning, never a cell that shows another column's text.
     switch (Column(column)) {
     case kIndexColumn: return std::to_string(shown.number);
-    case kMacColumn: return SlotText(shown.record.szMAC);
-    case kIpColumn: return SlotText(shown.record.szIP);
-    case kProductColumn: return SlotText(shown.record.szProductName);
-    case kFirmwareColumn: return SlotText(shown.record.szFirmwareVersion);
-    case kStatusColumn: return StatusOf(shown.record);
+    case kMacColumn: return shown.camera.mac;
+    case kIpColumn: return shown.camera.ip;
+    case kProductColumn: return shown.camera.product;
+    case kFirmwareColumn: return shown.camera.firmware;
+    case kStatusColumn: return StatusOf(shown.camera);
     case kColumnCount: break;
     }
     return "";
 }
 
-std::string CDeviceList::StatusOf(const DISCOVERY_DATA &record) const
+std::string CDeviceList::StatusOf(const Camera &camera) const
 {
-    const auto status = m_statuses.find(NormalizedMac(SlotText(record.szMAC)).value_or(""));
+    const auto status = m_statuses.find(NormalizedMac(camera.mac).value_or(""));
     return status == m_statuses.end() ? "" : status->second;
 }
 
@@ -102,21 +102,21 @@ int CDeviceList::CheckMark(int row) const
     return row >= 0 && row < Count() ? m_rows[std::size_t(row)].stateImage - 1 : -1;
 }
 
-std::vector<DISCOVERY_DATA> CDeviceList::ChosenCameras() const
+std::vector<Camera> CDeviceList::ChosenCameras() const
 {
-    std::vector<DISCOVERY_DATA> chosen;
+    std::vector<Camera> chosen;
     for (const Row &row : m_rows)
         if (row.stateImage != kStateUnchecked)
-            chosen.push_back(row.record);
+            chosen.push_back(row.camera);
     return chosen;
 }
 
-std::vector<DISCOVERY_DATA> CDeviceList::CheckedRecords() const
+std::vector<Camera> CDeviceList::CheckedCameras() const
 {
-    std::vector<DISCOVERY_DATA> checked;
+    std::vector<Camera> checked;
     for (const Row &row : m_rows)
         if (row.stateImage == kStateChecked)
-            checked.push_back(row.record);
+            checked.push_back(row.camera);
     return checked;
 }
 
@@ -166,18 +166,18 @@ void CDeviceList::Sort(int column, bool ascending)
         m_observer->RowsReordered(newRowOf);
 }
 
-std::optional<DISCOVERY_DATA> CDeviceList::PanelCamera() const
+std::optional<Camera> CDeviceList::PanelCamera() const
 {
     if (m_selected < 0 || m_selected >= Count())
         return std::nullopt;
-    return m_rows[std::size_t(m_selected)].record;
+    return m_rows[std::size_t(m_selected)].camera;
 }
 
-void CDeviceList::KeepSentSettings(const DISCOVERY_DATA &sent)
+void CDeviceList::KeepSentSettings(const Camera &sent)
 {
     if (m_selected < 0 || m_selected >= Count())
         return;
-    DISCOVERY_DATA &stored = m_rows[std::size_t(m_selected)].record;
+    Camera &stored = m_rows[std::size_t(m_selected)].camera;
     m_index.Remove(stored);
     stored = sent;
     m_index.Add(sent);
@@ -189,7 +189,7 @@ std::string CDeviceList::WriteExport(const std::string &path) const
 {
     std::string content;
     for (const Row &row : m_rows)
-        content += ExportLine(row.record);
+        content += ExportLine(row.camera);
     return WriteWholeFile(path, content);
 }
 

@@ -6,8 +6,8 @@
 // that handles the replies.
 
 #include "addressing/AddressBatch.h"
-#include "discovery/DeviceListing.h"
-#include "discovery/DiscoveryData.h"
+#include "camera/DeviceListing.h"
+#include "camera/Camera.h"
 #include "inventory/CameraChoice.h"
 #include "inventory/DeviceIndex.h"
 
@@ -43,15 +43,18 @@ public:
     void SetObserver(IDeviceListObserver *observer) { m_observer = observer; }
 
     std::size_t ListedDeviceCount() const override { return m_rows.size(); }
-    bool IsDeviceListed(const DISCOVERY_DATA &record) const override { return m_index.Contains(record); }
+    bool IsDeviceListed(CameraProtocol protocol, const std::string &identity) const override
+    {
+        return m_index.Contains(protocol, identity);
+    }
     // Appends the camera with the next Index number and no check mark.
-    void ListDevice(const DISCOVERY_DATA &record) override;
+    void ListDevice(const Camera &camera) override;
 
     int Count() const { return int(m_rows.size()); }
-    // The record shown in the row; a row past the end gives the last, as the list always did.
-    std::optional<DISCOVERY_DATA> RecordAt(int row) const;
+    // The camera shown in the row; a row past the end gives the last, as the list always did.
+    std::optional<Camera> CameraAt(int row) const;
     // Every camera of the list, in the order shown.
-    std::vector<DISCOVERY_DATA> Records() const;
+    std::vector<Camera> Cameras() const;
     // The row's text in a column: its bytes as the camera sent them.
     std::string CellText(int row, int column) const;
     // Empties the list for a new search; no camera is in the details panel then.
@@ -60,9 +63,9 @@ public:
     // -1 never set, 0 unchecked, 1 checked.
     int CheckMark(int row) const;
     // The cameras a reboot or factory reset goes to: every row not unchecked, in row order.
-    std::vector<DISCOVERY_DATA> ChosenCameras() const override;
+    std::vector<Camera> ChosenCameras() const override;
     // The cameras a batch goes to: the rows the user checked, in row order.
-    std::vector<DISCOVERY_DATA> CheckedRecords() const;
+    std::vector<Camera> CheckedCameras() const;
 
     // A header click: Index checks or unchecks every row, by turns; any other column
     // sorts by its text, ascending and descending by turns.
@@ -74,9 +77,9 @@ public:
     // The camera of the details panel, which moves with its row when the list is sorted.
     void Select(int row) { m_selected = row; }
     int SelectedRow() const { return m_selected; }
-    std::optional<DISCOVERY_DATA> PanelCamera() const override;
+    std::optional<Camera> PanelCamera() const override;
     // New settings sent to the panel's camera: its row shows them from now on.
-    void KeepSentSettings(const DISCOVERY_DATA &sent) override;
+    void KeepSentSettings(const Camera &sent) override;
 
     // The last batch's verdicts, shown in the Status column of each camera's row (by
     // MAC) until the list is cleared.
@@ -87,12 +90,12 @@ public:
 
 private:
     struct Row {
-        DISCOVERY_DATA record;
+        Camera camera;
         int number = 0;     // the Index column
         int stateImage = 0; // 0 unset, 1 unchecked, 2 checked
     };
     // The last batch's verdict for the camera, or nothing.
-    std::string StatusOf(const DISCOVERY_DATA &record) const;
+    std::string StatusOf(const Camera &camera) const;
 
     std::vector<Row> m_rows;
     CDeviceIndex m_index; // beside the rows, for the duplicate test of each reply

@@ -4,23 +4,22 @@
 
 namespace {
 
-template <std::size_t N>
-std::string Exported(const char (&slot)[N])
+std::string Exported(const std::string &text)
 {
-    return ShownText(SlotText(slot), kExportTarget);
+    return ShownText(text, kExportTarget);
 }
 
 } // namespace
 
 // Appended piece by piece: GCC 12 at -O3 warns wrongly (-Wrestrict) about the chained +.
-std::string ExportLine(const DISCOVERY_DATA &camera)
+std::string ExportLine(const Camera &camera)
 {
     std::string line = "[";
-    line += Exported(camera.szFirmwareVersion);
+    line += Exported(camera.firmware);
     line += "] ";
-    line += Exported(camera.szIP);
+    line += Exported(camera.ip);
     line += '\t';
-    line += Exported(camera.szProductName);
+    line += Exported(camera.product);
     line += "\r\n";
     return line;
 }

@@ -4,8 +4,8 @@
 // bytes as they are, except that a control character a camera sent is written as \xHH,
 // so that the file shown on a terminal cannot move its cursor or rewrite its screen.
 
-#include "discovery/DiscoveryData.h"
+#include "camera/Camera.h"
 
 #include <string>
 
-std::string ExportLine(const DISCOVERY_DATA &camera);
+std::string ExportLine(const Camera &camera);

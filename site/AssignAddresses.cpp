@@ -15,13 +15,13 @@ constexpr std::size_t kLoginAskers = 16;
 constexpr std::size_t kNamedCameras = 10;
 
 // For each camera, whether it still takes the factory login.
-std::vector<bool> TakeFactoryLogin(const std::vector<DISCOVERY_DATA> &cameras)
+std::vector<bool> TakeFactoryLogin(const std::vector<Camera> &cameras)
 {
     std::vector<char> takes(cameras.size(), 0); // not vector<bool>: each asker writes its own element
     std::atomic<std::size_t> next{0};
     const auto ask = [&] {
         for (std::size_t i = next++; i < cameras.size(); i = next++)
-            takes[i] = AcceptsDefaultLogin(SlotText(cameras[i].szIP));
+            takes[i] = AcceptsDefaultLogin(cameras[i].ip);
     };
     std::vector<std::thread> askers;
     for (std::size_t k = 0; k < std::min(kLoginAskers, cameras.size()); ++k)
@@ -31,13 +31,13 @@ std::vector<bool> TakeFactoryLogin(const std::vector<DISCOVERY_DATA> &cameras)
     return {takes.begin(), takes.end()};
 }
 
-std::string FactoryLoginQuestion(const std::vector<DISCOVERY_DATA> &cameras)
+std::string FactoryLoginQuestion(const std::vector<Camera> &cameras)
 {
     std::string text = std::to_string(cameras.size()) +
                        " of the cameras still take the factory login. They are not addressed until their "
                        "passwords are changed:\n";
     for (std::size_t i = 0; i < std::min(cameras.size(), kNamedCameras); ++i)
-        text += SlotText(cameras[i].szMAC) + "  " + SlotText(cameras[i].szIP) + "\n";
+        text += cameras[i].mac + "  " + cameras[i].ip + "\n";
     if (cameras.size() > kNamedCameras)
         text += "and " + std::to_string(cameras.size() - kNamedCameras) + " more\n";
     return text + "\nChange their passwords now?";
@@ -76,21 +76,20 @@ bool CAssignAddresses::Apply(const CheckedPlan &plan, const CommandLogin &login)
     }
     std::vector<CommandLogin> logins(plan.rows.size(), login);
     const std::vector<bool> toSend = CamerasToSend(plan, logins);
-    std::vector<DISCOVERY_DATA> commands;
+    std::vector<SettingsOrder> orders;
     m_sentRows.clear();
     for (std::size_t i = 0; i < plan.rows.size(); ++i)
         if (toSend[i]) {
-            commands.push_back(
-                MakeCommand(DISCOVERY_SET_CONFIG, PlannedSettings(plan.rows[i], plan.cameras[i]), logins[i]));
+            orders.push_back({plan.cameras[i], PlannedChange(plan.rows[i]), logins[i]});
             m_sentRows.push_back(i);
         }
-    if (commands.empty()) {
+    if (orders.empty()) {
         m_user.ShowMessage("No camera was sent anything.");
         return false;
     }
     m_plan = plan;
     m_report.clear();
-    m_pSender = m_search.SendSettings(std::move(commands), kBatchConcurrency, kBatchResultTimeout);
+    m_pSender = m_search.SendChanges(std::move(orders), kBatchConcurrency, kBatchResultTimeout);
     m_stage = BatchProgress::Stage::Sending;
     Advance();
     ScheduleTick();
@@ -101,7 +100,7 @@ std::vector<bool> CAssignAddresses::CamerasToSend(const CheckedPlan &plan, std::
 {
     std::vector<bool> factory;
     m_user.RunBusy([&] { factory = TakeFactoryLogin(plan.cameras); });
-    std::vector<DISCOVERY_DATA> onFactoryLogin;
+    std::vector<Camera> onFactoryLogin;
     for (std::size_t i = 0; i < plan.cameras.size(); ++i)
         if (factory[i])
             onFactoryLogin.push_back(plan.cameras[i]);
@@ -116,7 +115,7 @@ std::vector<bool> CAssignAddresses::CamerasToSend(const CheckedPlan &plan, std::
     for (std::size_t i = 0; i < factory.size(); ++i)
         if (factory[i]) {
             const std::optional<std::string> password =
-                m_user.AskNewPassword(SlotText(plan.cameras[i].szIP), DEFAULT_USER_ID, DEFAULT_PASSWORD);
+                m_user.AskNewPassword(plan.cameras[i].ip, DEFAULT_USER_ID, DEFAULT_PASSWORD);
             send[i] = password.has_value();
             if (password)
                 logins[i] = {DEFAULT_USER_ID, *password};
@@ -189,7 +188,7 @@ void CAssignAddresses::Finish()
         results[m_sentRows[k]] = m_pSender->Results()[k];
         sent[m_sentRows[k]] = m_pSender->Sent()[k];
     }
-    m_report = Verdicts(m_plan, results, sent, m_list.Records());
+    m_report = Verdicts(m_plan, results, sent, m_list.Cameras());
     m_stage = BatchProgress::Stage::Done;
     m_list.ShowStatuses(m_report);
     ShowProgress();

@@ -51,7 +51,7 @@ public:
     // is made. An empty handler shows it nowhere.
     void SetProgressHandler(ProgressHandler handler) { m_onProgress = std::move(handler); }
     // The cameras the list holds now, which plans are checked against.
-    std::vector<DISCOVERY_DATA> ListedCameras() const { return m_list.Records(); }
+    std::vector<Camera> ListedCameras() const { return m_list.Cameras(); }
     // Why no plan may be applied against the list the last search made, when its list
     // was full and left replies out.
     std::optional<std::string> SearchProblem() const { return IncompleteSearchProblem(m_search.DroppedReplies()); }

@@ -26,10 +26,10 @@ CDeviceActions::CDeviceActions(CDeviceSearch &search, ICameraChoice &choice, IDe
 // a highlighted row or a camera in the panel.
 std::string CDeviceActions::ActionCameraIp() const
 {
-    const std::optional<DISCOVERY_DATA> camera = m_choice.PanelCamera();
+    const std::optional<Camera> camera = m_choice.PanelCamera();
     if (m_panel.HighlightedRows() == 0 || !camera)
         return {};
-    return SlotText(camera->szIP);
+    return camera->ip;
 }
 
 bool CDeviceActions::CheckActionTarget(ActionTarget &target)
@@ -136,12 +136,11 @@ bool CDeviceActions::SendDeviceCommand(std::int32_t type)
         return true;
     }
     if (type == DISCOVERY_SET_CONFIG) {
-        const DISCOVERY_DATA command = MakeSetConfigCommand(*m_choice.PanelCamera(), *settings, login);
-        m_choice.KeepSentSettings(command);
-        m_search.SendSetConfig(command);
+        if (const std::optional<Camera> sent = m_search.SendSettings(*m_choice.PanelCamera(), *settings, login))
+            m_choice.KeepSentSettings(*sent);
         return true;
     }
-    const std::vector<DISCOVERY_DATA> chosen = m_choice.ChosenCameras();
+    const std::vector<Camera> chosen = m_choice.ChosenCameras();
     if (chosen.empty()) {
         m_user.ShowMessage("Not Checked");
         return true;

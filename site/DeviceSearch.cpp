@@ -95,7 +95,7 @@ void CDeviceSearch::HandleDatagram()
     }
     if (handled.kind != HandledDatagram::Kind::SetConfigResult)
         return;
-    const std::string mac = SlotText(handled.record.szMAC);
+    const std::string &mac = handled.mac;
     if (m_pResultTaker && m_pResultTaker->TakeSetConfigResult(mac))
         return;
     if (const std::optional<std::int32_t> result = m_session.TakeSetConfigResult(mac))
@@ -109,19 +109,19 @@ void CDeviceSearch::HandleWaitingDatagrams()
         HandleDatagram();
 }
 
-void CDeviceSearch::SendSetConfig(const DISCOVERY_DATA &command)
+std::optional<Camera> CDeviceSearch::SendSettings(const Camera &camera, const NetworkSettings &settings,
+                                                  const CommandLogin &login)
 {
-    m_session.SendSetConfig(command);
+    return m_session.SendSettings(camera, settings, login);
 }
 
-std::unique_ptr<CSettingsSender> CDeviceSearch::SendSettings(std::vector<DISCOVERY_DATA> commands,
-                                                             std::size_t concurrency,
-                                                             std::chrono::milliseconds timeout)
+std::unique_ptr<CSettingsSender> CDeviceSearch::SendChanges(std::vector<SettingsOrder> orders, std::size_t concurrency,
+                                                            std::chrono::milliseconds timeout)
 {
-    return std::make_unique<CSettingsSender>(m_session, std::move(commands), concurrency, timeout);
+    return std::make_unique<CSettingsSender>(m_session, std::move(orders), concurrency, timeout);
 }
 
-void CDeviceSearch::SendToEach(std::int32_t type, const std::vector<DISCOVERY_DATA> &targets,
+void CDeviceSearch::SendToEach(std::int32_t type, const std::vector<Camera> &targets,
                                const CommandLogin &login)
 {
     m_session.SendToEach(type, targets, login);

@@ -4,9 +4,9 @@
 // and what the user is told of them. Free of Qt: the window shows it through
 // ISearchDisplay.
 
-#include "addressing/AddressBatch.h"
-#include "discovery/DeviceListing.h"
+#include "camera/DeviceListing.h"
 #include "discovery/DiscoverySession.h"
+#include "discovery/SettingsSender.h"
 #include "platform/UserInteraction.h"
 
 #include <atomic>
@@ -79,17 +79,19 @@ public:
     void SetResultTaker(ISetConfigResultTaker *taker) { m_pResultTaker = taker; }
     // A batch's commands, sent through this search's session as the sender advances, on
     // the thread that handles the datagrams.
-    std::unique_ptr<CSettingsSender> SendSettings(std::vector<DISCOVERY_DATA> commands, std::size_t concurrency,
-                                                 std::chrono::milliseconds timeout);
+    std::unique_ptr<CSettingsSender> SendChanges(std::vector<SettingsOrder> orders, std::size_t concurrency,
+                                                std::chrono::milliseconds timeout);
 
     bool CanSend() const { return m_session.CanSend(); }
     // Replies the running or last search left out because the list was full: its list
     // is not every camera that answered.
     std::uint64_t DroppedReplies() const { return m_session.DroppedReplies(); }
-    // Sends new settings and awaits the camera's result under its MAC.
-    void SendSetConfig(const DISCOVERY_DATA &command);
+    // Sends new settings and awaits the camera's result under its MAC; the camera as the
+    // command describes it, for the list to keep.
+    std::optional<Camera> SendSettings(const Camera &camera, const NetworkSettings &settings,
+                                       const CommandLogin &login);
     // Reboot or factory reset for each camera in turn.
-    void SendToEach(std::int32_t type, const std::vector<DISCOVERY_DATA> &targets, const CommandLogin &login);
+    void SendToEach(std::int32_t type, const std::vector<Camera> &targets, const CommandLogin &login);
 
     // Ends the search at once and drops the sockets (the window closes).
     void Close();

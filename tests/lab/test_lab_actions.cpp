@@ -72,8 +72,8 @@ public:
     CommandLogin login;
     NetworkSettings settings;
     int highlighted = 1;
-    std::optional<DISCOVERY_DATA> camera;
-    std::vector<DISCOVERY_DATA> chosen;
+    std::optional<Camera> camera;
+    std::vector<Camera> chosen;
     std::vector<std::string> calls;
 
     CommandLogin Login() const override { return login; }
@@ -89,12 +89,12 @@ public:
     }
     std::optional<NetworkSettings> ReadSettings() override { return settings; }
     int HighlightedRows() const override { return highlighted; }
-    std::optional<DISCOVERY_DATA> PanelCamera() const override { return camera; }
-    std::vector<DISCOVERY_DATA> ChosenCameras() const override { return chosen; }
-    void KeepSentSettings(const DISCOVERY_DATA &command) override
+    std::optional<Camera> PanelCamera() const override { return camera; }
+    std::vector<Camera> ChosenCameras() const override { return chosen; }
+    void KeepSentSettings(const Camera &command) override
     {
-        calls.push_back("KeepSentSettings " + SlotText(command.szMAC) + " " + SlotText(command.szIP) + " " +
-                        std::to_string(command.wHttpPort));
+        calls.push_back("KeepSentSettings " + command.mac + " " + command.ip + " " +
+                        std::to_string(command.httpPort));
     }
 };
 
@@ -127,11 +127,11 @@ protected:
     }
 
     // The camera as its reply listed it.
-    DISCOVERY_DATA Record(const LabCamera &camera) const
+    Camera Listed(const LabCamera &camera) const
     {
-        for (const DISCOVERY_DATA &record : listed.Devices())
-            if (SlotText(record.szIP) == camera.ip)
-                return record;
+        for (const Camera &listedCamera : listed.Devices())
+            if (listedCamera.ip == camera.ip)
+                return listedCamera;
         ADD_FAILURE() << camera.ip << " is not listed";
         return {};
     }
@@ -140,21 +140,21 @@ protected:
     void Show(const LabCamera &camera, const CommandLogin &login)
     {
         ServeSearch();
-        const DISCOVERY_DATA record = Record(camera);
-        panel.camera = record;
-        panel.chosen = {record};
+        const Camera shown = Listed(camera);
+        panel.camera = shown;
+        panel.chosen = {shown};
         panel.highlighted = 1;
         panel.login = login;
-        panel.settings = {IP_MODE_STATIC, camera.ip, SlotText(record.szSubnetMask), SlotText(record.szGateway),
-                          SlotText(record.szDNS), record.wHttpPort, record.wDataPort, record.wRtspPort,
-                          record.wAudioRecvPort, record.wAudioSendPort, record.bHttps};
+        panel.settings = {IP_MODE_STATIC,     camera.ip,           shown.subnetMask, shown.gateway,
+                          shown.dns,          shown.httpPort,      shown.dataPort,   shown.rtspPort,
+                          shown.audioRecvPort, shown.audioSendPort, shown.https};
     }
 
     // The commands camsim took from the actions, counted once a fence sent after them
     // has arrived.
     int CommandsAfterFence()
     {
-        search.SendToEach(DISCOVERY_REBOOT, {Record(kFence)}, {"fence", "fence"});
+        search.SendToEach(DISCOVERY_REBOOT, {Listed(kFence)}, {"fence", "fence"});
         ++m_fences;
         EXPECT_TRUE(camsim->WaitForLog("reboot mac=" + kFence.mac, 10000, m_fences)) << "the fence did not arrive";
         return camsim->CountLog("set-config mac=") + camsim->CountLog("reboot mac=") +
@@ -356,7 +356,7 @@ TEST_F(Actions, RebootAndFactoryResetAskAndGoToEveryChosenCameraOnYes)
         Show(c.chosen[0], {"admin", kSitePassword});
         panel.chosen.clear();
         for (const LabCamera &camera : c.chosen)
-            panel.chosen.push_back(Record(camera));
+            panel.chosen.push_back(Listed(camera));
         user.messages.clear();
         user.yesNoAnswer = c.answer;
         c.act();

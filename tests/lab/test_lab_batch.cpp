@@ -97,7 +97,7 @@ protected:
 
     CheckedPlan FormPlan(const std::string &start)
     {
-        return PlanFromForm({start, "255.255.252.0", "", "", "", IP_MODE_STATIC}, listed.Records(), listed.Records());
+        return PlanFromForm({start, "255.255.252.0", "", "", "", IP_MODE_STATIC}, listed.Cameras(), listed.Cameras());
     }
 
     // The set-configuration commands camsim took; what the batch sent before the
@@ -148,9 +148,9 @@ TEST_F(Batch, FiftyCamerasAreAddressedAndEachVerdictIsWhatTheCameraDid)
     EXPECT_EQ(camsim->CountLog("set-config mac=" + kFactoryMac), 0);
     EXPECT_EQ(CommandsTaken(), int(kCameras) - 1);
     // Every address is one of the plan's, from the start address up.
-    for (const DISCOVERY_DATA &camera : listed.Records()) {
-        if (statuses.at(SlotText(camera.szMAC)) == "verified") {
-            EXPECT_EQ(SlotText(camera.szIP).rfind("10.77.1.", 0), 0u) << SlotText(camera.szIP);
+    for (const Camera &camera : listed.Cameras()) {
+        if (statuses.at(camera.mac) == "verified") {
+            EXPECT_EQ(camera.ip.rfind("10.77.1.", 0), 0u) << camera.ip;
         }
     }
 }
@@ -178,7 +178,7 @@ TEST_F(Batch, APlanWithAProblemIsRefusedWithNothingSent)
         CheckedPlan plan;
         const char *problem;
     } cases[] = {
-        {"one address twice", PlanFromCsv(twice, listed.Records()), "line 3: ip 10.77.1.10 is planned on line 2"},
+        {"one address twice", PlanFromCsv(twice, listed.Cameras()), "line 3: ip 10.77.1.10 is planned on line 2"},
         {"past the subnet's end", FormPlan("10.77.3.250"), "the subnet has 5 free addresses"},
     };
     for (const auto &c : cases) {
@@ -189,7 +189,7 @@ TEST_F(Batch, APlanWithAProblemIsRefusedWithNothingSent)
         EXPECT_FALSE(batch.IsRunning());
     }
     // A reboot with a wrong login, sent after the refusals, is the fence.
-    search.SendToEach(DISCOVERY_REBOOT, {listed.Records().front()}, {"fence", "fence"});
+    search.SendToEach(DISCOVERY_REBOOT, {listed.Cameras().front()}, {"fence", "fence"});
     ASSERT_TRUE(camsim->WaitForLog("result=login-failed", 10000));
     EXPECT_EQ(CommandsTaken(), 0);
 }

@@ -5,6 +5,7 @@
 // No test waits for silence: what must not happen is followed by a fence, a datagram
 // from the same sender that must be handled after it.
 #include "addressing/AddressBatch.h"
+#include "discovery/RecordCamera.h"
 #include "site/DeviceSearch.h"
 #include "inventory/DeviceList.h"
 #include "platform/DebugOutput.h"
@@ -51,10 +52,11 @@ lab::Record ResultOf(const std::string &mac, std::int32_t result)
 }
 
 
-// A set-configuration command with a login no camera takes: it changes nothing.
-DISCOVERY_DATA WrongLogin(const std::string &mac)
+// Sends the camera of that MAC a set-configuration command with a login no camera takes:
+// it changes nothing, and its result is awaited.
+void SendWrongLogin(CDeviceSearch &search, const std::string &mac)
 {
-    return AsData(lab::Command(lab::kSetConfig, mac, "fence", ""));
+    search.SendSettings(CameraFromRecord(AsData(lab::Command(lab::kSetConfig, mac, "fence", ""))), {}, {"fence", ""});
 }
 
 // The window thread, played by the test's: the worker's calls wait in a queue until the
@@ -169,7 +171,7 @@ protected:
     void PassResultFence(const std::string &mac, const std::string &box, const std::function<void()> &send)
     {
         ASSERT_TRUE(search.CanSend());
-        search.SendSetConfig(WrongLogin(mac));
+        SendWrongLogin(search, mac);
         send();
         ASSERT_TRUE(Pump([&] { return !user.messages.empty() && user.messages.back() == box; }))
             << "the fence " << mac << " did not pass";
@@ -249,8 +251,8 @@ TEST_F(Search, ListsEachCameraOnceBetweenTheWaitBoxAndTheUnlock)
 TEST_F(Search, OnlyTheAwaitedResultIsShownOnce)
 {
     OpenThroughTheLab();
-    search.SendSetConfig(WrongLogin("M1"));
-    search.SendSetConfig(WrongLogin("M3"));
+    SendWrongLogin(search, "M1");
+    SendWrongLogin(search, "M3");
     forger.Send(ResultOf("M2", RESULT_FAILED));
     forger.Send(lab::Record(600, 5)); // longer than a record
     forger.Send(lab::Record(10, 5));
@@ -325,7 +327,7 @@ TEST_F(Search, FloodStopsAtTheListsCeilingAndIsReported)
 {
     constexpr std::uint32_t kCeiling = CDiscoverySession::kMaxListedDevices;
     OpenThroughTheLab();
-    search.SendSetConfig(WrongLogin("fence")); // awaited before the sweep takes the send socket
+    SendWrongLogin(search, "fence"); // awaited before the sweep takes the send socket
     ASSERT_TRUE(search.BeginSearch());
     search.RunSweepThrough("");
     for (std::uint32_t n = 0; n <= kCeiling; ++n) {

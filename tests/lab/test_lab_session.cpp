@@ -4,6 +4,7 @@
 //
 // No test waits for silence: what must not happen is followed by a fence, a
 // set-configuration result the session awaits, sent after it from the same sender.
+#include "discovery/RecordCamera.h"
 #include "discovery/DiscoverySession.h"
 #include "inventory/DeviceCollection.h"
 #include "tests/lab/CamsimProcess.h"
@@ -36,8 +37,8 @@ constexpr auto kFenceTimeout = 10000ms;
 std::vector<std::string> MacsAndIps(const CDeviceCollection &listed)
 {
     std::vector<std::string> texts;
-    for (const DISCOVERY_DATA &d : listed.Devices())
-        texts.push_back(SlotText(d.szMAC) + " " + SlotText(d.szIP));
+    for (const Camera &camera : listed.Devices())
+        texts.push_back(camera.mac + " " + camera.ip);
     return texts;
 }
 
@@ -215,7 +216,9 @@ TEST_F(Session, SetConfigResultsAreMatchedByMac)
     CamsimProcess camsim({"--cameras", "3", "--first-ip", CamsimProcess::FirstCameraAddress()});
     SweepToEnd();
     ASSERT_TRUE(sweeping.HandleDatagramsUntil([&] { return listed.Devices().size() >= 3; }, kFenceTimeout));
-    const std::vector<DISCOVERY_DATA> cameras = listed.Devices();
+    std::vector<DISCOVERY_DATA> cameras; // as they answered: the commands are built from them
+    for (const Camera &camera : listed.Devices())
+        cameras.push_back(*RecordOf(camera));
 
     const auto refusedPort = [](const DISCOVERY_DATA &camera) {
         NetworkSettings settings;

@@ -8,6 +8,8 @@
 #include "cli/Output.h"
 #include "addressing/AddressBatch.h"
 #include "addressing/AddressPlan.h"
+#include "discovery/DiscoverySession.h"
+#include "discovery/RecordCamera.h"
 #include "cli/Secrets.h"
 #include "platform/AsciiText.h"
 
@@ -23,7 +25,7 @@
 
 namespace {
 
-DISCOVERY_DATA Camera(const char *mac, const char *ip, std::int32_t mode = IP_MODE_STATIC)
+Camera Answered(const char *mac, const char *ip, std::int32_t mode = IP_MODE_STATIC)
 {
     DISCOVERY_DATA record = ZeroRecord();
     record.nType = DISCOVERY_REPLY;
@@ -37,7 +39,7 @@ DISCOVERY_DATA Camera(const char *mac, const char *ip, std::int32_t mode = IP_MO
     record.nIPMode = mode;
     record.wHttpPort = 80;
     record.wRtspPort = 554;
-    return record;
+    return CameraFromRecord(record);
 }
 
 // Problems are checked by their line and a telling part of their text.
@@ -129,12 +131,12 @@ TEST(Plan, FormFaultsAreAllReportedWithTheirLines)
 
 TEST(Plan, CheckListsEveryProblemWithItsLine)
 {
-    const std::vector<DISCOVERY_DATA> answered = {
-        Camera("02:4C:53:00:00:01", "10.77.0.10"),
-        Camera("02:4C:53:00:00:02", "10.77.0.11"),
-        Camera("02:4C:53:00:00:03", "10.77.0.12", IP_MODE_DHCP),
-        Camera("02:4C:53:00:00:09", "10.77.0.18"),
-        Camera("02:4c:53:00:00:09", "10.77.0.19"), // the same MAC, spelt otherwise
+    const std::vector<Camera> answered = {
+        Answered("02:4C:53:00:00:01", "10.77.0.10"),
+        Answered("02:4C:53:00:00:02", "10.77.0.11"),
+        Answered("02:4C:53:00:00:03", "10.77.0.12", IP_MODE_DHCP),
+        Answered("02:4C:53:00:00:09", "10.77.0.18"),
+        Answered("02:4c:53:00:00:09", "10.77.0.19"), // the same MAC, spelt otherwise
     };
     const struct {
         const char *name;
@@ -190,15 +192,15 @@ TEST(Plan, CheckListsEveryProblemWithItsLine)
 
 TEST(Plan, SettingsThatWouldCutTheCameraOffAreRefused)
 {
-    DISCOVERY_DATA oddMask = Camera("02:4C:53:00:00:02", "10.77.0.11");
-    WriteSlotText(oddMask.szSubnetMask, "255.0.255.0");
-    DISCOVERY_DATA noLease = Camera("02:4C:53:00:00:03", "10.77.0.12", IP_MODE_DHCP);
-    WriteSlotText(noLease.szSubnetMask, "0.0.0.0");
-    DISCOVERY_DATA alone = Camera("02:4C:53:00:00:04", "10.77.0.13");
-    WriteSlotText(alone.szSubnetMask, "255.255.255.255");
-    WriteSlotText(alone.szGateway, "0.0.0.0");
-    const std::vector<DISCOVERY_DATA> answered = {
-        Camera("02:4C:53:00:00:01", "10.77.0.10"), // 10.77.0.0/22, gateway 10.77.0.1
+    Camera oddMask = Answered("02:4C:53:00:00:02", "10.77.0.11");
+    oddMask.subnetMask = "255.0.255.0";
+    Camera noLease = Answered("02:4C:53:00:00:03", "10.77.0.12", IP_MODE_DHCP);
+    noLease.subnetMask = "0.0.0.0";
+    Camera alone = Answered("02:4C:53:00:00:04", "10.77.0.13");
+    alone.subnetMask = "255.255.255.255";
+    alone.gateway = "0.0.0.0";
+    const std::vector<Camera> answered = {
+        Answered("02:4C:53:00:00:01", "10.77.0.10"), // 10.77.0.0/22, gateway 10.77.0.1
         oddMask,
         noLease,
         alone,
@@ -246,35 +248,39 @@ TEST(Plan, SettingsThatWouldCutTheCameraOffAreRefused)
 
 TEST(Plan, SettingsCarryThePlannedFieldsAndTheReplyShowsThem)
 {
-    const DISCOVERY_DATA reply = Camera("02:4C:53:00:00:01", "10.77.0.10", IP_MODE_DHCP);
+    const Camera reply = Answered("02:4C:53:00:00:01", "10.77.0.10", IP_MODE_DHCP);
     const PlanRow row = ParsePlan("mac,ip,gateway,http_port,mode\n02-4c-53-00-00-01,10.77.0.20,10.77.0.2,8080,static\n")
                             .rows.at(0);
 
-    DISCOVERY_DATA expected = reply; // everything but the planned fields stays as the camera sent it
+    // The command: everything but the planned fields stays as the camera sent it.
+    DISCOVERY_DATA expected = *RecordOf(reply);
+    expected.nType = DISCOVERY_SET_CONFIG;
+    FillCredentialBlock(expected, "admin", "Site-pass-1");
     std::memcpy(expected.szIP, "10.77.0.20", 11);
     std::memcpy(expected.szGateway, "10.77.0.2\0", 10);
     expected.wHttpPort = 8080;
     expected.nIPMode = IP_MODE_STATIC;
-    const DISCOVERY_DATA settings = PlannedSettings(row, reply);
-    EXPECT_EQ(std::memcmp(&settings, &expected, sizeof settings), 0);
+    const DISCOVERY_DATA command = MakeChangeCommand(*RecordOf(reply), PlannedChange(row), {"admin", "Site-pass-1"});
+    EXPECT_EQ(std::memcmp(&command, &expected, sizeof command), 0);
 
+    const Camera settings = PlannedCamera(row, reply);
     EXPECT_FALSE(ReplyShowsPlan(row, reply));
     EXPECT_TRUE(ReplyShowsPlan(row, settings));
     const struct {
         const char *name;
-        void (*change)(DISCOVERY_DATA &);
+        void (*change)(Camera &);
         bool shows;
     } replies[] = {
-        {"MAC spelt otherwise", [](DISCOVERY_DATA &r) { WriteSlotText(r.szMAC, "02:4c:53:00:00:01"); }, true},
-        {"unplanned field changed", [](DISCOVERY_DATA &r) { WriteSlotText(r.szDNS, "8.8.8.8"); }, true},
-        {"another camera", [](DISCOVERY_DATA &r) { WriteSlotText(r.szMAC, "02:4C:53:00:00:02"); }, false},
-        {"other IP", [](DISCOVERY_DATA &r) { WriteSlotText(r.szIP, "10.77.0.21"); }, false},
-        {"other gateway", [](DISCOVERY_DATA &r) { WriteSlotText(r.szGateway, "10.77.0.1"); }, false},
-        {"other port", [](DISCOVERY_DATA &r) { r.wHttpPort = 80; }, false},
-        {"other mode", [](DISCOVERY_DATA &r) { r.nIPMode = IP_MODE_DHCP; }, false},
+        {"MAC spelt otherwise", [](Camera &r) { r.mac = "02:4c:53:00:00:01"; }, true},
+        {"unplanned field changed", [](Camera &r) { r.dns = "8.8.8.8"; }, true},
+        {"another camera", [](Camera &r) { r.mac = "02:4C:53:00:00:02"; }, false},
+        {"other IP", [](Camera &r) { r.ip = "10.77.0.21"; }, false},
+        {"other gateway", [](Camera &r) { r.gateway = "10.77.0.1"; }, false},
+        {"other port", [](Camera &r) { r.httpPort = 80; }, false},
+        {"other mode", [](Camera &r) { r.ipMode = IP_MODE_DHCP; }, false},
     };
     for (const auto &c : replies) {
-        DISCOVERY_DATA changed = settings;
+        Camera changed = settings;
         c.change(changed);
         EXPECT_EQ(ReplyShowsPlan(row, changed), c.shows) << c.name;
     }
@@ -284,14 +290,14 @@ TEST(Plan, SettingsCarryThePlannedFieldsAndTheReplyShowsThem)
 // than once with other settings proves nothing, whichever answer came first.
 TEST(Plan, VerdictsComeFromTheSearchAfterTheCommands)
 {
-    const DISCOVERY_DATA before = Camera("02:4C:53:00:00:0A", "10.77.0.10");
-    const DISCOVERY_DATA moved = Camera("02:4C:53:00:00:0A", "10.77.0.50");
-    DISCOVERY_DATA movedOtherMask = moved;
-    WriteSlotText(movedOtherMask.szSubnetMask, "255.255.255.0");
+    const Camera before = Answered("02:4C:53:00:00:0A", "10.77.0.10");
+    const Camera moved = Answered("02:4C:53:00:00:0A", "10.77.0.50");
+    Camera movedOtherMask = moved;
+    movedOtherMask.subnetMask = "255.255.255.0";
     const CheckedPlan plan{ParsePlan("mac,ip\n02-4c-53-00-00-0a,10.77.0.50\n").rows, {before}, {}};
     const struct {
         const char *name;
-        std::vector<DISCOVERY_DATA> listedAfter;
+        std::vector<Camera> listedAfter;
         PlanOutcome outcome;
         bool answeredTwice;
     } cases[] = {
@@ -315,8 +321,8 @@ TEST(Plan, VerdictsComeFromTheSearchAfterTheCommands)
 // The window's batch refuses what a plan file would: one problem for the form's mask.
 TEST(Plan, FormWithAMaskThatLeavesNoNeighbourIsRefusedOnce)
 {
-    const std::vector<DISCOVERY_DATA> cameras = {Camera("02:4C:53:00:00:01", "10.77.0.10"),
-                                                 Camera("02:4C:53:00:00:02", "10.77.0.11")};
+    const std::vector<Camera> cameras = {Answered("02:4C:53:00:00:01", "10.77.0.10"),
+                                                 Answered("02:4C:53:00:00:02", "10.77.0.11")};
     const struct {
         const char *start, *mask;
         std::size_t maskProblems;
@@ -336,10 +342,10 @@ TEST(Plan, FormWithAMaskThatLeavesNoNeighbourIsRefusedOnce)
 // and two cameras at one address are two problems, the row's own camera left out.
 TEST(Plan, PlannedTwiceAndAnotherCamerasIpAreFoundInAnySpelling)
 {
-    const std::vector<DISCOVERY_DATA> answered = {
-        Camera("02:4C:53:00:00:01", "10.77.0.10"),
-        Camera("02:4C:53:00:00:02", "10.77.0.11"),
-        Camera("02-4c-53-00-00-03", "10.77.0.11"), // a conflict on site, its MAC spelt otherwise
+    const std::vector<Camera> answered = {
+        Answered("02:4C:53:00:00:01", "10.77.0.10"),
+        Answered("02:4C:53:00:00:02", "10.77.0.11"),
+        Answered("02-4c-53-00-00-03", "10.77.0.11"), // a conflict on site, its MAC spelt otherwise
     };
     const std::string csv = "mac,ip\n"
                             "02:4c:53:00:00:03,10.77.0.11\n"
@@ -420,10 +426,10 @@ TEST(Csv, BlankLinesAndFieldsPastTheBoundAreNotKept)
 // form's rows share counted once however late it first comes.
 TEST(Plan, ProblemsPastAThousandAreCountedOnOneLine)
 {
-    std::vector<DISCOVERY_DATA> answered = {Camera("02:4C:53:00:00:0A", "10.77.0.10"),
-                                            Camera("02:4C:53:00:00:0B", "10.77.0.10")};
+    std::vector<Camera> answered = {Answered("02:4C:53:00:00:0A", "10.77.0.10"),
+                                            Answered("02:4C:53:00:00:0B", "10.77.0.10")};
     for (std::size_t n = 0; n < 2000; ++n)
-        answered.push_back(Camera(NumberedMac(n).c_str(), "10.77.1.1"));
+        answered.push_back(Answered(NumberedMac(n).c_str(), "10.77.1.1"));
     const auto unknown = [](std::size_t n) { return "02:FF:00:" + NumberedMac(n).substr(9) + ",,"; };
     const auto oneIp = [](std::size_t n) { return NumberedMac(n) + ",10.77.0.10,"; };
     // The last row plans the address of one of the cameras there, spelt otherwise.
@@ -492,17 +498,17 @@ namespace {
 
 // A camera whose texts hold what breaks careless output: quotes, commas, a backslash,
 // control bytes and Latin-1 letters.
-DISCOVERY_DATA OddCamera()
+Camera OddCamera()
 {
-    DISCOVERY_DATA record = Camera("02:4C:53:00:00:01", "10.77.0.10");
-    WriteSlotText(record.szProductName, "Cam \"A\", \\ \x1B[2J\xE9\t\a\r\n");
-    WriteSlotText(record.szFirmwareVersion, "=v\xB2\x9B");
-    record.nIPMode = 7;
-    record.bHttps = 1;
-    return record;
+    Camera camera = Answered("02:4C:53:00:00:01", "10.77.0.10");
+    camera.product = "Cam \"A\", \\ \x1B[2J\xE9\t\a\r\n";
+    camera.firmware = "=v\xB2\x9B";
+    camera.ipMode = 7;
+    camera.https = 1;
+    return camera;
 }
 
-std::string CameraList(const std::vector<DISCOVERY_DATA> &cameras, ListFormat format)
+std::string CameraList(const std::vector<Camera> &cameras, ListFormat format)
 {
     std::ostringstream out;
     WriteCameraList(out, cameras, format);
@@ -513,7 +519,7 @@ std::string CameraList(const std::vector<DISCOVERY_DATA> &cameras, ListFormat fo
 
 TEST(Output, CameraListInEachFormat)
 {
-    const std::vector<DISCOVERY_DATA> cameras = {OddCamera(), Camera("02:4C:53:00:00:02", "10.77.0.11")};
+    const std::vector<Camera> cameras = {OddCamera(), Answered("02:4C:53:00:00:02", "10.77.0.11")};
     const struct {
         ListFormat format;
         std::string expected;
@@ -598,8 +604,8 @@ TEST(Output, SpreadsheetTakesNoCellForAFormula)
 // The camera's IP and MAC texts are all the confirmation and the report of a reboot show.
 TEST(Output, RebootConfirmationAndReportShowCameraTextsEscaped)
 {
-    const std::vector<DISCOVERY_DATA> cameras = {Camera("02:4C:53:00:00:01\x1B[2J", "10.77.0.10\x1B]0;x\a"),
-                                                 Camera("02:4C:53:00:00:02", "10.77.0.11\x9B")};
+    const std::vector<Camera> cameras = {Answered("02:4C:53:00:00:01\x1B[2J", "10.77.0.10\x1B]0;x\a"),
+                                                 Answered("02:4C:53:00:00:02", "10.77.0.11\x9B")};
     EXPECT_EQ(TerminalConfirmation(DISCOVERY_REBOOT, cameras),
               "Check the IP and MAC on \"Reboot\"\n\n"
               "IP : 10.77.0.10\\x1B]0;x\\x07 / MAC : 02:4C:53:00:00:01\\x1B[2J\n"

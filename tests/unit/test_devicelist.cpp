@@ -1,6 +1,7 @@
 // The window's device list without the window: rows, Index numbers, check marks, the
 // header clicks' sorting, the details panel's camera, the text file and the web page;
 // and the index behind its duplicate test.
+#include "discovery/RecordCamera.h"
 #include "inventory/DeviceIndex.h"
 #include "inventory/DeviceList.h"
 #include "tests/lab/ScriptedUser.h"
@@ -18,15 +19,25 @@
 
 namespace {
 
-DISCOVERY_DATA Device(const std::string &mac, const std::string &ip, const std::string &product = "IPCAM",
-                      const std::string &firmware = "1.0")
+Camera Device(const std::string &mac, const std::string &ip, const std::string &product = "IPCAM",
+              const std::string &firmware = "1.0")
 {
     DISCOVERY_DATA record = ZeroRecord();
     WriteSlotText(record.szMAC, mac);
     WriteSlotText(record.szIP, ip);
     WriteSlotText(record.szProductName, product);
     WriteSlotText(record.szFirmwareVersion, firmware);
-    return record;
+    return CameraFromRecord(record);
+}
+
+bool IsListed(const IDeviceListing &list, const Camera &camera)
+{
+    return list.IsDeviceListed(camera.protocol, camera.identity);
+}
+
+bool Contains(const CDeviceIndex &index, const Camera &camera)
+{
+    return index.Contains(camera.protocol, camera.identity);
 }
 
 // Every change the list tells its view of, in order.
@@ -80,8 +91,8 @@ std::vector<int> Marks(const CDeviceList &list)
 std::string ChosenMacs(const CDeviceList &list)
 {
     std::string macs;
-    for (const DISCOVERY_DATA &record : list.ChosenCameras())
-        macs += SlotText(record.szMAC);
+    for (const Camera &camera : list.ChosenCameras())
+        macs += camera.mac;
     return macs;
 }
 
@@ -102,17 +113,17 @@ TEST(DeviceList, ListsCamerasInArrivalOrderUntilCleared)
     EXPECT_EQ(Numbers(list), "1 2 3");
     EXPECT_EQ(Marks(list), (std::vector<int>{-1, -1, -1}));
 
-    EXPECT_TRUE(list.IsDeviceListed(Device("M1", "10.77.0.10", "other", "9")));
-    EXPECT_FALSE(list.IsDeviceListed(Device("M1", "10.77.0.99"))) << "a changed address is a new camera";
-    EXPECT_FALSE(list.IsDeviceListed(Device("", "10.77.0.11"))) << "without a MAC never a duplicate";
-    EXPECT_FALSE(list.IsDeviceListed(Device("M3", ""))) << "nor without an IP";
+    EXPECT_TRUE(IsListed(list, Device("M1", "10.77.0.10", "other", "9")));
+    EXPECT_FALSE(IsListed(list, Device("M1", "10.77.0.99"))) << "a changed address is a new camera";
+    EXPECT_FALSE(IsListed(list, Device("", "10.77.0.11"))) << "without a MAC never a duplicate";
+    EXPECT_FALSE(IsListed(list, Device("M3", ""))) << "nor without an IP";
 
     view.events.clear();
     list.Select(1);
     list.Clear();
     EXPECT_EQ(view.events, (Events{"clear", "cleared"}));
     EXPECT_EQ(list.SelectedRow(), -1);
-    EXPECT_FALSE(list.IsDeviceListed(Device("M1", "10.77.0.10")));
+    EXPECT_FALSE(IsListed(list, Device("M1", "10.77.0.10")));
     list.ListDevice(Device("M1", "10.77.0.10"));
     EXPECT_EQ(Numbers(list), "1") << "numbering starts again";
 }
@@ -209,7 +220,7 @@ TEST(DeviceList, PanelCameraFollowsItsRowWhenSorted)
     list.Sort(CDeviceList::kIpColumn, false);
     EXPECT_EQ(list.SelectedRow(), 0);
     ASSERT_TRUE(list.PanelCamera());
-    EXPECT_EQ(SlotText(list.PanelCamera()->szMAC), "M1");
+    EXPECT_EQ(list.PanelCamera()->mac, "M1");
     list.Select(3);
     EXPECT_FALSE(list.PanelCamera()) << "past the end";
 }
@@ -218,12 +229,12 @@ TEST(DeviceList, PanelCameraFollowsItsRowWhenSorted)
 TEST(DeviceList, RecordAtPastTheEndGivesTheLast)
 {
     CDeviceList list;
-    EXPECT_FALSE(list.RecordAt(0));
+    EXPECT_FALSE(list.CameraAt(0));
     list.ListDevice(Device("M1", "10.77.0.1"));
     list.ListDevice(Device("M2", "10.77.0.2"));
     const std::pair<int, const char *> rows[] = {{0, "M1"}, {1, "M2"}, {2, "M2"}, {-1, "M2"}};
     for (const auto &[row, mac] : rows)
-        EXPECT_EQ(SlotText(list.RecordAt(row)->szMAC), mac) << row;
+        EXPECT_EQ(list.CameraAt(row)->mac, mac) << row;
 }
 
 // Settings sent to the panel's camera: its row shows them, and the duplicate test knows
@@ -239,16 +250,16 @@ TEST(DeviceList, ReplaceSelectedKeepsTheDuplicateTestRight)
     list.Select(2);
     list.KeepSentSettings(Device("M2", "10.77.0.99"));
     EXPECT_TRUE(view.events.empty()) << "no camera in the panel: nothing replaced";
-    EXPECT_TRUE(list.IsDeviceListed(Device("M2", "10.77.0.2")));
+    EXPECT_TRUE(IsListed(list, Device("M2", "10.77.0.2")));
 
     list.Select(1);
     list.KeepSentSettings(Device("M2", "10.77.0.99"));
     EXPECT_EQ(view.events, Events{"changed 1"});
     EXPECT_EQ(list.CellText(1, CDeviceList::kIpColumn), "10.77.0.99");
     EXPECT_EQ(list.CellText(1, CDeviceList::kIndexColumn), "2");
-    EXPECT_FALSE(list.IsDeviceListed(Device("M2", "10.77.0.2")));
-    EXPECT_TRUE(list.IsDeviceListed(Device("M2", "10.77.0.99")));
-    EXPECT_TRUE(list.IsDeviceListed(Device("M1", "10.77.0.1")));
+    EXPECT_FALSE(IsListed(list, Device("M2", "10.77.0.2")));
+    EXPECT_TRUE(IsListed(list, Device("M2", "10.77.0.99")));
+    EXPECT_TRUE(IsListed(list, Device("M1", "10.77.0.1")));
 }
 
 // One line a row in the order shown, replacing the file, a camera's control characters
@@ -311,15 +322,15 @@ TEST(DeviceIndex, PairsThatJoinToTheSameBytesStayApart)
 {
     CDeviceIndex index;
     index.Add(Device("M1", "10.0.0.1"));
-    EXPECT_FALSE(index.Contains(Device("M1\n10.0.0", "1")));
+    EXPECT_FALSE(Contains(index, Device("M1\n10.0.0", "1")));
     index.Add(Device("M1\n10.0.0.1", "10.0.0.2"));
-    EXPECT_TRUE(index.Contains(Device("M1\n10.0.0.1", "10.0.0.2")));
-    EXPECT_FALSE(index.Contains(Device("M1", "10.0.0.1\n10.0.0.2")));
+    EXPECT_TRUE(Contains(index, Device("M1\n10.0.0.1", "10.0.0.2")));
+    EXPECT_FALSE(Contains(index, Device("M1", "10.0.0.1\n10.0.0.2")));
 
     index.Add(Device("M2", "10.0.0.3\n10.0.0.4"));
-    EXPECT_FALSE(index.Contains(Device("M2\n10.0.0.3", "10.0.0.4")));
+    EXPECT_FALSE(Contains(index, Device("M2\n10.0.0.3", "10.0.0.4")));
     index.Remove(Device("M2\n10.0.0.3", "10.0.0.4")); // another device: the listed one stays
-    EXPECT_TRUE(index.Contains(Device("M2", "10.0.0.3\n10.0.0.4")));
+    EXPECT_TRUE(Contains(index, Device("M2", "10.0.0.3\n10.0.0.4")));
 }
 
 TEST(DeviceIndex, ReplacedRecordIsListedUnderItsNewAddressOnly)
@@ -328,12 +339,12 @@ TEST(DeviceIndex, ReplacedRecordIsListedUnderItsNewAddressOnly)
     index.Add(Device("M1", "10.0.0.1"));
     index.Add(Device("M1", "10.0.0.1")); // listed twice (an empty MAC elsewhere, say)
     index.Remove(Device("M1", "10.0.0.1"));
-    EXPECT_TRUE(index.Contains(Device("M1", "10.0.0.1")));
+    EXPECT_TRUE(Contains(index, Device("M1", "10.0.0.1")));
     index.Remove(Device("M1", "10.0.0.1"));
     index.Add(Device("M1", "10.0.0.9"));
-    EXPECT_FALSE(index.Contains(Device("M1", "10.0.0.1")));
-    EXPECT_TRUE(index.Contains(Device("M1", "10.0.0.9")));
+    EXPECT_FALSE(Contains(index, Device("M1", "10.0.0.1")));
+    EXPECT_TRUE(Contains(index, Device("M1", "10.0.0.9")));
     index.Remove(Device("M7", "10.0.0.7")); // never listed: nothing happens
     index.Clear();
-    EXPECT_FALSE(index.Contains(Device("M1", "10.0.0.9")));
+    EXPECT_FALSE(Contains(index, Device("M1", "10.0.0.9")));
 }

@@ -106,7 +106,7 @@ std::string GeneratedMac(std::uint32_t index)
 }
 
 // The first host of the camera's network serves as its gateway and DNS server.
-void SetDefaultRoute(NetworkSettings &s)
+void SetDefaultRoute(SimNetwork &s)
 {
     const std::uint32_t mask = *ParseIpv4(s.mask);
     const std::string first = FormatIpv4((*ParseIpv4(s.ip) & mask) + 1);
@@ -116,7 +116,7 @@ void SetDefaultRoute(NetworkSettings &s)
         s.dns = first;
 }
 
-void MakeFactory(Camera &camera)
+void MakeFactory(SimCamera &camera)
 {
     camera.factoryNetwork = camera.network;
     camera.factoryChannels = camera.channels;
@@ -231,9 +231,9 @@ std::string Address(const std::string &value)
     return value;
 }
 
-void SetKey(Camera &camera, const std::string &key, const std::string &value)
+void SetKey(SimCamera &camera, const std::string &key, const std::string &value)
 {
-    NetworkSettings &s = camera.network;
+    SimNetwork &s = camera.network;
     if (key == "mac") camera.mac = Limited(value, kMacChars, "mac");
     else if (key == "model") camera.model = Limited(value, kModelChars, "model");
     else if (key == "firmware") camera.firmware = Limited(value, kFirmwareChars, "firmware");
@@ -259,7 +259,7 @@ void SetKey(Camera &camera, const std::string &key, const std::string &value)
 }
 
 // A camera of the file, once all its keys are read: complete, and unlike the others.
-void FinishLoadedCamera(Camera &camera, std::span<const Camera> earlier, int prefixLength)
+void FinishLoadedCamera(SimCamera &camera, std::span<const SimCamera> earlier, int prefixLength)
 {
     if (camera.mac.empty() || camera.network.ip.empty())
         throw std::invalid_argument("a camera needs a mac and an ip");
@@ -272,7 +272,7 @@ void FinishLoadedCamera(Camera &camera, std::span<const Camera> earlier, int pre
         camera.channels.push_back(DeliveredChannel(0, CODEC_H264));
     if (!camera.lockedChannels.empty() && *camera.lockedChannels.rbegin() >= camera.channels.size())
         throw std::invalid_argument("locked_channels names a channel the camera does not have");
-    for (const Camera &other : earlier)
+    for (const SimCamera &other : earlier)
         if (other.mac == camera.mac || other.network.ip == camera.network.ip)
             throw std::invalid_argument("mac or ip used twice: " + camera.mac + " " + camera.network.ip);
     MakeFactory(camera);
@@ -283,7 +283,7 @@ bool IsValidGateway(std::uint32_t gateway, std::uint32_t ip, std::uint32_t mask)
     return gateway == 0 || (IsUnicastHost(gateway) && gateway != ip && (gateway & mask) == (ip & mask));
 }
 
-bool AreStaticAddressesValid(const NetworkSettings &s)
+bool AreStaticAddressesValid(const SimNetwork &s)
 {
     const auto ip = ParseIpv4(s.ip);
     const auto mask = ParseIpv4(s.mask);
@@ -295,14 +295,14 @@ bool AreStaticAddressesValid(const NetworkSettings &s)
            IsValidGateway(*gateway, *ip, *mask) && (*dns == 0 || IsUnicastHost(*dns));
 }
 
-bool IsAddressTaken(const std::string &ip, const Camera &camera, const std::vector<Camera> &cameras)
+bool IsAddressTaken(const std::string &ip, const SimCamera &camera, const std::vector<SimCamera> &cameras)
 {
     return std::any_of(cameras.begin(), cameras.end(),
-                       [&](const Camera &other) { return &other != &camera && other.network.ip == ip; });
+                       [&](const SimCamera &other) { return &other != &camera && other.network.ip == ip; });
 }
 
 // Every port set, and no two services on one port.
-bool ArePortsValid(const NetworkSettings &s)
+bool ArePortsValid(const SimNetwork &s)
 {
     const std::uint16_t ports[] = {s.httpPort, s.dataPort, s.rtspPort, s.audioRecvPort, s.audioSendPort};
     const std::set<std::uint16_t> distinct(std::begin(ports), std::end(ports));
@@ -311,18 +311,18 @@ bool ArePortsValid(const NetworkSettings &s)
 
 } // namespace
 
-std::vector<Camera> GenerateCameras(int count, const std::string &firstIp, int prefixLength)
+std::vector<SimCamera> GenerateCameras(int count, const std::string &firstIp, int prefixLength)
 {
     const auto first = ParseIpv4(firstIp);
     if (!first || count < 0 || std::uint64_t(*first) + std::uint64_t(count) > 0xFFFFFFFFull)
         throw std::invalid_argument("no room for " + std::to_string(count) + " cameras from " + firstIp);
-    std::vector<Camera> cameras(static_cast<std::size_t>(count));
+    std::vector<SimCamera> cameras(static_cast<std::size_t>(count));
     for (std::size_t i = 0; i < cameras.size(); ++i) {
-        Camera &c = cameras[i];
+        SimCamera &c = cameras[i];
         c.mac = GeneratedMac(std::uint32_t(i + 1));
         c.model = kModels[i % std::size(kModels)];
         c.firmware = kFirmware[i % std::size(kFirmware)];
-        NetworkSettings &s = c.network;
+        SimNetwork &s = c.network;
         s.ipMode = i % 4 == 3 ? IP_MODE_DHCP : IP_MODE_STATIC;
         s.ip = FormatIpv4(*first + std::uint32_t(i));
         s.mask = FormatIpv4(MaskOfPrefix(prefixLength));
@@ -335,12 +335,12 @@ std::vector<Camera> GenerateCameras(int count, const std::string &firstIp, int p
     return cameras;
 }
 
-std::vector<Camera> LoadCameras(const std::string &path, int prefixLength)
+std::vector<SimCamera> LoadCameras(const std::string &path, int prefixLength)
 {
     std::ifstream in(path);
     if (!in)
         throw std::runtime_error("cannot open " + path);
-    std::vector<Camera> cameras;
+    std::vector<SimCamera> cameras;
     std::string line;
     int lineNumber = 0;
     int sectionLine = 0;
@@ -377,8 +377,8 @@ std::vector<Camera> LoadCameras(const std::string &path, int prefixLength)
     return cameras;
 }
 
-std::int32_t CheckNetworkSettings(const NetworkSettings &proposed, const Camera &camera,
-                                  const std::vector<Camera> &cameras)
+std::int32_t CheckNetworkSettings(const SimNetwork &proposed, const SimCamera &camera,
+                                  const std::vector<SimCamera> &cameras)
 {
     if (proposed.ipMode != IP_MODE_STATIC && proposed.ipMode != IP_MODE_DHCP)
         return RESULT_INVALID_CONFIG;
@@ -390,9 +390,9 @@ std::int32_t CheckNetworkSettings(const NetworkSettings &proposed, const Camera 
     return 0;
 }
 
-void ApplyNetworkSettings(Camera &camera, const NetworkSettings &accepted)
+void ApplyNetworkSettings(SimCamera &camera, const SimNetwork &accepted)
 {
-    NetworkSettings &s = camera.network;
+    SimNetwork &s = camera.network;
     if (accepted.ipMode == IP_MODE_STATIC) {
         s.ip = accepted.ip;
         s.mask = accepted.mask;
@@ -408,7 +408,7 @@ void ApplyNetworkSettings(Camera &camera, const NetworkSettings &accepted)
     s.https = accepted.https;
 }
 
-void RestoreFactorySettings(Camera &camera)
+void RestoreFactorySettings(SimCamera &camera)
 {
     camera.network = camera.factoryNetwork;
     camera.channels = camera.factoryChannels;
@@ -478,9 +478,9 @@ std::optional<int> ParseCount(const std::string &text)
     return std::stoi(text);
 }
 
-Camera *FindCamera(std::vector<Camera> &cameras, const std::string &mac)
+SimCamera *FindCamera(std::vector<SimCamera> &cameras, const std::string &mac)
 {
     const auto found =
-        std::find_if(cameras.begin(), cameras.end(), [&](const Camera &camera) { return camera.mac == mac; });
+        std::find_if(cameras.begin(), cameras.end(), [&](const SimCamera &camera) { return camera.mac == mac; });
     return found == cameras.end() ? nullptr : &*found;
 }

@@ -15,7 +15,7 @@
 inline constexpr const char *kFactoryUser = "admin";
 inline constexpr const char *kFactoryPassword = "vqxnt";
 
-struct NetworkSettings {
+struct SimNetwork {
     std::int32_t ipMode = 0; // 0 static, 1 DHCP
     std::string ip;
     std::string mask;
@@ -58,11 +58,11 @@ struct VideoChannel {
     int dscp = 0;
 };
 
-struct Camera {
+struct SimCamera {
     std::string mac;
     std::string model;
     std::string firmware;
-    NetworkSettings network;
+    SimNetwork network;
     Login login;
     std::vector<VideoChannel> channels;
     std::set<std::size_t> lockedChannels;        // channels that refuse every new setting
@@ -70,7 +70,7 @@ struct Camera {
     std::shared_ptr<const std::string> httpBody; // when set, the body of every page it serves
     bool keepsSettings = false; // answers a good set-config with 0 but changes nothing
     // What a factory reset brings back, with the factory login.
-    NetworkSettings factoryNetwork;
+    SimNetwork factoryNetwork;
     std::vector<VideoChannel> factoryChannels;
     std::int64_t silentUntilMs = -1; // rebooting until then; -1 when running
 };
@@ -78,24 +78,24 @@ struct Camera {
 // Cameras at firstIp, firstIp+1, ... on a network of the given prefix length, with
 // generated MACs and a mix of models, firmware, address modes, HTTP ports and HTTPS
 // flags. Throws std::invalid_argument.
-std::vector<Camera> GenerateCameras(int count, const std::string &firstIp, int prefixLength);
+std::vector<SimCamera> GenerateCameras(int count, const std::string &firstIp, int prefixLength);
 
 // Cameras from an INI file: one [camera] section each, keys as in README.md; a missing
 // mask comes from the prefix length. Throws std::runtime_error naming file and line.
-std::vector<Camera> LoadCameras(const std::string &path, int prefixLength);
+std::vector<SimCamera> LoadCameras(const std::string &path, int prefixLength);
 
 // The result code a camera gives to proposed settings: 0 when it takes them,
 // otherwise RESULT_INVALID_CONFIG, RESULT_INVALID_ADDRESS or RESULT_INVALID_PORT.
 // Under DHCP the address texts are not looked at.
-std::int32_t CheckNetworkSettings(const NetworkSettings &proposed, const Camera &camera,
-                                  const std::vector<Camera> &cameras);
+std::int32_t CheckNetworkSettings(const SimNetwork &proposed, const SimCamera &camera,
+                                  const std::vector<SimCamera> &cameras);
 
 // Takes accepted settings. Under DHCP the simulated server leases the camera the
 // address it has, so only the mode, the ports and the HTTPS flag change.
-void ApplyNetworkSettings(Camera &camera, const NetworkSettings &accepted);
+void ApplyNetworkSettings(SimCamera &camera, const SimNetwork &accepted);
 
 // Back to the delivered network settings and channels, and the factory login.
-void RestoreFactorySettings(Camera &camera);
+void RestoreFactorySettings(SimCamera &camera);
 
 // Channel number `channel` as a camera is delivered with it, using this codec.
 VideoChannel DeliveredChannel(std::size_t channel, int codec);
@@ -112,4 +112,4 @@ bool ApplyChannelSetting(VideoChannel &channel, const std::string &key, const st
 // A number written with decimal digits only, small enough for an int.
 std::optional<int> ParseCount(const std::string &text);
 
-Camera *FindCamera(std::vector<Camera> &cameras, const std::string &mac);
+SimCamera *FindCamera(std::vector<SimCamera> &cameras, const std::string &mac);

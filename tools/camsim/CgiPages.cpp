@@ -50,7 +50,7 @@ bool Is(const std::string *value, std::string_view expected)
 }
 
 // The channel a channel_no text names, when the camera has it.
-std::optional<std::size_t> ChannelOf(const Camera &camera, const std::string *text)
+std::optional<std::size_t> ChannelOf(const SimCamera &camera, const std::string *text)
 {
     const auto number = text ? ParseCount(*text) : std::nullopt;
     if (!number || std::size_t(*number) >= camera.channels.size())
@@ -66,7 +66,7 @@ std::string VideoBlock(std::size_t number, const VideoChannel &channel)
     return block + "\r\n";
 }
 
-PageAnswer ViewVideo(const Camera &camera, const Query &query)
+PageAnswer ViewVideo(const SimCamera &camera, const Query &query)
 {
     if (!HasOnlyKeys(query, {"msubmenu", "action", "channel_no"}))
         return RefusalPage();
@@ -101,7 +101,7 @@ bool ApplySetting(VideoChannel &channel, const QueryItem &setting, bool keepsCod
 }
 
 // Exactly one setting per request, for a channel that exists and is not locked.
-PageAnswer ApplyVideo(Camera &camera, const Query &query, bool keepsCodec, Log &log)
+PageAnswer ApplyVideo(SimCamera &camera, const Query &query, bool keepsCodec, Log &log)
 {
     const std::string *channelText = SingleValue(query, "channel_no");
     Query settings;
@@ -123,7 +123,7 @@ bool IsValidPassword(const std::string &password)
     return !password.empty() && password.size() <= CREDENTIAL_MAX_CHARS && password.find('\0') == std::string::npos;
 }
 
-PageAnswer ModifyUser(Camera &camera, const Query &query, Log &log)
+PageAnswer ModifyUser(SimCamera &camera, const Query &query, Log &log)
 {
     const std::string *id = SingleValue(query, "id");
     const std::string *password = SingleValue(query, "pass");
@@ -149,7 +149,7 @@ PageAnswer RefusalPage()
     return {200, "ng\r\n"};
 }
 
-PageAnswer AnswerPage(Camera &camera, const std::string &path, const Query &query, bool keepsCodec, Log &log)
+PageAnswer AnswerPage(SimCamera &camera, const std::string &path, const Query &query, bool keepsCodec, Log &log)
 {
     const std::string *submenu = SingleValue(query, "msubmenu");
     const std::string *action = SingleValue(query, "action");

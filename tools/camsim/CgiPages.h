@@ -29,7 +29,7 @@ PageAnswer RefusalPage();
 // A camera's answer to an authenticated GET of `path`, after doing what it asks. Logs
 // every setting applied and every password changed. A camera that keepsCodec says yes
 // to a new codec but leaves the channel's as it was.
-PageAnswer AnswerPage(Camera &camera, const std::string &path, const Query &query, bool keepsCodec, Log &log);
+PageAnswer AnswerPage(SimCamera &camera, const std::string &path, const Query &query, bool keepsCodec, Log &log);
 
 // How the request log names a page: "basic.cgi", "system.cgi", or the path itself.
 std::string PageName(const std::string &path);

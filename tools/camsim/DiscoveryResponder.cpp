@@ -42,16 +42,16 @@ std::int64_t EarlierEvent(std::int64_t a, std::int64_t b)
     return a < 0 ? b : b < 0 ? a : std::min(a, b);
 }
 
-bool IsSilent(const Camera &camera, std::int64_t nowMs)
+bool IsSilent(const SimCamera &camera, std::int64_t nowMs)
 {
     return camera.silentUntilMs > nowMs;
 }
 
-DISCOVERY_DATA ReplyRecord(const Camera &camera)
+DISCOVERY_DATA ReplyRecord(const SimCamera &camera)
 {
     DISCOVERY_DATA r = ZeroRecord();
     r.nType = DISCOVERY_REPLY;
-    const NetworkSettings &s = camera.network;
+    const SimNetwork &s = camera.network;
     WriteSlotText(r.szMAC, camera.mac);
     WriteSlotText(r.szProductName, camera.model);
     WriteSlotText(r.szFirmwareVersion, camera.firmware);
@@ -69,9 +69,9 @@ DISCOVERY_DATA ReplyRecord(const Camera &camera)
     return r;
 }
 
-NetworkSettings SettingsOfCommand(const DISCOVERY_DATA &command)
+SimNetwork SettingsOfCommand(const DISCOVERY_DATA &command)
 {
-    NetworkSettings s;
+    SimNetwork s;
     s.ipMode = command.nIPMode;
     s.ip = SlotText(command.szIP);
     s.mask = SlotText(command.szSubnetMask);
@@ -86,7 +86,7 @@ NetworkSettings SettingsOfCommand(const DISCOVERY_DATA &command)
     return s;
 }
 
-bool LoginMatches(const Camera &camera, const DISCOVERY_DATA &command)
+bool LoginMatches(const SimCamera &camera, const DISCOVERY_DATA &command)
 {
     std::uint8_t expected[16];
     PasswordDigest(camera.login.password, expected);
@@ -105,7 +105,7 @@ const char *CommandName(std::int32_t type)
 
 } // namespace
 
-DiscoveryResponder::DiscoveryResponder(std::vector<Camera> &cameras, std::mutex &camerasMutex, const Options &options,
+DiscoveryResponder::DiscoveryResponder(std::vector<SimCamera> &cameras, std::mutex &camerasMutex, const Options &options,
                                        Log &log)
     : m_cameras(cameras), m_camerasMutex(camerasMutex), m_options(options), m_log(log), m_random(options.seed)
 {
@@ -181,7 +181,7 @@ int DiscoveryResponder::Tick(std::int64_t nowMs)
 std::int64_t DiscoveryResponder::NextWake() const
 {
     std::int64_t next = -1;
-    for (const Camera &camera : m_cameras)
+    for (const SimCamera &camera : m_cameras)
         next = EarlierEvent(next, camera.silentUntilMs);
     return next;
 }
@@ -200,7 +200,7 @@ void DiscoveryResponder::HandleRecord(const DISCOVERY_DATA &record, const sockad
         return;
     }
     const std::string mac = SlotText(record.szMAC);
-    Camera *camera = FindCamera(m_cameras, mac);
+    SimCamera *camera = FindCamera(m_cameras, mac);
     const char *whyNot = !camera ? "not-ours" : IsSilent(*camera, nowMs) ? "rebooting" : nullptr;
     if (whyNot) {
         m_log.At(nowMs, "ignore %s mac=%s from %s reason=%s", CommandName(record.nType), Printable(mac).c_str(),
@@ -219,7 +219,7 @@ void DiscoveryResponder::AnswerSearch(const sockaddr_in &from, std::int64_t nowM
     const sockaddr_in to = ReplyAddress(from);
     const std::int64_t due = nowMs + m_options.lateMs;
     std::uniform_int_distribution<int> percent(0, 99);
-    for (const Camera &camera : m_cameras) {
+    for (const SimCamera &camera : m_cameras) {
         if (IsSilent(camera, nowMs)) {
             m_log.At(nowMs, "skip reply mac=%s reason=rebooting", camera.mac.c_str());
             continue;
@@ -252,7 +252,7 @@ void DiscoveryResponder::QueueMalformed(const sockaddr_in &to, std::int64_t dueM
     Queue(&unknown, sizeof unknown, source, to, dueMs, "malformed type=" + std::to_string(kUnknownType));
 }
 
-void DiscoveryResponder::HandleSetConfig(Camera &camera, const DISCOVERY_DATA &command, const sockaddr_in &from,
+void DiscoveryResponder::HandleSetConfig(SimCamera &camera, const DISCOVERY_DATA &command, const sockaddr_in &from,
                                          std::int64_t nowMs)
 {
     const std::string answeringIp = camera.network.ip; // the result leaves from the address it was reached at
@@ -269,11 +269,11 @@ void DiscoveryResponder::HandleSetConfig(Camera &camera, const DISCOVERY_DATA &c
 }
 
 // The result code; the settings change only with result 0.
-std::int32_t DiscoveryResponder::ApplySetConfig(Camera &camera, const DISCOVERY_DATA &command)
+std::int32_t DiscoveryResponder::ApplySetConfig(SimCamera &camera, const DISCOVERY_DATA &command)
 {
     if (!LoginMatches(camera, command))
         return RESULT_LOGIN_FAILED;
-    const NetworkSettings proposed = SettingsOfCommand(command);
+    const SimNetwork proposed = SettingsOfCommand(command);
     const std::int32_t verdict = CheckNetworkSettings(proposed, camera, m_cameras);
     if (verdict != 0)
         return verdict;
@@ -289,7 +289,7 @@ std::int32_t DiscoveryResponder::ApplySetConfig(Camera &camera, const DISCOVERY_
     return 0;
 }
 
-void DiscoveryResponder::HandleReboot(Camera &camera, const DISCOVERY_DATA &command, std::int64_t nowMs)
+void DiscoveryResponder::HandleReboot(SimCamera &camera, const DISCOVERY_DATA &command, std::int64_t nowMs)
 {
     if (!LoginMatches(camera, command)) {
         m_log.At(nowMs, "reboot mac=%s result=login-failed", camera.mac.c_str());
@@ -299,7 +299,7 @@ void DiscoveryResponder::HandleReboot(Camera &camera, const DISCOVERY_DATA &comm
     m_log.At(nowMs, "reboot mac=%s silent-ms=%d", camera.mac.c_str(), m_options.rebootMs);
 }
 
-void DiscoveryResponder::HandleFactoryReset(Camera &camera, const DISCOVERY_DATA &command, std::int64_t nowMs)
+void DiscoveryResponder::HandleFactoryReset(SimCamera &camera, const DISCOVERY_DATA &command, std::int64_t nowMs)
 {
     if (!LoginMatches(camera, command)) {
         m_log.At(nowMs, "factory-reset mac=%s result=login-failed", camera.mac.c_str());
@@ -313,7 +313,7 @@ void DiscoveryResponder::HandleFactoryReset(Camera &camera, const DISCOVERY_DATA
 
 void DiscoveryResponder::WakeCameras(std::int64_t nowMs)
 {
-    for (Camera &camera : m_cameras) {
+    for (SimCamera &camera : m_cameras) {
         if (camera.silentUntilMs < 0 || IsSilent(camera, nowMs))
             continue;
         camera.silentUntilMs = -1;

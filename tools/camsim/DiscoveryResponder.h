@@ -19,7 +19,7 @@
 
 class DiscoveryResponder final {
 public:
-    DiscoveryResponder(std::vector<Camera> &cameras, std::mutex &camerasMutex, const Options &options, Log &log);
+    DiscoveryResponder(std::vector<SimCamera> &cameras, std::mutex &camerasMutex, const Options &options, Log &log);
     ~DiscoveryResponder();
     DiscoveryResponder(const DiscoveryResponder &) = delete;
     DiscoveryResponder &operator=(const DiscoveryResponder &) = delete;
@@ -45,10 +45,10 @@ private:
     void HandleRecord(const DISCOVERY_DATA &record, const sockaddr_in &from, std::int64_t nowMs);
     void AnswerSearch(const sockaddr_in &from, std::int64_t nowMs);
     void QueueMalformed(const sockaddr_in &to, std::int64_t dueMs);
-    void HandleSetConfig(Camera &camera, const DISCOVERY_DATA &command, const sockaddr_in &from, std::int64_t nowMs);
-    std::int32_t ApplySetConfig(Camera &camera, const DISCOVERY_DATA &command);
-    void HandleReboot(Camera &camera, const DISCOVERY_DATA &command, std::int64_t nowMs);
-    void HandleFactoryReset(Camera &camera, const DISCOVERY_DATA &command, std::int64_t nowMs);
+    void HandleSetConfig(SimCamera &camera, const DISCOVERY_DATA &command, const sockaddr_in &from, std::int64_t nowMs);
+    std::int32_t ApplySetConfig(SimCamera &camera, const DISCOVERY_DATA &command);
+    void HandleReboot(SimCamera &camera, const DISCOVERY_DATA &command, std::int64_t nowMs);
+    void HandleFactoryReset(SimCamera &camera, const DISCOVERY_DATA &command, std::int64_t nowMs);
     void WakeCameras(std::int64_t nowMs);
     // The earliest time a rebooting camera comes back, or -1.
     std::int64_t NextWake() const;
@@ -57,7 +57,7 @@ private:
     void Queue(const void *data, std::size_t length, const std::string &sourceIp, const sockaddr_in &to,
                std::int64_t dueMs, std::string what);
 
-    std::vector<Camera> &m_cameras;
+    std::vector<SimCamera> &m_cameras;
     std::mutex &m_camerasMutex;
     const Options &m_options;
     Log &m_log;

@@ -130,7 +130,7 @@ bool LocalAddressOf(MHD_Connection *connection, std::string &ip, unsigned &port)
 }
 
 // Each camera is a server of its own: its nonces and logins hold for it alone.
-std::string RealmOf(const Camera &camera)
+std::string RealmOf(const SimCamera &camera)
 {
     return "camera " + camera.mac;
 }
@@ -142,7 +142,7 @@ const char *ContentType(unsigned status)
 
 } // namespace
 
-WebServer::WebServer(std::vector<Camera> &cameras, std::mutex &camerasMutex, const Options &options, Log &log)
+WebServer::WebServer(std::vector<SimCamera> &cameras, std::mutex &camerasMutex, const Options &options, Log &log)
     : m_cameras(cameras), m_camerasMutex(camerasMutex), m_options(options), m_log(log)
 {
 }
@@ -186,7 +186,7 @@ std::set<std::uint16_t> WebServer::CameraPorts() const
 {
     std::set<std::uint16_t> ports = {kStandardPort};
     const std::lock_guard lock(m_camerasMutex);
-    for (const Camera &camera : m_cameras)
+    for (const SimCamera &camera : m_cameras)
         ports.insert(camera.network.httpPort);
     return ports;
 }
@@ -305,7 +305,7 @@ PageAnswer WebServer::AnswerPageOf(const ReachedCamera &camera, const std::strin
 std::optional<WebServer::ReachedCamera> WebServer::FindReachedCamera(const std::string &ip, unsigned port) const
 {
     const std::lock_guard lock(m_camerasMutex);
-    const auto found = std::find_if(m_cameras.begin(), m_cameras.end(), [&](const Camera &camera) {
+    const auto found = std::find_if(m_cameras.begin(), m_cameras.end(), [&](const SimCamera &camera) {
         return camera.network.ip == ip && (port == kStandardPort || port == camera.network.httpPort);
     });
     if (found == m_cameras.end())

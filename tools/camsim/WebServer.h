@@ -27,7 +27,7 @@
 
 class WebServer final {
 public:
-    WebServer(std::vector<Camera> &cameras, std::mutex &camerasMutex, const Options &options, Log &log);
+    WebServer(std::vector<SimCamera> &cameras, std::mutex &camerasMutex, const Options &options, Log &log);
     ~WebServer();
     WebServer(const WebServer &) = delete;
     WebServer &operator=(const WebServer &) = delete;
@@ -97,7 +97,7 @@ private:
     std::set<std::uint16_t> CameraPorts() const;
     bool Listen(std::uint16_t port);
 
-    std::vector<Camera> &m_cameras;
+    std::vector<SimCamera> &m_cameras;
     std::mutex &m_camerasMutex;
     const Options &m_options;
     Log &m_log;

@@ -100,7 +100,7 @@ Options ParseOptions(int argc, char **argv)
     return o;
 }
 
-std::vector<Camera> MakeCameras(const Options &options)
+std::vector<SimCamera> MakeCameras(const Options &options)
 {
     try {
         return options.configPath.empty() ? GenerateCameras(options.cameras, options.firstIp, options.prefixLength)
@@ -110,12 +110,12 @@ std::vector<Camera> MakeCameras(const Options &options)
     }
 }
 
-bool PutAddressesOnInterface(const Options &options, const std::vector<Camera> &cameras)
+bool PutAddressesOnInterface(const Options &options, const std::vector<SimCamera> &cameras)
 {
     if (options.interfaceName.empty())
         return true;
     std::vector<std::string> addresses;
-    for (const Camera &camera : cameras)
+    for (const SimCamera &camera : cameras)
         addresses.push_back(camera.network.ip);
     std::string problem;
     if (EnsureAddresses(options.interfaceName, addresses, options.prefixLength, problem))
@@ -172,7 +172,7 @@ int main(int argc, char **argv)
         return 1;
     }
     Log log(logFile);
-    std::vector<Camera> cameras = MakeCameras(options);
+    std::vector<SimCamera> cameras = MakeCameras(options);
     if (!PutAddressesOnInterface(options, cameras))
         return 1;
     // Every thread started from here on inherits the blocked stop signals, so only the
