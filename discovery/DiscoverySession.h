@@ -10,6 +10,7 @@
 #include "camera/DeviceListing.h"
 #include "discovery/DiscoveryData.h"
 #include "discovery/DiscoverySendSocket.h"
+#include "discovery/SettingsSender.h"
 #include "platform/DatagramSocket.h"
 
 #include <atomic>
@@ -96,7 +97,7 @@ struct HandledDatagram {
     std::string mac; // of the reply or the result, as the camera wrote it
 };
 
-class CDiscoverySession final {
+class CDiscoverySession final : public ISetConfigChannel {
 public:
     static constexpr int kSearchSends = 5;
     static constexpr std::chrono::milliseconds kSearchPause{1000};
@@ -156,7 +157,7 @@ public:
                                           const CommandLogin &login);
     // Sends a set-configuration command and awaits its result under the command's MAC;
     // any number of results may be awaited at once, one per camera.
-    bool SendSetConfig(const DISCOVERY_DATA &command);
+    bool SendSetConfig(const DISCOVERY_DATA &command) override;
     // The same for the panel's settings, sent to the camera: the camera as the command
     // describes it, which the list keeps; nothing for a camera of another protocol.
     std::optional<Camera> SendSettings(const Camera &camera, const NetworkSettings &settings,
@@ -164,9 +165,9 @@ public:
     std::size_t AwaitedSetConfigResults() const;
     // The result that came for the camera, taken once; nothing while it is awaited or
     // when none was awaited.
-    std::optional<std::int32_t> TakeSetConfigResult(const std::string &mac);
+    std::optional<std::int32_t> TakeSetConfigResult(const std::string &mac) override;
     // Stops awaiting the camera's result: one that still comes is nobody's.
-    void ForgetSetConfigResult(const std::string &mac) { m_setConfigResults.erase(mac); }
+    void ForgetSetConfigResult(const std::string &mac) override { m_setConfigResults.erase(mac); }
 
 private:
     // 0 when the command left whole, else why not (an errno).

@@ -1,12 +1,13 @@
 #include "discovery/SettingsSender.h"
 
+#include "discovery/DiscoverySession.h"
 #include "discovery/RecordCamera.h"
 
 #include <algorithm>
 
-CSettingsSender::CSettingsSender(CDiscoverySession &session, std::vector<SettingsOrder> orders,
+CSettingsSender::CSettingsSender(ISetConfigChannel &channel, std::vector<SettingsOrder> orders,
                                  std::size_t concurrency, std::chrono::milliseconds timeout)
-    : m_session(session), m_nConcurrency(std::max<std::size_t>(concurrency, 1)), m_timeout(timeout),
+    : m_channel(channel), m_nConcurrency(std::max<std::size_t>(concurrency, 1)), m_timeout(timeout),
       m_results(orders.size()), m_sent(orders.size(), false)
 {
     m_commands.reserve(orders.size());
@@ -39,7 +40,7 @@ std::optional<CSettingsSender::Clock::time_point> CSettingsSender::NextDeadline(
 void CSettingsSender::TakeResults()
 {
     m_nSettled += std::size_t(std::erase_if(m_waiting, [&](const Waiting &command) {
-        m_results[command.index] = m_session.TakeSetConfigResult(command.mac);
+        m_results[command.index] = m_channel.TakeSetConfigResult(command.mac);
         return m_results[command.index].has_value();
     }));
 }
@@ -54,7 +55,7 @@ void CSettingsSender::GiveUpOverdue(Clock::time_point now)
     m_nSettled += std::size_t(std::erase_if(m_waiting, [&](const Waiting &command) {
         if (command.deadline > now)
             return false;
-        m_session.ForgetSetConfigResult(command.mac);
+        m_channel.ForgetSetConfigResult(command.mac);
         return true;
     }));
 }
@@ -63,7 +64,7 @@ void CSettingsSender::SendWhileRoom(Clock::time_point now)
 {
     for (; !m_bCancelled && m_nNext < m_commands.size() && m_waiting.size() < m_nConcurrency; ++m_nNext) {
         const std::optional<DISCOVERY_DATA> &command = m_commands[m_nNext];
-        m_sent[m_nNext] = command && m_session.SendSetConfig(*command);
+        m_sent[m_nNext] = command && m_channel.SendSetConfig(*command);
         if (m_sent[m_nNext])
             m_waiting.push_back({m_nNext, SlotText(command->szMAC), now + m_timeout});
         else

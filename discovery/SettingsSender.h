@@ -3,7 +3,7 @@
 // results and a deadline for each.
 
 #include "camera/Camera.h"
-#include "discovery/DiscoverySession.h"
+#include "discovery/DiscoveryData.h"
 
 #include <chrono>
 #include <cstddef>
@@ -12,6 +12,21 @@
 #include <string>
 #include <vector>
 
+// Where the sender's commands go and their results come from: the discovery session, or
+// a test's stand-in.
+class ISetConfigChannel {
+public:
+    // Sends the command and awaits its result under its MAC; false when it did not leave.
+    virtual bool SendSetConfig(const DISCOVERY_DATA &command) = 0;
+    // The result that came for the camera, taken once; nothing while it is awaited.
+    virtual std::optional<std::int32_t> TakeSetConfigResult(const std::string &mac) = 0;
+    // Stops awaiting the camera's result.
+    virtual void ForgetSetConfigResult(const std::string &mac) = 0;
+
+protected:
+    ~ISetConfigChannel() = default;
+};
+
 // One camera's change, with the login it is sent with.
 struct SettingsOrder {
     Camera camera;
@@ -19,16 +34,16 @@ struct SettingsOrder {
     CommandLogin login;
 };
 
-// Sends each camera its change through a session, at most `concurrency` of them
-// awaiting their results at once, each for at most `timeout`; the session stops awaiting
-// a result given up on. It never waits itself: its owner calls Advance whenever a
-// datagram was handled or a deadline passed, on the thread that handles the session's
+// Sends each camera its change through a channel (the session), at most `concurrency`
+// of them awaiting their results at once, each for at most `timeout`; the channel stops
+// awaiting a result given up on. It never waits itself: its owner calls Advance whenever
+// a datagram was handled or a deadline passed, on the thread that handles the session's
 // datagrams.
 class CSettingsSender final {
 public:
     using Clock = std::chrono::steady_clock;
 
-    CSettingsSender(CDiscoverySession &session, std::vector<SettingsOrder> orders, std::size_t concurrency,
+    CSettingsSender(ISetConfigChannel &channel, std::vector<SettingsOrder> orders, std::size_t concurrency,
                     std::chrono::milliseconds timeout);
 
     // Takes the results that came, gives up on commands past their deadline, and sends
@@ -61,7 +76,7 @@ private:
     void GiveUpOverdue(Clock::time_point now);
     void SendWhileRoom(Clock::time_point now);
 
-    CDiscoverySession &m_session;
+    ISetConfigChannel &m_channel;
     std::vector<std::optional<DISCOVERY_DATA>> m_commands; // none for a camera of another protocol
     std::size_t m_nConcurrency;
     std::chrono::milliseconds m_timeout;
