@@ -9,9 +9,9 @@
 #include <optional>
 #include <string>
 
-enum class CameraProtocol {
-    Vanto, // the maker's own discovery broadcast (discovery/)
-};
+// The protocol that found a camera, by the name its folder gives it: a second protocol
+// names itself and touches nothing here.
+using CameraProtocol = std::string;
 
 enum : std::int32_t {
     IP_MODE_STATIC = 0,
@@ -26,7 +26,7 @@ public:
 };
 
 struct Camera {
-    CameraProtocol protocol = CameraProtocol::Vanto;
+    CameraProtocol protocol;
     // What tells two answers of one camera from two cameras within the protocol: for
     // the maker's discovery, the MAC and the IP. Empty: never taken for a second answer.
     std::string identity;

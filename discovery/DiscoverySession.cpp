@@ -213,7 +213,7 @@ HandledDatagram CDiscoverySession::HandleDatagram()
     case DatagramKind::Reply:
         handled.kind = HandledDatagram::Kind::Reply;
         if (ArrivedDuringSweep(m_pReceiveSocket->LastArrival()) &&
-            !m_listing.IsDeviceListed(CameraProtocol::Vanto, RecordIdentity(record)))
+            !m_listing.IsDeviceListed(kDiscoveryProtocol, RecordIdentity(record)))
             ListReply(CameraFromRecord(record));
         break;
     case DatagramKind::SetConfigResult:

@@ -27,7 +27,7 @@ std::string RecordIdentity(const DISCOVERY_DATA &record)
 Camera CameraFromRecord(const DISCOVERY_DATA &record)
 {
     Camera camera;
-    camera.protocol = CameraProtocol::Vanto;
+    camera.protocol = kDiscoveryProtocol;
     camera.mac = SlotText(record.szMAC);
     camera.ip = SlotText(record.szIP);
     camera.identity = RecordIdentity(record);
@@ -50,5 +50,5 @@ Camera CameraFromRecord(const DISCOVERY_DATA &record)
 const DISCOVERY_DATA *RecordOf(const Camera &camera)
 {
     const auto *origin = dynamic_cast<const CRecordOrigin *>(camera.origin.get());
-    return camera.protocol == CameraProtocol::Vanto && origin ? &origin->Record() : nullptr;
+    return camera.protocol == kDiscoveryProtocol && origin ? &origin->Record() : nullptr;
 }

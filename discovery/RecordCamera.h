@@ -6,6 +6,9 @@
 #include "camera/Camera.h"
 #include "discovery/DiscoveryData.h"
 
+// The name the maker's discovery gives the cameras it finds.
+inline const CameraProtocol kDiscoveryProtocol = "discovery";
+
 // The camera of a received record (a reply, or a command the list keeps as sent).
 Camera CameraFromRecord(const DISCOVERY_DATA &record);
 // The camera's identity within the protocol: its MAC and IP, neither empty; empty else.

@@ -10,7 +10,7 @@
 class CDeviceCollection final : public IDeviceListing {
 public:
     std::size_t ListedDeviceCount() const override { return m_devices.size(); }
-    bool IsDeviceListed(CameraProtocol protocol, const std::string &identity) const override
+    bool IsDeviceListed(const CameraProtocol &protocol, const std::string &identity) const override
     {
         return m_index.Contains(protocol, identity);
     }

@@ -1,10 +1,10 @@
 #include "inventory/DeviceIndex.h"
 
-std::string CDeviceIndex::Key(CameraProtocol protocol, const std::string &identity)
+std::string CDeviceIndex::Key(const CameraProtocol &protocol, const std::string &identity)
 {
     if (identity.empty())
         return {};
-    return char('0' + int(protocol)) + identity;
+    return protocol + '\0' + identity; // a protocol's name holds no NUL
 }
 
 void CDeviceIndex::Add(const Camera &camera)
@@ -25,7 +25,7 @@ void CDeviceIndex::Clear()
     m_counts.clear();
 }
 
-bool CDeviceIndex::Contains(CameraProtocol protocol, const std::string &identity) const
+bool CDeviceIndex::Contains(const CameraProtocol &protocol, const std::string &identity) const
 {
     const std::string key = Key(protocol, identity);
     return !key.empty() && m_counts.count(key) > 0;

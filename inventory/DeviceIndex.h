@@ -14,11 +14,11 @@ public:
     void Add(const Camera &camera);
     void Remove(const Camera &camera);
     void Clear();
-    bool Contains(CameraProtocol protocol, const std::string &identity) const;
+    bool Contains(const CameraProtocol &protocol, const std::string &identity) const;
 
 private:
     // Empty when the camera can never be a duplicate.
-    static std::string Key(CameraProtocol protocol, const std::string &identity);
+    static std::string Key(const CameraProtocol &protocol, const std::string &identity);
 
     std::unordered_map<std::string, int> m_counts;
 };

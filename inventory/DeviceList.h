@@ -43,7 +43,7 @@ public:
     void SetObserver(IDeviceListObserver *observer) { m_observer = observer; }
 
     std::size_t ListedDeviceCount() const override { return m_rows.size(); }
-    bool IsDeviceListed(CameraProtocol protocol, const std::string &identity) const override
+    bool IsDeviceListed(const CameraProtocol &protocol, const std::string &identity) const override
     {
         return m_index.Contains(protocol, identity);
     }

@@ -42,6 +42,7 @@ bool CDeviceSearch::BeginSearch()
     if (m_worker.joinable())
         m_worker.join(); // the last sweep has already cleared the flag: it is ending
     ReportDroppedReplies(); // the last sweep's, backlog included
+    m_nProviderDropped = 0;
     m_session.BeginSweep();
     return true;
 }
@@ -54,17 +55,45 @@ void CDeviceSearch::RunSweepThrough(const std::string &adapterAddress)
         m_searching = false;
         return;
     }
-    m_worker = std::thread(&CDeviceSearch::RunSweep, this);
+    m_worker = std::thread(&CDeviceSearch::RunSweep, this, adapterAddress);
 }
 
-void CDeviceSearch::RunSweep()
+void CDeviceSearch::RunSweep(const std::string &adapterAddress)
 {
     CallOnDisplayThread([this] { m_display.ShowSearchWait(true); });
     CallOnDisplayThread([this] { m_display.EnableSearchControls(false); });
+    std::thread others(&CDeviceSearch::RunProviderSweeps, this, adapterAddress);
     m_session.RunSweep();
+    others.join();
     CallOnDisplayThread([this] { m_display.ShowSearchWait(false); });
     CallOnDisplayThread([this] { m_display.EnableSearchControls(true); });
     m_searching = false;
+}
+
+void CDeviceSearch::RunProviderSweeps(const std::string &adapterAddress)
+{
+    std::vector<std::thread> sweeps;
+    for (const std::unique_ptr<ICameraProvider> &provider : m_providers)
+        sweeps.emplace_back([this, &provider, &adapterAddress] {
+            provider->Sweep(
+                adapterAddress,
+                [this](const Camera &camera) { CallOnDisplayThread([this, &camera] { ListFound(camera); }); },
+                [this] { return m_session.IsSweepStopped(); });
+        });
+    for (std::thread &sweep : sweeps)
+        sweep.join();
+}
+
+// On the thread that owns the list, under the rules of the maker's replies.
+void CDeviceSearch::ListFound(const Camera &camera)
+{
+    if (m_listing.IsDeviceListed(camera.protocol, camera.identity))
+        return;
+    if (m_listing.ListedDeviceCount() >= kMaxListedCameras) {
+        ++m_nProviderDropped;
+        return;
+    }
+    m_listing.ListDevice(camera);
 }
 
 // A window that is closing no longer serves the worker.

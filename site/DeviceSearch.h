@@ -4,6 +4,7 @@
 // and what the user is told of them. Free of Qt: the window shows it through
 // ISearchDisplay.
 
+#include "camera/CameraProvider.h"
 #include "camera/DeviceListing.h"
 #include "discovery/DiscoverySession.h"
 #include "discovery/SettingsSender.h"
@@ -55,6 +56,8 @@ public:
     // Opens the sockets; false, once the user was told why, when the program cannot work.
     // Each datagram the receiver is told of is handled as it is told.
     bool Open(std::unique_ptr<CDatagramSocket> receiver);
+    // Another protocol's provider: its sweep runs beside the maker's in every search.
+    void AddProvider(std::unique_ptr<ICameraProvider> provider) { m_providers.push_back(std::move(provider)); }
     // The adapter whose address the searches and commands leave from; none sends nothing.
     void ChooseAdapter(std::string address) { m_adapterAddress = std::move(address); }
     // A new search through the chosen adapter: the list emptied, then the sweep. False
@@ -85,7 +88,7 @@ public:
     bool CanSend() const { return m_session.CanSend(); }
     // Replies the running or last search left out because the list was full: its list
     // is not every camera that answered.
-    std::uint64_t DroppedReplies() const { return m_session.DroppedReplies(); }
+    std::uint64_t DroppedReplies() const { return m_session.DroppedReplies() + m_nProviderDropped; }
     // Sends new settings and awaits the camera's result under its MAC; the camera as the
     // command describes it, for the list to keep.
     std::optional<Camera> SendSettings(const Camera &camera, const NetworkSettings &settings,
@@ -97,7 +100,10 @@ public:
     void Close();
 
 private:
-    void RunSweep();
+    void RunSweep(const std::string &adapterAddress);
+    // The other protocols' sweeps, each on a thread of its own, until they end.
+    void RunProviderSweeps(const std::string &adapterAddress);
+    void ListFound(const Camera &camera);
     void CallOnDisplayThread(const std::function<void()> &fn);
     void StopSweep();
     void ReportDroppedReplies();
@@ -107,6 +113,8 @@ private:
     IUserInteraction &m_user;
     CDiscoverySession m_session;
     std::string m_adapterAddress;
+    std::vector<std::unique_ptr<ICameraProvider>> m_providers;
+    std::uint64_t m_nProviderDropped = 0; // cameras left out at the list's ceiling
     std::thread m_worker;
     std::atomic<bool> m_searching{false};
     ISetConfigResultTaker *m_pResultTaker = nullptr;
