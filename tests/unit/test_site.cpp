@@ -4,6 +4,7 @@
 #include "inventory/DeviceList.h"
 #include "site/DeviceSearch.h"
 #include "tests/lab/ScriptedUser.h"
+#include "tests/lab/SearchWithoutWindow.h"
 
 #include <gtest/gtest.h>
 
@@ -42,16 +43,6 @@ Camera LoopbackCamera(const std::string &mac, const std::string &ip)
     return camera;
 }
 
-// The window's thread, played by the worker's own: nothing else touches the list here.
-class DirectDisplay final : public ISearchDisplay {
-public:
-    void CallOnDisplayThread(const std::function<void()> &fn) override { fn(); }
-    void ShowSearchWait(bool) override {}
-    void EnableSearchControls(bool) override {}
-    void ServeDisplayThread() override { std::this_thread::sleep_for(std::chrono::milliseconds(1)); }
-    void ListEmptiedForSearch() override {}
-};
-
 class NoPause final : public ISweepClock {
 public:
     void Pause(std::chrono::milliseconds, CSweepStop &) override {}
@@ -64,7 +55,7 @@ public:
 TEST(SiteSearch, ASecondProtocolsCamerasAreListedOnceEach)
 {
     CDeviceList list;
-    DirectDisplay display;
+    NoDisplay display; // the worker lists on its own thread: nothing else touches the list here
     CScriptedUser user;
     NoPause clock;
     CDeviceSearch search(list, display, user, clock);
