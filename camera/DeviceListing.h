@@ -18,7 +18,7 @@ public:
     virtual std::size_t ListedDeviceCount() const = 0;
     // A camera of the protocol with that identity (Camera::identity) is listed already.
     virtual bool IsDeviceListed(const CameraProtocol &protocol, const std::string &identity) const = 0;
-    virtual void ListDevice(const Camera &camera) = 0;
+    virtual void ListDevice(Camera camera) = 0;
     // Empties the list for a new search.
     virtual void Clear() = 0;
 

@@ -218,22 +218,22 @@ HandledDatagram CDiscoverySession::HandleDatagram()
         break;
     case DatagramKind::SetConfigResult:
         handled.kind = HandledDatagram::Kind::SetConfigResult;
+        handled.mac = SlotText(record.szMAC);
         SettleSetConfigResult(record);
         break;
     default:
-        return handled;
+        break;
     }
-    handled.mac = SlotText(record.szMAC);
     return handled;
 }
 
-void CDiscoverySession::ListReply(const Camera &reply)
+void CDiscoverySession::ListReply(Camera reply)
 {
     if (m_listing.ListedDeviceCount() >= kMaxListedDevices) {
         ++m_nDroppedReplies;
         return;
     }
-    m_listing.ListDevice(reply);
+    m_listing.ListDevice(std::move(reply));
 }
 
 void CDiscoverySession::SettleSetConfigResult(const DISCOVERY_DATA &result)

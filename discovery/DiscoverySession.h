@@ -94,7 +94,7 @@ struct HandledDatagram {
         ReadFailed,      // the receive socket failed and is now closed
     };
     Kind kind = Kind::Ignored;
-    std::string mac; // of the reply or the result, as the camera wrote it
+    std::string mac; // of the result, as the camera wrote it
 };
 
 class CDiscoverySession final : public ISetConfigChannel {
@@ -172,7 +172,7 @@ public:
 private:
     // 0 when the command left whole, else why not (an errno).
     int CommandSendError(const DISCOVERY_DATA &command);
-    void ListReply(const Camera &reply);
+    void ListReply(Camera reply);
     void SettleSetConfigResult(const DISCOVERY_DATA &result);
 
     IDeviceListing &m_listing;

@@ -30,7 +30,8 @@ Camera CameraFromRecord(const DISCOVERY_DATA &record)
     camera.protocol = kDiscoveryProtocol;
     camera.mac = SlotText(record.szMAC);
     camera.ip = SlotText(record.szIP);
-    camera.identity = RecordIdentity(record);
+    if (!camera.mac.empty() && !camera.ip.empty())
+        camera.identity = camera.mac + '\0' + camera.ip; // as RecordIdentity makes it
     camera.subnetMask = SlotText(record.szSubnetMask);
     camera.gateway = SlotText(record.szGateway);
     camera.dns = SlotText(record.szDNS);

@@ -14,10 +14,10 @@ public:
     {
         return m_index.Contains(protocol, identity);
     }
-    void ListDevice(const Camera &camera) override
+    void ListDevice(Camera camera) override
     {
-        m_devices.push_back(camera);
         m_index.Add(camera);
+        m_devices.push_back(std::move(camera));
     }
     void Clear() override
     {

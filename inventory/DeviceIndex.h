@@ -6,6 +6,7 @@
 
 #include "camera/Camera.h"
 
+#include <map>
 #include <string>
 #include <unordered_map>
 
@@ -17,8 +18,7 @@ public:
     bool Contains(const CameraProtocol &protocol, const std::string &identity) const;
 
 private:
-    // Empty when the camera can never be a duplicate.
-    static std::string Key(const CameraProtocol &protocol, const std::string &identity);
+    using Counts = std::unordered_map<std::string, int>; // identity -> cameras listed with it
 
-    std::unordered_map<std::string, int> m_counts;
+    std::map<CameraProtocol, Counts, std::less<>> m_byProtocol;
 };

@@ -25,13 +25,13 @@ const char *CDeviceList::ColumnCaption(int column)
     return column >= 0 && column < kColumnCount ? kColumnCaptions[column] : "";
 }
 
-void CDeviceList::ListDevice(const Camera &camera)
+void CDeviceList::ListDevice(Camera camera)
 {
     const int row = Count();
     if (m_observer)
         m_observer->RowsAboutToBeAppended(row, row);
-    m_rows.push_back({camera, row + 1, 0});
     m_index.Add(camera);
+    m_rows.push_back({std::move(camera), row + 1, 0});
     if (m_observer)
         m_observer->RowsAppended();
 }

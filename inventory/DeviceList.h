@@ -48,7 +48,7 @@ public:
         return m_index.Contains(protocol, identity);
     }
     // Appends the camera with the next Index number and no check mark.
-    void ListDevice(const Camera &camera) override;
+    void ListDevice(Camera camera) override;
 
     int Count() const { return int(m_rows.size()); }
     // The camera shown in the row; a row past the end gives the last, as the list always did.
