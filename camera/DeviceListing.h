@@ -8,6 +8,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <utility>
 
 // A flood of forged replies must not exhaust memory: a list holds at most this many
 // cameras, and a sweep's later replies are dropped.
@@ -25,3 +26,12 @@ public:
 protected:
     ~IDeviceListing() = default;
 };
+
+// Lists the camera unless the list is full; one left out is counted in dropped.
+inline void ListUnlessFull(IDeviceListing &listing, Camera camera, std::uint64_t &dropped)
+{
+    if (listing.ListedDeviceCount() >= kMaxListedCameras)
+        ++dropped;
+    else
+        listing.ListDevice(std::move(camera));
+}

@@ -214,7 +214,7 @@ HandledDatagram CDiscoverySession::HandleDatagram()
         handled.kind = HandledDatagram::Kind::Reply;
         if (ArrivedDuringSweep(m_pReceiveSocket->LastArrival()) &&
             !m_listing.IsDeviceListed(kDiscoveryProtocol, RecordIdentity(record)))
-            ListReply(CameraFromRecord(record));
+            ListUnlessFull(m_listing, CameraFromRecord(record), m_nDroppedReplies);
         break;
     case DatagramKind::SetConfigResult:
         handled.kind = HandledDatagram::Kind::SetConfigResult;
@@ -225,15 +225,6 @@ HandledDatagram CDiscoverySession::HandleDatagram()
         break;
     }
     return handled;
-}
-
-void CDiscoverySession::ListReply(Camera reply)
-{
-    if (m_listing.ListedDeviceCount() >= kMaxListedDevices) {
-        ++m_nDroppedReplies;
-        return;
-    }
-    m_listing.ListDevice(std::move(reply));
 }
 
 void CDiscoverySession::SettleSetConfigResult(const DISCOVERY_DATA &result)

@@ -172,7 +172,6 @@ public:
 private:
     // 0 when the command left whole, else why not (an errno).
     int CommandSendError(const DISCOVERY_DATA &command);
-    void ListReply(Camera reply);
     void SettleSetConfigResult(const DISCOVERY_DATA &result);
 
     IDeviceListing &m_listing;

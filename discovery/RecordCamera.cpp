@@ -11,17 +11,20 @@ private:
     DISCOVERY_DATA m_record;
 };
 
-} // namespace
-
-// Slot texts end at their first NUL, so a NUL between MAC and IP keeps two pairs that
-// join to the same bytes apart.
-std::string RecordIdentity(const DISCOVERY_DATA &record)
+// MAC and IP, neither empty. Slot texts end at their first NUL, so a NUL between them
+// keeps two pairs that join to the same bytes apart.
+std::string Identity(const std::string &mac, const std::string &ip)
 {
-    const std::string mac = SlotText(record.szMAC);
-    const std::string ip = SlotText(record.szIP);
     if (mac.empty() || ip.empty())
         return {};
     return mac + '\0' + ip;
+}
+
+} // namespace
+
+std::string RecordIdentity(const DISCOVERY_DATA &record)
+{
+    return Identity(SlotText(record.szMAC), SlotText(record.szIP));
 }
 
 Camera CameraFromRecord(const DISCOVERY_DATA &record)
@@ -30,8 +33,7 @@ Camera CameraFromRecord(const DISCOVERY_DATA &record)
     camera.protocol = kDiscoveryProtocol;
     camera.mac = SlotText(record.szMAC);
     camera.ip = SlotText(record.szIP);
-    if (!camera.mac.empty() && !camera.ip.empty())
-        camera.identity = camera.mac + '\0' + camera.ip; // as RecordIdentity makes it
+    camera.identity = Identity(camera.mac, camera.ip);
     camera.subnetMask = SlotText(record.szSubnetMask);
     camera.gateway = SlotText(record.szGateway);
     camera.dns = SlotText(record.szDNS);

@@ -87,13 +87,8 @@ void CDeviceSearch::RunProviderSweeps(const std::string &adapterAddress)
 // On the thread that owns the list, under the rules of the maker's replies.
 void CDeviceSearch::ListFound(const Camera &camera)
 {
-    if (m_listing.IsDeviceListed(camera.protocol, camera.identity))
-        return;
-    if (m_listing.ListedDeviceCount() >= kMaxListedCameras) {
-        ++m_nProviderDropped;
-        return;
-    }
-    m_listing.ListDevice(camera);
+    if (!m_listing.IsDeviceListed(camera.protocol, camera.identity))
+        ListUnlessFull(m_listing, camera, m_nProviderDropped);
 }
 
 // A window that is closing no longer serves the worker.
