@@ -22,7 +22,6 @@ public:
     CSiteCore &operator=(const CSiteCore &) = delete;
 
     CDeviceList &Devices() { return m_devices; }
-    const CDeviceList &Devices() const { return m_devices; }
     CDeviceSearch &Search() { return m_search; }
     const CDeviceSearch &Search() const { return m_search; }
     CDeviceActions &Actions() { return m_actions; }
